@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// The program's 8-bit code page (Windows-1256, the Arabic ANSI code page), so
+// that cipher texts and export bytes match files made on the original platform.
+
+// Converts to the 8-bit code page; a character that has no byte there becomes "?".
+QByteArray ToAnsi(const QString& text);
+
+// Converts 8-bit text to UTF-16; every byte has a character.
+QString FromAnsi(const QByteArray& bytes);

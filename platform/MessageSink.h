@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+
+// Where the program's message boxes go. Interactive use shows a modal box with
+// an OK button; unattended runs and runs without a display write one line on
+// standard error and go on.
+class MessageSink {
+public:
+    virtual ~MessageSink() = default;
+    // Shows text with an OK button. caption empty means the application's title.
+    virtual void Show(const QString& text, const QString& caption = {}) = 0;
+
+    // Names the device that the next messages concern, for the line form
+    // ("Gate1: ..."). Empty clears it.
+    void SetContext(const QString& deviceName) { context_ = deviceName; }
+    const QString& Context() const { return context_; }
+
+private:
+    QString context_;
+};
+
+// One line per message on a stream (standard error by default).
+class StreamMessageSink : public MessageSink {
+public:
+    explicit StreamMessageSink(FILE* stream = stderr) : stream_(stream) {}
+    void Show(const QString& text, const QString& caption = {}) override;
+
+private:
+    FILE* stream_;
+};
+
+// Keeps every message; for tests and for callers that report later.
+class RecordingMessageSink : public MessageSink {
+public:
+    void Show(const QString& text, const QString& = {}) override { messages.append(text); }
+    QStringList messages;
+};
+
+// Flattens a message into one line: line breaks become " / ".
+QString OneLine(const QString& text);

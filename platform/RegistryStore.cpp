@@ -1,0 +1,75 @@
+#include "platform/RegistryStore.h"
+
+#include "platform/AtomicFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
+QString RegistryStore::DefaultRoot()
+{
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty())
+        base = QDir::homePath() + QStringLiteral("/.config");
+    return base + QStringLiteral("/zelvor/registry/HKEY_CURRENT_USER");
+}
+
+RegistryStore::RegistryStore(QString root) : root_(std::move(root)) {}
+
+QString RegistryStore::KeyFolder(const QString& key) const
+{
+    QString folder = root_;
+    const QStringList levels = key.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+    for (const QString& level : levels)
+        folder += QLatin1Char('/') + level;
+    return folder;
+}
+
+bool RegistryStore::KeyExists(const QString& key) const
+{
+    return QFileInfo(KeyFolder(key)).isDir();
+}
+
+bool RegistryStore::CreateKey(const QString& key)
+{
+    // Create level by level so that every new folder gets mode 0700.
+    QString folder = QFileInfo(root_).isDir() ? root_ : QString();
+    if (folder.isEmpty()) {
+        if (!QDir().mkpath(root_))
+            return false;
+        ::chmod(QFile::encodeName(root_).constData(), 0700);
+        folder = root_;
+    }
+    const QStringList levels = key.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+    for (const QString& level : levels) {
+        folder += QLatin1Char('/') + level;
+        if (QFileInfo(folder).isDir())
+            continue;
+        if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0)
+            return false;
+    }
+    return true;
+}
+
+bool RegistryStore::SetValue(const QString& key, const QString& name, const QString& text)
+{
+    if (!KeyExists(key) || name.isEmpty() || name.contains(QLatin1Char('/')))
+        return false;
+    return WriteFileAtomically(KeyFolder(key) + QLatin1Char('/') + name, text.toUtf8());
+}
+
+std::optional<QString> RegistryStore::QueryValue(const QString& key, const QString& name) const
+{
+    if (!KeyExists(key) || name.isEmpty())
+        return std::nullopt;
+    QFile file(KeyFolder(key) + QLatin1Char('/') + name);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    // Values are short texts; a huge file is not a value this program wrote.
+    constexpr qint64 kLimit = 1 << 20;
+    if (file.size() > kLimit)
+        return std::nullopt;
+    return QString::fromUtf8(file.readAll());
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// A fingerprint terminal together with the database connection that its
+// movements go to. Field names follow the host suite's columns and the keys
+// of config.ini; all thirteen are texts and empty after construction.
+struct CConnServer {
+    QString DeviceId;     // ID of the device row in tsrHrDeviceShift
+    QString Name;         // section name in config.ini, text of the device combo
+    QString IP;           // filled from the device table, never stored
+    QString Port;         // filled from the device table, never stored
+    QString IPKey;        // filled from the device table, never stored
+    QString FilePath;     // export folder, or the export file itself when it ends in .txt
+    QString IsCheck;      // "1": offered in the device combo
+    QString IsDeleteFile; // "1": the export file is deleted after the download
+    QString Server;
+    QString User;
+    QString Pass; // plain text in memory, enciphered in config.ini
+    QString DbName;
+    QString ConnStr; // rebuilt from Server, User, Pass and DbName
+
+    bool operator==(const CConnServer&) const = default;
+};
+
+// One punch in the text form in which it is posted to the database.
+struct MoveRec {
+    QString CardNb; // exactly as the terminal returned it
+    QString Date;   // "2024-03-07 08:05:09 " with its trailing blank
+    QString Code2;  // decimal text of the punch's second code
+
+    bool operator==(const MoveRec&) const = default;
+};
+
+// One punch as read from the terminal.
+struct CAttLogRec {
+    int Seq = 0; // running number within one download, from 1
+    int Aux = 0;
+    QString CardNb;
+    int Code1 = 0;
+    QString AuxText1;
+    QString AuxText2;
+    int Code2 = 0;
+    int Code3 = 0;
+
+    bool operator==(const CAttLogRec&) const = default;
+};
+
+// Ordered lists: append at the tail, iterate head to tail, clear.
+using CConnServerList = QList<CConnServer>;
+using MoveRecList = QList<MoveRec>;
+using CAttLogRecList = QList<CAttLogRec>;
+
+// A copy of the first record whose Name equals name exactly (case-sensitive),
+// or an all-empty record when none does.
+CConnServer FindConnServer(const CConnServerList& devices, const QString& name);
