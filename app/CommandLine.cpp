@@ -29,12 +29,10 @@ RunParameters MapParams(const QStringList& params)
         return run;
     }
     // Positions are 1-based; positions without a parameter, and beyond 17, are skipped.
-    QString* const targets[18] = {nullptr,           nullptr,          nullptr,
-                                &run.ArgFilePath,  &run.ArgIP,       &run.ArgPort,
-                                nullptr,           nullptr,          nullptr,
-                                nullptr,           nullptr,          nullptr,
-                                nullptr,           nullptr,          &run.ArgFromDate,
-                                &run.ArgToDate,    &run.ArgCloseFlag, &run.SelectedName};
+    QString* const targets[18] = {
+        nullptr, nullptr, nullptr,          &run.ArgFilePath, &run.ArgIP,        &run.ArgPort,
+        nullptr, nullptr, nullptr,          nullptr,          nullptr,           nullptr,
+        nullptr, nullptr, &run.ArgFromDate, &run.ArgToDate,   &run.ArgCloseFlag, &run.SelectedName};
     for (qsizetype pos = 1; pos <= n && pos <= 17; ++pos)
         if (targets[pos])
             *targets[pos] = params.at(pos - 1);

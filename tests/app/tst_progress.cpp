@@ -1,0 +1,119 @@
+#include "app/Progress.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+
+namespace {
+
+// Captures what the reporter writes on its console stream.
+struct Console {
+    char* buffer = nullptr;
+    size_t size = 0;
+    FILE* stream = open_memstream(&buffer, &size);
+    ~Console()
+    {
+        std::fclose(stream);
+        std::free(buffer);
+    }
+    QByteArray text()
+    {
+        std::fflush(stream);
+        return QByteArray(buffer, qsizetype(size));
+    }
+};
+
+} // namespace
+
+class TestProgress : public QObject {
+    Q_OBJECT
+private slots:
+    void statusGoesToTheExistingKey();
+    void missingKeyIsNeverCreated();
+    void unwritableRootStaysSilent();
+    void firstNotificationAddsLaterOnesModify();
+    void notificationTextsAreCut();
+};
+
+void TestProgress::statusGoesToTheExistingKey()
+{
+    QTemporaryDir dir;
+    RegistryStore registry(dir.path());
+    QVERIFY(registry.CreateKey(progress::kStatusKey));
+    RecordingNotificationSink notes;
+    Console console;
+    ProgressReporter reporter(registry, notes, console.stream);
+    for (const QString& code : {progress::kTrying, progress::kConnected, progress::kDownloaded})
+        reporter.ReportStatus(code);
+    QCOMPARE(registry.QueryValue(progress::kStatusKey, progress::kStatusValue),
+             progress::kDownloaded);
+    QCOMPARE(console.text(),
+             QByteArray("Success closing key.Success closing key.Success closing key."));
+}
+
+void TestProgress::missingKeyIsNeverCreated()
+{
+    QTemporaryDir dir;
+    RegistryStore registry(dir.filePath(QStringLiteral("root")));
+    RecordingNotificationSink notes;
+    Console console;
+    ProgressReporter reporter(registry, notes, console.stream);
+    reporter.ReportStatus(progress::kConnectFailed);
+    QCOMPARE(console.text(), QByteArray("Error closing key."));
+    QVERIFY(!QDir(registry.Root()).exists());
+}
+
+void TestProgress::unwritableRootStaysSilent()
+{
+    // A root that is a file: nothing can be opened or written, nothing is thrown.
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath(QStringLiteral("root")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    RegistryStore registry(blocker.fileName());
+    RecordingNotificationSink notes;
+    Console console;
+    ProgressReporter reporter(registry, notes, console.stream);
+    reporter.ReportStatus(progress::kNoAddress);
+    QCOMPARE(console.text(), QByteArray("Error closing key."));
+}
+
+void TestProgress::firstNotificationAddsLaterOnesModify()
+{
+    QTemporaryDir dir;
+    RegistryStore registry(dir.path());
+    RecordingNotificationSink notes;
+    notes.addResult = false; // a failed add still counts as added
+    ProgressReporter reporter(registry, notes, nullptr);
+    reporter.ShowNotification(progress::kConnectedTitle, progress::kConnectedText);
+    reporter.ShowNotification(progress::kDataStatusTitle, progress::kDownloadedText);
+    reporter.ShowNotification(progress::kErrorTitle, progress::kNoAddressText);
+    QCOMPARE(notes.calls.size(), 3);
+    QVERIFY(notes.calls[0].added);
+    QVERIFY(!notes.calls[1].added);
+    QVERIFY(!notes.calls[2].added);
+    QCOMPARE(notes.calls[0].note.tip, progress::kTip);
+    QCOMPARE(notes.calls[0].note.timeoutMs, 5000);
+    QCOMPARE(notes.calls[1].note.text, progress::kDownloadedText);
+}
+
+void TestProgress::notificationTextsAreCut()
+{
+    QTemporaryDir dir;
+    RegistryStore registry(dir.path());
+    RecordingNotificationSink notes;
+    ProgressReporter reporter(registry, notes, nullptr);
+    reporter.ShowNotification(QString(100, QLatin1Char('t')), QString(300, QChar(0x0628)),
+                              QString(128, QLatin1Char('p')), 5);
+    const TrayNote& note = notes.calls.first().note;
+    QCOMPARE(note.title.size(), 63);
+    QCOMPARE(note.text, QString(255, QChar(0x0628)));
+    QCOMPARE(note.tip.size(), 127);
+    // Texts that fit are kept whole.
+    QCOMPARE(FitNotificationField(QString(255, QLatin1Char('x')), 256).size(), 255);
+}
+
+QTEST_GUILESS_MAIN(TestProgress)
+#include "tst_progress.moc"

@@ -1,0 +1,324 @@
+#include "TempDir.h"
+
+#include "app/Progress.h"
+#include "platform/MessageSink.h"
+#include "settings/CCrypt.h"
+#include "settings/DeviceChoice.h"
+#include "settings/SettingsFile.h"
+#include "store/ConnStr.h"
+
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+using testsupport::FileMode;
+using testsupport::ReadBytes;
+using testsupport::WriteBytes;
+
+namespace {
+
+// Records the notifications the settings file shows.
+class RecordingProgress : public ProgressSink {
+public:
+    void ReportStatus(const QString& code) override { codes.append(code); }
+    void ShowNotification(const QString& title, const QString& text, const QString&, int) override
+    {
+        notes.append(title + QLatin1Char('|') + text);
+    }
+    QStringList codes;
+    QStringList notes;
+};
+
+QByteArray utf16(const QString& text)
+{
+    QByteArray bytes("\xFF\xFE", 2);
+    for (QChar c : text) {
+        bytes.append(char(c.unicode() & 0xFF));
+        bytes.append(char(c.unicode() >> 8));
+    }
+    return bytes;
+}
+
+CConnServer device(const QString& id, const QString& name,
+                   const QString& check = QStringLiteral("1"))
+{
+    CConnServer d;
+    d.DeviceId = id;
+    d.Name = name;
+    d.FilePath = QStringLiteral("/srv/export");
+    d.IsCheck = check;
+    d.IsDeleteFile = QStringLiteral("0");
+    d.Server = QStringLiteral("db1");
+    d.User = QStringLiteral("sa");
+    d.Pass = QStringLiteral("secret");
+    d.DbName = QStringLiteral("Hr");
+    return d;
+}
+
+const QString kGate1Section =
+    QStringLiteral("[Gate1]\nDeviceId=7\nFilePath=/srv/export\nIsCheck=1\n"
+                   "IsDeleteFile=0\nServer=db1\nUser=sa\n"
+                   "Pass=949a2a29e88a\nDbName=Hr\n");
+
+} // namespace
+
+class TestSettingsFile : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void saveWritesExactBytes();
+    void saveOfEmptyListIsTheMarkAlone();
+    void saveFailureNotifiesAndKeepsOldFile();
+    void reloadGivesBackTheSavedList();
+    void readingFreedoms_data();
+    void readingFreedoms();
+    void sectionsInheritFromTheOneBefore();
+    void duplicateSectionsEndEqual();
+    void refusedFiles_data();
+    void refusedFiles();
+    void oddAndTruncatedText();
+    void junkNeverCrashes();
+    void hugeLineIsReadQuickly();
+
+private:
+    QString path() const { return dir_->filePath(QStringLiteral("config.ini")); }
+    CConnServerList load(const QByteArray& bytes, NameListChoice* combo = nullptr);
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    CCrypt crypt_;
+    RecordingMessageSink messages_;
+};
+
+void TestSettingsFile::init()
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    messages_.messages.clear();
+}
+
+CConnServerList TestSettingsFile::load(const QByteArray& bytes, NameListChoice* combo)
+{
+    WriteBytes(path(), bytes);
+    CConnServerList devices;
+    NameListChoice own;
+    ReloadSettings(path(), devices, combo ? *combo : own, crypt_, messages_);
+    return devices;
+}
+
+void TestSettingsFile::saveWritesExactBytes()
+{
+    RecordingProgress progress;
+    CConnServerList devices{device(QStringLiteral("7"), QStringLiteral("Gate1")),
+                            device(QString(), QStringLiteral("NoId"))};
+    QVERIFY(SaveSettings(devices, path(), crypt_, progress));
+    QCOMPARE(ReadBytes(path()), utf16(kGate1Section));
+    QCOMPARE(FileMode(path()), 0600);
+    QVERIFY(progress.notes.isEmpty());
+}
+
+void TestSettingsFile::saveOfEmptyListIsTheMarkAlone()
+{
+    RecordingProgress progress;
+    QVERIFY(SaveSettings({}, path(), crypt_, progress));
+    QCOMPARE(ReadBytes(path()), QByteArray("\xFF\xFE", 2));
+}
+
+void TestSettingsFile::saveFailureNotifiesAndKeepsOldFile()
+{
+    RecordingProgress progress;
+    // A folder where the file should be: nothing can replace it.
+    QDir(dir_->path()).mkdir(QStringLiteral("config.ini"));
+    QVERIFY(!SaveSettings({device(QStringLiteral("1"), QStringLiteral("A"))}, path(), crypt_,
+                          progress));
+    QCOMPARE(progress.notes, QStringList{progress::kDataStatusTitle + QLatin1Char('|') +
+                                         progress::kFileNotOpenedText});
+    QVERIFY(progress.codes.isEmpty());
+
+    // A missing folder: the notification again, nothing created.
+    progress.notes.clear();
+    const QString missing = dir_->filePath(QStringLiteral("no/such/config.ini"));
+    QVERIFY(!SaveSettings({}, missing, crypt_, progress));
+    QCOMPARE(progress.notes.size(), 1);
+    QVERIFY(!QFile::exists(missing));
+}
+
+void TestSettingsFile::reloadGivesBackTheSavedList()
+{
+    RecordingProgress progress;
+    CConnServer a = device(QStringLiteral("3"), QStringLiteral("Front door"));
+    a.IP = QStringLiteral("10.0.0.5");
+    a.Port = QStringLiteral("4370");
+    a.IPKey = QStringLiteral("12");
+    a.Pass = QStringLiteral("كلمة;{x}%");
+    CConnServer b = device(QStringLiteral("1"), QStringLiteral("البوابة"), QStringLiteral("0"));
+    CConnServer c = device(QStringLiteral("2"), QStringLiteral("Back"));
+    QVERIFY(SaveSettings({a, b, c}, path(), crypt_, progress));
+
+    NameListChoice combo;
+    combo.names = QStringList{QStringLiteral("stale")};
+    const CConnServerList loaded = load(ReadBytes(path()), &combo);
+    QVERIFY(messages_.messages.isEmpty());
+    QCOMPARE(loaded.size(), 3);
+    // Addresses are never stored; the connection string is rebuilt.
+    for (CConnServer* d : {&a, &b, &c}) {
+        d->IP.clear();
+        d->Port.clear();
+        d->IPKey.clear();
+        d->ConnStr = BuildConnStr(*d);
+    }
+    QCOMPARE(loaded, (CConnServerList{a, b, c}));
+    QCOMPARE(combo.names, (QStringList{QStringLiteral("Front door"), QStringLiteral("Back")}));
+}
+
+void TestSettingsFile::readingFreedoms_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("value");
+    const QString head = QStringLiteral("[A]\nDeviceId=1\n");
+    QTest::newRow("crlf, blank and indented lines")
+        << QStringLiteral("\r\n  [A]\r\n\r\n\tDeviceId=1\r\n   Server=db9  \r\n") << "Server"
+        << "db9";
+    QTest::newRow("key in lower case")
+        << head + QStringLiteral("isdeletefile=1\n") << "IsDeleteFile"
+        << "1";
+    QTest::newRow("blanks around = set nothing")
+        << head + QStringLiteral("IsDeleteFile = 1\n") << "IsDeleteFile"
+        << "";
+    QTest::newRow("value holds =") << head + QStringLiteral("FilePath=C:\\a=b\n") << "FilePath"
+                                   << "C:\\a=b";
+    QTest::newRow("unknown key and plain line ignored")
+        << head + QStringLiteral("Colour=red\njust text\nUser=u\n") << "User"
+        << "u";
+    QTest::newRow("key before the first section")
+        << QStringLiteral("Server=X\n[A]\nDeviceId=1\n") << "Server"
+        << "X";
+    QTest::newRow("empty value") << head + QStringLiteral("DbName=\n") << "DbName"
+                                 << "";
+    QTest::newRow("enciphered password") << head + QStringLiteral("Pass=949E\n") << "Pass"
+                                         << "sa";
+}
+
+void TestSettingsFile::readingFreedoms()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, field);
+    QFETCH(QString, value);
+    const CConnServerList loaded = load(utf16(text));
+    QCOMPARE(loaded.size(), 1);
+    const CConnServer& d = loaded.first();
+    const QHash<QString, QString> fields{
+        {QStringLiteral("Server"), d.Server},     {QStringLiteral("IsDeleteFile"), d.IsDeleteFile},
+        {QStringLiteral("FilePath"), d.FilePath}, {QStringLiteral("User"), d.User},
+        {QStringLiteral("DbName"), d.DbName},     {QStringLiteral("Pass"), d.Pass}};
+    QCOMPARE(fields.value(field), value);
+    QCOMPARE(d.DeviceId, QStringLiteral("1"));
+}
+
+void TestSettingsFile::sectionsInheritFromTheOneBefore()
+{
+    const CConnServerList loaded = load(utf16(kGate1Section + QStringLiteral("[B]\nDeviceId=9\n")));
+    QCOMPARE(loaded.size(), 2);
+    CConnServer expected = loaded.first();
+    expected.Name = QStringLiteral("B");
+    expected.DeviceId = QStringLiteral("9");
+    QCOMPARE(loaded.at(1), expected);
+    QCOMPARE(loaded.at(1).ConnStr, BuildConnStr(expected));
+    QCOMPARE(loaded.at(1).Pass, QStringLiteral("secret"));
+}
+
+void TestSettingsFile::duplicateSectionsEndEqual()
+{
+    const CConnServerList loaded = load(utf16(
+        QStringLiteral("[A]\nDeviceId=1\nServer=s1\n[a]\nDeviceId=2\nUser=u2\n[A]\nDbName=d3\n")));
+    QCOMPARE(loaded.size(), 3);
+    // Names compare ignoring case when key lines overwrite: every record named
+    // like the current section takes the first one's values plus the new key.
+    QCOMPARE(loaded.at(0).DbName, QStringLiteral("d3"));
+    QCOMPARE(loaded.at(2), loaded.at(0));
+    QCOMPARE(loaded.at(1).Name, QStringLiteral("A"));
+}
+
+void TestSettingsFile::refusedFiles_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("empty") << QByteArray() << settingsfile::kNotUtf16;
+    QTest::newRow("one byte") << QByteArray("\xFF", 1) << settingsfile::kNotUtf16;
+    QTest::newRow("no mark") << QByteArray("[A]\nDeviceId=1\n") << settingsfile::kNotUtf16;
+    QTest::newRow("big-endian mark") << QByteArray("\xFE\xFF\x00[", 4) << settingsfile::kNotUtf16;
+}
+
+void TestSettingsFile::refusedFiles()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, message);
+    NameListChoice combo;
+    combo.names = QStringList{QStringLiteral("kept")};
+    QVERIFY(load(bytes, &combo).isEmpty());
+    QCOMPARE(messages_.messages, QStringList{message});
+    QCOMPARE(combo.names, QStringList{QStringLiteral("kept")});
+
+    messages_.messages.clear();
+    CConnServerList devices{device(QStringLiteral("1"), QStringLiteral("old"))};
+    ReloadSettings(dir_->filePath(QStringLiteral("missing.ini")), devices, combo, crypt_,
+                   messages_);
+    QVERIFY(devices.isEmpty());
+    QCOMPARE(messages_.messages, QStringList{settingsfile::kOpenFailed});
+    QCOMPARE(combo.names, QStringList{QStringLiteral("kept")});
+}
+
+void TestSettingsFile::oddAndTruncatedText()
+{
+    // An odd last byte is dropped.
+    QByteArray odd = utf16(QStringLiteral("[A]\nDeviceId=12\n"));
+    odd.append('\x41');
+    CConnServerList loaded = load(odd);
+    QCOMPARE(loaded.size(), 1);
+    QCOMPARE(loaded.first().DeviceId, QStringLiteral("12"));
+
+    // The text ends at the first zero unit.
+    loaded = load(utf16(QStringLiteral("[A]\nDeviceId=1") + QChar(0) +
+                        QStringLiteral("2\n[B]\nDeviceId=3\n")));
+    QCOMPARE(loaded.size(), 1);
+    QCOMPARE(loaded.first().DeviceId, QStringLiteral("1"));
+}
+
+void TestSettingsFile::junkNeverCrashes()
+{
+    QRandomGenerator random(20261207);
+    for (int round = 0; round < 50; ++round) {
+        QByteArray bytes("\xFF\xFE", 2);
+        // An even count of non-zero bytes, so the structure below stays aligned
+        // and no zero unit ends the text early.
+        const int size = 2 * int(random.bounded(2048));
+        for (int i = 0; i < size; ++i)
+            bytes.append(char(1 + random.bounded(255)));
+        // Sprinkle structure so that headers and keys do occur.
+        bytes.append(utf16(QStringLiteral("\n[Z]\nPass=zz\xFF\nIsCheck=1\n")).mid(2));
+        NameListChoice combo;
+        const CConnServerList loaded = load(bytes, &combo);
+        QVERIFY(!loaded.isEmpty());
+        QVERIFY(combo.names.contains(QStringLiteral("Z")));
+    }
+}
+
+void TestSettingsFile::hugeLineIsReadQuickly()
+{
+    // 10 MB of one line, then many sections: read in linear time.
+    QString text = QStringLiteral("FilePath=") + QString(5 * 1024 * 1024, QLatin1Char('x')) +
+                   QLatin1Char('\n');
+    for (int i = 0; i < 20000; ++i)
+        text += QStringLiteral("[S%1]\nDeviceId=%1\nIsCheck=1\n").arg(i);
+    QElapsedTimer timer;
+    timer.start();
+    NameListChoice combo;
+    const CConnServerList loaded = load(utf16(text), &combo);
+    QCOMPARE(loaded.size(), 20000);
+    QCOMPARE(loaded.first().FilePath.size(), 5 * 1024 * 1024);
+    QCOMPARE(combo.names.size(), 20000);
+    QVERIFY2(timer.elapsed() < 20000, "reading took too long");
+}
+
+QTEST_GUILESS_MAIN(TestSettingsFile)
+#include "tst_settingsfile.moc"
