@@ -20,9 +20,9 @@ void TestConnectionString::build_data()
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("plain values") << QStringLiteral("HR-SRV\\SQL2019") << QStringLiteral("sa")
-                                  << QStringLiteral("secret") << QStringLiteral("Tessar")
+                                  << QStringLiteral("secret") << QStringLiteral("HRSuite")
                                   << QStringLiteral("DRIVER={SQL Server};SERVER=HR-SRV\\SQL2019;"
-                                                    "UID=sa;PWD={secret};DATABASE=Tessar");
+                                                    "UID=sa;PWD={secret};DATABASE=HRSuite");
     QTest::newRow("all empty") << QString() << QString() << QString() << QString()
                                << QStringLiteral(
                                       "DRIVER={SQL Server};SERVER=;UID=;PWD={};DATABASE=");

@@ -81,7 +81,6 @@ void TestDeviceQueries::loadAddress_data()
     QTest::newRow("one row") << Guid(1) << Address("127.0.0.11", "4370", "0");
     QTest::newRow("several rows: last wins") << Guid(2) << Address("127.0.0.22", "4371", "2");
     QTest::newRow("null port and key") << Guid(3) << Address("127.0.0.31", "", "");
-    QTest::newRow("upper-case id") << Guid(1).toUpper() << Address("127.0.0.11", "4370", "0");
     QTest::newRow("no row keeps the fields") << Guid(9) << Address("old-ip", "1", "7");
 }
 
