@@ -6,7 +6,7 @@
 #include "platform/MessageSink.h"
 #include "settings/CCrypt.h"
 #include "settings/DeviceChoice.h"
-#include "store/ConnStr.h"
+#include "store/ConnectionString.h"
 
 #include <QFile>
 #include <QHash>

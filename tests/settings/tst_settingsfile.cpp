@@ -5,7 +5,7 @@
 #include "settings/CCrypt.h"
 #include "settings/DeviceChoice.h"
 #include "settings/SettingsFile.h"
-#include "store/ConnStr.h"
+#include "store/ConnectionString.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>

@@ -1,6 +1,0 @@
-#pragma once
-
-#include "store/Records.h"
-
-// The ODBC connection string of a device record.
-QString BuildConnStr(const CConnServer& record);

@@ -1,0 +1,30 @@
+#include "store/ConnectionString.h"
+
+namespace {
+
+bool NeedsBraces(const QString& value)
+{
+    if (value.isEmpty())
+        return false;
+    return value.contains(QLatin1Char(';')) || value.contains(QLatin1Char('{')) ||
+           value.contains(QLatin1Char('}')) || value.front().isSpace() || value.back().isSpace();
+}
+
+} // namespace
+
+QString OdbcAttributeValue(const QString& value, bool alwaysBraced)
+{
+    if (!alwaysBraced && !NeedsBraces(value))
+        return value;
+    QString escaped = value;
+    escaped.replace(QLatin1Char('}'), QStringLiteral("}}"));
+    return QLatin1Char('{') + escaped + QLatin1Char('}');
+}
+
+QString BuildConnStr(const CConnServer& record)
+{
+    return QStringLiteral("DRIVER={SQL Server};SERVER=") + OdbcAttributeValue(record.Server) +
+           QStringLiteral(";UID=") + OdbcAttributeValue(record.User) + QStringLiteral(";PWD=") +
+           OdbcAttributeValue(record.Pass, true) + QStringLiteral(";DATABASE=") +
+           OdbcAttributeValue(record.DbName);
+}

@@ -1,0 +1,16 @@
+#pragma once
+
+#include "store/Records.h"
+
+#include <QString>
+
+// The ODBC connection string of a device record:
+// DRIVER={SQL Server};SERVER=...;UID=...;PWD=...;DATABASE=...
+// Values that the driver would otherwise split or trim (";", "{", "}", a
+// leading or trailing blank) are enclosed in braces with "}" doubled; the
+// password always is, because some drivers decode "%" and "+" in a bare one.
+QString BuildConnStr(const CConnServer& record);
+
+// value as an ODBC attribute value: unchanged, or braced when it has to be
+// (or always is).
+QString OdbcAttributeValue(const QString& value, bool alwaysBraced = false);

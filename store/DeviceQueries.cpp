@@ -1,0 +1,46 @@
+#include "store/DeviceQueries.h"
+
+#include "store/SqlValues.h"
+
+namespace {
+
+const QString kQueryFailed = QStringLiteral("Failed to execute query to retrieve devices.");
+
+} // namespace
+
+void LoadDeviceAddress(CConnServer& record, Database& db, MessageSink& messages)
+{
+    if (!EnsureOpen(db, record.ConnStr))
+        return;
+    std::optional<QSqlQuery> query =
+        db.Query(QStringLiteral("SELECT IP, Port, IPKey FROM tsrHrDeviceShift WHERE Id =?"),
+                 {record.DeviceId});
+    if (!query) {
+        messages.Show(kQueryFailed);
+        return;
+    }
+    while (NextRow(*query)) {
+        record.IP = TextOf(query->value(QStringLiteral("IP")));
+        record.Port = TextOf(query->value(QStringLiteral("Port")));
+        record.IPKey = TextOf(query->value(QStringLiteral("IPKey")));
+    }
+}
+
+std::optional<QList<DeviceRow>> ListDevices(Database& db, const QString& connStr,
+                                            MessageSink& messages)
+{
+    // Closing first makes a changed connection string take effect.
+    db.Close();
+    EnsureOpen(db, connStr);
+    std::optional<QSqlQuery> query =
+        db.Query(QStringLiteral("SELECT ID, code, Name FROM tsrHrDeviceShift WHERE DevType = 1"));
+    if (!query) {
+        messages.Show(kQueryFailed);
+        return std::nullopt;
+    }
+    QList<DeviceRow> rows;
+    while (NextRow(*query))
+        rows.prepend(DeviceRow{TextOf(query->value(QStringLiteral("ID"))),
+                               TextOf(query->value(QStringLiteral("Name")))});
+    return rows;
+}

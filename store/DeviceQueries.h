@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/MessageSink.h"
+#include "store/Database.h"
+#include "store/Records.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// Read-only look-ups in the host suite's device table tsrHrDeviceShift.
+
+// Fills record's IP, Port and IPKey from the device row whose ID is the
+// record's DeviceId (the last row wins when there are several; the fields keep
+// their values when there is none). Opens db with the record's ConnStr and
+// leaves it open for the posting that follows. Throws DatabaseError when the
+// connection cannot be made or the server rejects the look-up.
+void LoadDeviceAddress(CConnServer& record, Database& db, MessageSink& messages);
+
+// One terminal of the suite, as the settings dialog lists it.
+struct DeviceRow {
+    QString ID;
+    QString Name;
+
+    bool operator==(const DeviceRow&) const = default;
+};
+
+// Closes db, reopens it with connStr, and lists the suite's terminals
+// (DevType 1) in the order the settings dialog shows them: the reverse of the
+// server's order. nullopt when the query cannot be run (message shown).
+// Throws DatabaseError when the connection cannot be made or the server
+// rejects the query. db stays open.
+std::optional<QList<DeviceRow>> ListDevices(Database& db, const QString& connStr,
+                                            MessageSink& messages);

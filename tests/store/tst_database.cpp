@@ -1,0 +1,164 @@
+#include "SilentSocketServer.h"
+#include "TestDatabase.h"
+#include "store/ConnectionString.h"
+#include "store/Database.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+
+using testsupport::TestDatabase;
+
+// Opening, reusing and reopening connections to a real server through ODBC.
+class TestStoreDatabase : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void opensWithAwkwardPassword_data();
+    void opensWithAwkwardPassword();
+    void wrongPasswordThrowsDriverText();
+    void keepsConnectionForSameString();
+    void reopensForDifferentString();
+    void silentServerTimesOut();
+    void rejectedStatementThrowsDriverText();
+
+private:
+    // The backend process and database of db's current connection.
+    static QPair<qlonglong, QString> Session(Database& db);
+};
+
+QPair<qlonglong, QString> TestStoreDatabase::Session(Database& db)
+{
+    std::optional<QSqlQuery> query =
+        db.Query(QStringLiteral("SELECT pg_backend_pid(), current_database()"));
+    if (!query || !NextRow(*query))
+        return {};
+    return {query->value(0).toLongLong(), query->value(1).toString()};
+}
+
+void TestStoreDatabase::initTestCase()
+{
+    const QString problem = TestDatabase::EnvironmentProblem();
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+}
+
+void TestStoreDatabase::opensWithAwkwardPassword_data()
+{
+    QTest::addColumn<QString>("role");
+    QTest::addColumn<QString>("password");
+    QTest::newRow("semicolon, braces, percent")
+        << QStringLiteral("zelvor_odd1") << QStringLiteral("a;b{c}d%41e");
+    QTest::newRow("percent escape")
+        << QStringLiteral("zelvor_odd2") << QStringLiteral("50%25off+x");
+    QTest::newRow("closing brace at the end")
+        << QStringLiteral("zelvor_odd3") << QStringLiteral("pass}");
+    QTest::newRow("blanks around")
+        << QStringLiteral("zelvor_odd4") << QStringLiteral(" spaced out ");
+    QTest::newRow("attribute inside")
+        << QStringLiteral("zelvor_odd5") << QStringLiteral("x;DATABASE=postgres");
+}
+
+void TestStoreDatabase::opensWithAwkwardPassword()
+{
+    QFETCH(QString, role);
+    QFETCH(QString, password);
+    TestDatabase testDb;
+    const QString dollarQuoted = QStringLiteral("$pw$") + password + QStringLiteral("$pw$");
+    QVERIFY2(
+        testDb.Admin(QStringLiteral("DROP ROLE IF EXISTS %1; CREATE ROLE %1 LOGIN PASSWORD %2;")
+                         .arg(role, dollarQuoted)),
+        qPrintable(testDb.LastError()));
+
+    CConnServer record = testDb.Record();
+    record.User = role;
+    record.Pass = password;
+    Database db;
+    try {
+        QVERIFY(EnsureOpen(db, BuildConnStr(record)));
+    } catch (const DatabaseError& error) {
+        QFAIL(qPrintable(error.Text()));
+    }
+    std::optional<QSqlQuery> query =
+        db.Query(QStringLiteral("SELECT current_user, current_database()"));
+    QVERIFY(query && NextRow(*query));
+    QCOMPARE(query->value(0).toString(), role);
+    QCOMPARE(query->value(1).toString(), testDb.Name());
+}
+
+void TestStoreDatabase::wrongPasswordThrowsDriverText()
+{
+    TestDatabase testDb;
+    CConnServer record = testDb.Record();
+    record.Pass = QStringLiteral("not-the-password");
+    Database db;
+    try {
+        EnsureOpen(db, BuildConnStr(record));
+        QFAIL("a wrong password opened the connection");
+    } catch (const DatabaseError& error) {
+        QVERIFY2(error.Text().contains(QStringLiteral("password authentication failed")),
+                 qPrintable(error.Text()));
+    }
+    QVERIFY(!db.IsOpen());
+}
+
+void TestStoreDatabase::keepsConnectionForSameString()
+{
+    TestDatabase testDb;
+    Database db;
+    const QString connStr = testDb.Record().ConnStr;
+    QVERIFY(EnsureOpen(db, connStr));
+    const auto first = Session(db);
+    QVERIFY(first.first != 0);
+    QVERIFY(EnsureOpen(db, connStr));
+    QCOMPARE(Session(db), first);
+}
+
+void TestStoreDatabase::reopensForDifferentString()
+{
+    TestDatabase testDb;
+    Database db;
+    QVERIFY(EnsureOpen(db, testDb.Record().ConnStr));
+    const auto first = Session(db);
+    QCOMPARE(first.second, testDb.Name());
+
+    const QString other = testDb.Record(testDb.Name2()).ConnStr;
+    QVERIFY(EnsureOpen(db, other));
+    const auto second = Session(db);
+    QCOMPARE(second.second, testDb.Name2());
+    QVERIFY(second.first != first.first);
+    QCOMPARE(db.ConnectionString(), other);
+}
+
+void TestStoreDatabase::silentServerTimesOut()
+{
+    testsupport::SilentSocketServer silent;
+    QVERIFY(silent.IsListening());
+    TestDatabase testDb;
+    CConnServer record = testDb.Record();
+    record.Server = silent.Folder();
+
+    Database db;
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, EnsureOpen(db, BuildConnStr(record)));
+    const qint64 elapsed = timer.elapsed();
+    QVERIFY2(elapsed < (Database::kDefaultLoginTimeoutSeconds + 5) * 1000,
+             qPrintable(QStringLiteral("open took %1 ms").arg(elapsed)));
+    QVERIFY(!db.IsOpen());
+}
+
+void TestStoreDatabase::rejectedStatementThrowsDriverText()
+{
+    TestDatabase testDb;
+    Database db;
+    QVERIFY(EnsureOpen(db, testDb.Record().ConnStr));
+    try {
+        db.Execute(QStringLiteral("UPDATE no_such_table SET x = ?"), {1});
+        QFAIL("the statement was accepted");
+    } catch (const DatabaseError& error) {
+        QVERIFY2(error.Text().contains(QStringLiteral("no_such_table")), qPrintable(error.Text()));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestStoreDatabase)
+#include "tst_database.moc"

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "store/Records.h"
+
+#include <QList>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+
+#include <functional>
+
+class QSqlDatabase;
+
+namespace testsupport {
+
+// A row of tsrHrMovement as the tests read it back.
+struct MovementRow {
+    QString ID;
+    QString ParentID;
+    double Number = 0;
+    QString CardNb;
+    QString Date; // "yyyy-MM-dd HH:mm:ss"
+    int Direction = 0;
+    int Status = 0;
+    int IsManual = 0;
+    int IsDelete = 0;
+    int IsPosted = 0;
+    QString UserID;
+    QString CDate; // "yyyy-MM-dd"
+};
+
+// A row of tsrHrDeviceShift to set up.
+struct DeviceFixture {
+    QString ID; // a GUID text
+    QString code;
+    QString Name;
+    QString IP;
+    QVariant Port;  // null or an integer
+    QVariant IPKey; // null or an integer
+    int DevType = 1;
+};
+
+// The throw-away PostgreSQL server that scripts/with-testdb starts (through
+// psqlODBC registered as "SQL Server"), as the database tests and the
+// end-to-end runs use it: connection details from the environment, table
+// set-up and read-back through a connection of its own, administrator access
+// and stopping/restarting the server. Every operation returns false (or an
+// empty result) on failure and leaves the reason in LastError().
+class TestDatabase {
+public:
+    TestDatabase();
+    ~TestDatabase(); // restarts the server if this object stopped it
+
+    // Empty when the environment describes a test database; otherwise a
+    // message naming the missing variables and how to provide them.
+    static QString EnvironmentProblem();
+
+    QString Server() const { return server_; }
+    QString User() const { return user_; }
+    QString Pass() const { return pass_; }
+    QString Name() const { return name_; }
+    QString Name2() const { return name2_; }
+
+    // A device record whose Server, User, Pass, DbName (Name() when empty) and
+    // ConnStr reach the test database.
+    CConnServer Record(const QString& dbName = {}) const;
+
+    // Empties tsrHrMovement and tsrHrDeviceShift.
+    bool Reset(const QString& dbName = {});
+    bool InsertDevices(const QList<DeviceFixture>& devices, const QString& dbName = {});
+    // Adds a movement row as the host suite would hold it.
+    bool InsertMovementRow(double number, const QString& cardNb, const QString& date,
+                           const QString& dbName = {});
+    // Every movement row, ordered by Number.
+    QList<MovementRow> Movements(const QString& dbName = {});
+    // Runs a statement as the test login (the owner of the tables).
+    bool Execute(const QString& sql, const QVariantList& values = {}, const QString& dbName = {});
+    // The first column of the first row of a query; invalid on failure.
+    QVariant QueryValue(const QString& sql, const QString& dbName = {});
+
+    // Runs SQL through psql as the cluster's administrator; output is the
+    // unaligned, tuples-only result.
+    bool Admin(const QString& sql, QString* output = nullptr, const QString& dbName = {});
+
+    // Stops or restarts the server (existing connections are cut).
+    bool StopServer();
+    bool StartServer();
+
+    QString LastError() const { return lastError_; }
+
+private:
+    bool WithConnection(const QString& dbName, const std::function<bool(QSqlDatabase&)>& work);
+    bool RunShell(const QString& command, const QByteArray& input, QString* output);
+
+    QString server_, user_, pass_, name_, name2_, admin_, ctl_;
+    QString lastError_;
+    bool stopped_ = false;
+};
+
+} // namespace testsupport
