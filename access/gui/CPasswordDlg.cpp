@@ -1,0 +1,34 @@
+#include "access/gui/CPasswordDlg.h"
+
+#include "platform/gui/AppIcon.h"
+#include "platform/gui/DialogTemplate.h"
+#include "ui_PasswordDlg.h"
+
+CPasswordDlg::CPasswordDlg(QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::PasswordDialogForm>())
+{
+    ui_->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowIcon(AppIcon());
+    MapDialogUnits(*this);
+    connect(ui_->okButton_1, &QPushButton::clicked, this, &QDialog::accept);
+    // The first tab stop, the OK button, starts with the focus.
+    ui_->okButton_1->setFocus();
+}
+
+CPasswordDlg::~CPasswordDlg() = default;
+
+void CPasswordDlg::accept()
+{
+    entered_ = ui_->passwordEdit_1051->text();
+    QDialog::accept();
+}
+
+QString DialogPasswordPrompt::PromptPassword()
+{
+    CPasswordDlg dialog(parent_);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.EnteredText();
+}

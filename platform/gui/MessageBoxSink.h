@@ -1,0 +1,33 @@
+#pragma once
+
+#include "platform/MessageSink.h"
+
+#include <QPointer>
+#include <QWidget>
+
+// Messages as modal boxes with an OK button only, for an operator at the
+// screen. The box's title is the caption, or "Zelvor" when none is given.
+class MessageBoxSink : public MessageSink {
+public:
+    static inline const QString kTitle = QStringLiteral("Zelvor");
+
+    explicit MessageBoxSink(QWidget* parent = nullptr) : parent_(parent) {}
+    void SetParent(QWidget* parent) { parent_ = parent; }
+    void Show(const QString& text, const QString& caption = {}) override;
+
+private:
+    QPointer<QWidget> parent_;
+};
+
+// Forwards to another sink that can be exchanged: the start-up run of a
+// terminal address writes its messages as lines, the operator's session that
+// may follow shows boxes.
+class SwitchingMessageSink : public MessageSink {
+public:
+    explicit SwitchingMessageSink(MessageSink& target) : target_(&target) {}
+    void SetTarget(MessageSink& target) { target_ = &target; }
+    void Show(const QString& text, const QString& caption = {}) override;
+
+private:
+    MessageSink* target_;
+};

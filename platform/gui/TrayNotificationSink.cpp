@@ -1,0 +1,37 @@
+#include "platform/gui/TrayNotificationSink.h"
+
+#include <QSystemTrayIcon>
+
+TrayNotificationSink::TrayNotificationSink(const QIcon& icon, std::function<void()> onDoubleClick)
+    : icon_(std::make_unique<QSystemTrayIcon>(icon)), onDoubleClick_(std::move(onDoubleClick))
+{
+    connect(icon_.get(), &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+                if (reason == QSystemTrayIcon::DoubleClick && onDoubleClick_)
+                    onDoubleClick_();
+            });
+}
+
+TrayNotificationSink::~TrayNotificationSink() = default;
+
+bool TrayNotificationSink::Add(const TrayNote& note)
+{
+    icon_->setToolTip(note.tip);
+    icon_->show();
+    return Modify(note);
+}
+
+bool TrayNotificationSink::Modify(const TrayNote& note)
+{
+    icon_->setToolTip(note.tip);
+    icon_->showMessage(note.title, note.text, QSystemTrayIcon::Information, note.timeoutMs);
+    return icon_->isVisible();
+}
+
+std::unique_ptr<NotificationSink> MakeNotificationSink(const QIcon& icon,
+                                                       std::function<void()> onDoubleClick)
+{
+    if (QSystemTrayIcon::isSystemTrayAvailable())
+        return std::make_unique<TrayNotificationSink>(icon, std::move(onDoubleClick));
+    return std::make_unique<StreamNotificationSink>(stderr);
+}

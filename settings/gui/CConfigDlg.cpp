@@ -1,0 +1,132 @@
+#include "settings/gui/CConfigDlg.h"
+
+#include "platform/MessageSink.h"
+#include "platform/gui/AppIcon.h"
+#include "platform/gui/DialogTemplate.h"
+#include "store/ConnectionString.h"
+#include "store/DeviceQueries.h"
+#include "ui_ConfigDlg.h"
+
+#include <QHeaderView>
+
+namespace {
+
+const QString kOn = QStringLiteral("1");
+const QString kOff = QStringLiteral("0");
+
+} // namespace
+
+CConfigDlg::CConfigDlg(CConnServerList& devices, MessageSink& messages, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::ConfigDialogForm>()), devices_(devices),
+      messages_(messages)
+{
+    ui_->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowIcon(AppIcon());
+    MapDialogUnits(*this);
+
+    QTreeWidget* list = ui_->deviceList_1067;
+    list->setLayoutDirection(Qt::RightToLeft);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setColumnCount(1);
+    list->setHeaderLabels({kDevicesColumn});
+    list->headerItem()->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
+    list->header()->setStretchLastSection(true);
+
+    connect(ui_->saveButton_1, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui_->cancelButton_2, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ui_->testButton_1059, &QPushButton::clicked, this, &CConfigDlg::OnTestConnection);
+
+    FillFromDevices();
+}
+
+CConfigDlg::~CConfigDlg() = default;
+
+void CConfigDlg::InsertRow(int position, const QString& name, const QString& deviceId, bool checked)
+{
+    auto* row = new QTreeWidgetItem(QStringList{name});
+    row->setData(0, kDeviceIdRole, deviceId);
+    row->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
+    row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
+    row->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+    ui_->deviceList_1067->insertTopLevelItem(position, row);
+}
+
+void CConfigDlg::FillFromDevices()
+{
+    // Each record's row goes on top of the previous ones, so the list shows
+    // the devices last-first. The edits show the last record that has a server.
+    for (const CConnServer& record : devices_) {
+        InsertRow(0, record.Name, record.DeviceId, record.IsCheck == kOn);
+        if (!record.Server.isEmpty()) {
+            ui_->serverEdit_1045->setText(record.Server);
+            ui_->userEdit_1050->setText(record.User);
+            ui_->passEdit_1051->setText(record.Pass);
+            ui_->dbEdit_1052->setText(record.DbName);
+        }
+        ui_->pathEdit_1008->setText(record.FilePath);
+        if (record.IsDeleteFile == kOn)
+            ui_->deleteFileCheck_1068->setChecked(true);
+    }
+}
+
+void CConfigDlg::ReadConnectionEdits()
+{
+    scratch_.Server = ui_->serverEdit_1045->text();
+    scratch_.User = ui_->userEdit_1050->text();
+    scratch_.Pass = ui_->passEdit_1051->text();
+    scratch_.DbName = ui_->dbEdit_1052->text();
+}
+
+bool CConfigDlg::ValidateConnection()
+{
+    ReadConnectionEdits();
+    // Built before trimming: the string carries the values as typed.
+    scratch_.ConnStr = BuildConnStr(scratch_);
+    scratch_.Server = scratch_.Server.trimmed();
+    scratch_.User = scratch_.User.trimmed();
+    scratch_.Pass = scratch_.Pass.trimmed();
+    if (!scratch_.Server.isEmpty() && !scratch_.User.isEmpty() && !scratch_.Pass.isEmpty())
+        return true;
+    messages_.Show(kIncomplete);
+    return false;
+}
+
+void CConfigDlg::OnTestConnection()
+{
+    if (!ValidateConnection())
+        return;
+    std::optional<QList<DeviceRow>> rows;
+    try {
+        rows = ListDevices(db_, scratch_.ConnStr, messages_);
+    } catch (const DatabaseError& error) {
+        // The whole result is read before the list changes, so a failure
+        // anywhere leaves the rows as they were.
+        messages_.Show(error.Text());
+        return;
+    }
+    if (!rows)
+        return;
+    // The rows come in display order already; ticks set before are gone.
+    ui_->deviceList_1067->clear();
+    for (int position = 0; position < rows->size(); ++position)
+        InsertRow(position, rows->at(position).Name, rows->at(position).ID, false);
+}
+
+void CConfigDlg::accept()
+{
+    ReadConnectionEdits();
+    scratch_.FilePath = ui_->pathEdit_1008->text();
+    scratch_.IsDeleteFile = ui_->deleteFileCheck_1068->isChecked() ? kOn : kOff;
+    devices_.clear();
+    QTreeWidget* list = ui_->deviceList_1067;
+    for (int index = 0; index < list->topLevelItemCount(); ++index) {
+        const QTreeWidgetItem* row = list->topLevelItem(index);
+        scratch_.IsCheck = row->checkState(0) == Qt::Checked ? kOn : kOff;
+        scratch_.DeviceId = row->data(0, kDeviceIdRole).toString();
+        scratch_.Name = row->text(0);
+        devices_.append(scratch_);
+    }
+    QDialog::accept();
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "store/Database.h"
+#include "store/Records.h"
+
+#include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class ConfigDialogForm;
+}
+class MessageSink;
+
+// The settings dialog (template 1048): the database connection, the export
+// path and its delete flag, and the terminals to offer, ticked in a list that
+// Test connection fills from the suite's device table. It edits the main
+// window's device list in place on Save and leaves it alone otherwise; it
+// writes no file. It has a database connection of its own.
+class CConfigDlg : public QDialog {
+    Q_OBJECT
+public:
+    static inline const QString kDevicesColumn = QStringLiteral("الاجهزة");
+    static inline const QString kIncomplete =
+        QStringLiteral("يرجى إدخال اعدادات الاتصال بشكل كامل");
+    static constexpr int kDeviceIdRole = Qt::UserRole;
+
+    // devices must outlive the dialog.
+    CConfigDlg(CConnServerList& devices, MessageSink& messages, QWidget* parent = nullptr);
+    ~CConfigDlg() override;
+
+    // Takes the connection edits into the working record and builds its
+    // connection string; true when server, user and password are all given
+    // (blanks around them do not count), else shows why and returns false.
+    bool ValidateConnection();
+
+    // Save: every row becomes a device record carrying the connection
+    // settings of the edits, in the rows' top-to-bottom order.
+    void accept() override;
+
+private:
+    void OnTestConnection();
+    void FillFromDevices();
+    void InsertRow(int position, const QString& name, const QString& deviceId, bool checked);
+    void ReadConnectionEdits();
+
+    std::unique_ptr<Ui::ConfigDialogForm> ui_;
+    CConnServerList& devices_;
+    MessageSink& messages_;
+    Database db_;
+    CConnServer scratch_;
+};
