@@ -1,8 +1,10 @@
 #include "platform/gui/DialogTemplate.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetricsF>
 #include <QGroupBox>
+#include <QLabel>
 
 #include <cmath>
 
@@ -49,9 +51,14 @@ void MapDialogUnits(QWidget& dialog)
         QRect pixels = Scaled(control->geometry(), base);
         // A combo's template height includes its drop-down list; the closed
         // box is as tall as its font needs.
-        if (auto* combo = qobject_cast<QComboBox*>(control)) {
-            const int height = combo->sizeHint().height();
-            pixels.setHeight(height);
+        if (auto* combo = qobject_cast<QComboBox*>(control))
+            pixels.setHeight(combo->sizeHint().height());
+        // A text never gets cut at the bottom: a label or check box shorter
+        // than its line grows about its middle.
+        if (qobject_cast<QLabel*>(control) || qobject_cast<QCheckBox*>(control)) {
+            const int missing = control->sizeHint().height() - pixels.height();
+            if (missing > 0)
+                pixels.adjust(0, -missing / 2, 0, missing - missing / 2);
         }
         control->setGeometry(pixels);
         // A group box only frames the controls drawn over it; kept at the

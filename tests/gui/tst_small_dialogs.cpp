@@ -1,0 +1,202 @@
+#include "GuiTestKit.h"
+#include "access/gui/CCommandDlg.h"
+#include "access/gui/CPasswordDlg.h"
+#include "platform/MessageSink.h"
+#include "platform/gui/DialogTemplate.h"
+#include "resources/ResourceIds.h"
+#include "settings/gui/CConfigDlg.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+using guitest::Click;
+using guitest::TypeInto;
+using guitest::WhenModalOpens;
+
+// The password and command dialogs driven by keyboard and mouse, and the
+// forms of the three secondary dialogs: every control id findable, every text
+// readable in full.
+class TestSmallDialogs : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void passwordPrompt_data();
+    void passwordPrompt();
+    void commandShowsQuotedPathAndOne();
+    void commandEditsAreNotKept();
+    void formsHaveEveryControl_data();
+    void formsHaveEveryControl();
+};
+
+void TestSmallDialogs::initTestCase()
+{
+    QApplication::setLayoutDirection(Qt::RightToLeft);
+}
+
+void TestSmallDialogs::passwordPrompt_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("ending"); // how the operator leaves the dialog
+    QTest::addColumn<QString>("result");
+
+    QTest::newRow("ok") << QStringLiteral("Sesame 1") << QStringLiteral("ok")
+                        << QStringLiteral("Sesame 1");
+    QTest::newRow("arabic text") << QStringLiteral("كلمة") << QStringLiteral("ok")
+                                 << QStringLiteral("كلمة");
+    QTest::newRow("empty ok") << QString() << QStringLiteral("ok") << QString();
+    QTest::newRow("enter in the edit")
+        << QStringLiteral("abc") << QStringLiteral("enter") << QStringLiteral("abc");
+    QTest::newRow("escape") << QStringLiteral("abc") << QStringLiteral("escape") << QString();
+    QTest::newRow("close box") << QStringLiteral("abc") << QStringLiteral("close") << QString();
+}
+
+void TestSmallDialogs::passwordPrompt()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, ending);
+    QFETCH(QString, result);
+
+    bool done = false;
+    WhenModalOpens(
+        [&](QDialog& dialog) {
+            auto* edit = FindControl<QLineEdit>(dialog, resid::password::kEdit);
+            QCOMPARE(edit->echoMode(), QLineEdit::Password);
+            // The OK button has the focus when the dialog opens.
+            QCOMPARE(dialog.focusWidget(), FindControl<QWidget>(dialog, resid::kOk));
+            TypeInto(edit, typed);
+            if (ending == QLatin1String("ok"))
+                Click(FindControl<QPushButton>(dialog, resid::kOk));
+            else if (ending == QLatin1String("enter"))
+                QTest::keyClick(edit, Qt::Key_Return);
+            else if (ending == QLatin1String("escape"))
+                QTest::keyClick(edit, Qt::Key_Escape);
+            else
+                dialog.close();
+        },
+        &done);
+    DialogPasswordPrompt prompt;
+    const QString entered = prompt.PromptPassword();
+    QVERIFY(done);
+    QCOMPARE(entered, result);
+}
+
+void TestSmallDialogs::commandShowsQuotedPathAndOne()
+{
+    CCommandDlg dialog(QStringLiteral("/opt/Attendance Tools/zelvor"));
+    auto* edit = FindControl<QLineEdit>(dialog, resid::command::kEdit);
+    QCOMPARE(edit->text(), QStringLiteral("'/opt/Attendance Tools/zelvor' 1"));
+    QVERIFY(!edit->isReadOnly());
+
+    CCommandDlg unknown{QString()};
+    QCOMPARE(FindControl<QLineEdit>(unknown, resid::command::kEdit)->text(), QString());
+}
+
+void TestSmallDialogs::commandEditsAreNotKept()
+{
+    const QString path = QStringLiteral("/usr/local/bin/zelvor");
+    bool done = false;
+    WhenModalOpens(
+        [&](QDialog& dialog) {
+            auto* edit = FindControl<QLineEdit>(dialog, resid::command::kEdit);
+            QCOMPARE(edit->text(), QStringLiteral("/usr/local/bin/zelvor 1"));
+            TypeInto(edit, QStringLiteral("rm -rf /"));
+            Click(FindControl<QPushButton>(dialog, resid::kOk));
+        },
+        &done);
+    {
+        CCommandDlg first(path);
+        QCOMPARE(first.exec(), int(QDialog::Accepted));
+    }
+    QVERIFY(done);
+    CCommandDlg second(path);
+    QCOMPARE(second.CommandText(), QStringLiteral("/usr/local/bin/zelvor 1"));
+}
+
+void TestSmallDialogs::formsHaveEveryControl_data()
+{
+    QTest::addColumn<QString>("form");
+    QTest::addColumn<int>("templateId");
+    QTest::addColumn<QList<int>>("ids");
+    QTest::addColumn<QStringList>("texts"); // in tab order, of the visible controls with a text
+    QTest::addColumn<QString>("title");
+
+    using namespace resid;
+    QTest::newRow("password") << QStringLiteral("password") << password::kTemplate
+                              << QList<int>{kOk, password::kLabel, password::kEdit}
+                              << QStringList{QStringLiteral("OK"), QStringLiteral("كلمة السر")}
+                              << QStringLiteral("كلمة السر");
+    QTest::newRow("command") << QStringLiteral("command") << command::kTemplate
+                             << QList<int>{kOk, command::kEdit} << QStringList{QStringLiteral("OK")}
+                             << QStringLiteral("سطر الأوامر");
+    QTest::newRow("settings")
+        << QStringLiteral("settings") << config::kTemplate
+        << QList<int>{config::kServerLabel,
+                      config::kServerEdit,
+                      config::kUserLabel,
+                      config::kUserEdit,
+                      config::kPassLabel,
+                      config::kPassEdit,
+                      config::kDbLabel,
+                      config::kDbEdit,
+                      config::kPathLabel,
+                      config::kPathEdit,
+                      config::kBrowseLabel,
+                      config::kDbCombo,
+                      config::kDeleteFileCheck,
+                      config::kTestButton,
+                      config::kDeviceList,
+                      kOk,
+                      kCancel}
+        << QStringList{QStringLiteral("مخدم Sql"),       QStringLiteral("مستخدم Sql"),
+                       QStringLiteral("كلمة المرور"),    QStringLiteral("قاعدة البيانات"),
+                       QStringLiteral("مسار الملف"),     QStringLiteral("حذف الملف بعد المزامنة"),
+                       QStringLiteral("اختبار الاتصال"), QStringLiteral("حفظ"),
+                       QStringLiteral("إلغاء")}
+        << QStringLiteral("الإعدادات");
+}
+
+void TestSmallDialogs::formsHaveEveryControl()
+{
+    QFETCH(QString, form);
+    QFETCH(int, templateId);
+    QFETCH(QList<int>, ids);
+    QFETCH(QStringList, texts);
+    QFETCH(QString, title);
+
+    CConnServerList devices;
+    RecordingMessageSink messages;
+    std::unique_ptr<QDialog> dialog;
+    if (form == QLatin1String("password"))
+        dialog = std::make_unique<CPasswordDlg>();
+    else if (form == QLatin1String("command"))
+        dialog = std::make_unique<CCommandDlg>(QStringLiteral("/usr/bin/zelvor"));
+    else
+        dialog = std::make_unique<CConfigDlg>(devices, messages);
+
+    QCOMPARE(dialog->property("templateId").toInt(), templateId);
+    QCOMPARE(dialog->windowTitle(), title);
+    QCOMPARE(dialog->layoutDirection(), Qt::RightToLeft);
+    QStringList shown;
+    for (int id : ids) {
+        QWidget* control = ControlById(*dialog, id);
+        QVERIFY2(control, qPrintable(QStringLiteral("control %1 missing").arg(id)));
+        QVERIFY(control->objectName().endsWith(QStringLiteral("_%1").arg(id)));
+        const bool hasText =
+            qobject_cast<QLabel*>(control) || qobject_cast<QAbstractButton*>(control);
+        if (hasText && !control->isHidden())
+            shown.append(control->property("text").toString());
+    }
+    QCOMPARE(shown, texts);
+
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+    const QStringList clipped = guitest::ClippedTexts(*dialog);
+    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QStringLiteral("; "))));
+}
+
+QTEST_MAIN(TestSmallDialogs)
+#include "tst_small_dialogs.moc"
