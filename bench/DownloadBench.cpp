@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <ctime>
 
 namespace {
 
@@ -28,9 +29,17 @@ public:
     QString last;
 };
 
+double CpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
 struct Run {
     bool ok = false;
     double seconds = 0;
+    double cpuSeconds = 0;
     qint64 kept = 0;
     qint64 bytes = 0;
     qint64 exportBytes = 0;
@@ -71,9 +80,11 @@ Run Download(qint64 punches, bool keepAll, const QString& folder)
     range.ToPicker = QDateTime(QDate(year, 12, 31), QTime(23, 59, 59));
     MoveRecList movements;
     QElapsedTimer timer;
+    const double cpuStart = CpuSeconds();
     timer.start();
     run.ok = DownloadLog(device, range, device.Name, movements, ctx);
     run.seconds = double(timer.nsecsElapsed()) / 1e9;
+    run.cpuSeconds = CpuSeconds() - cpuStart;
     run.kept = movements.size();
     run.bytes = link.BytesReceived();
     run.simPeakKiB = sim.PeakMemoryKiB();
@@ -131,6 +142,8 @@ int main(int argc, char* argv[])
     const Run full = Download(punches, true, folder.path());
     std::printf("  ok %d, kept %lld, %.3f s, %.0f punches/s\n", full.ok, full.kept, full.seconds,
                 double(full.kept) / full.seconds);
+    std::printf("  client CPU %.3f s: %.0f punches per CPU second\n", full.cpuSeconds,
+                double(full.kept) / full.cpuSeconds);
     std::printf("  %.1f MiB received, export file %.1f MiB\n", double(full.bytes) / 1048576.0,
                 double(full.exportBytes) / 1048576.0);
     std::printf("  peak memory: benchmark %.1f MiB, simulator %.1f MiB\n", MiB(PeakMemoryKiB()),

@@ -74,3 +74,18 @@ DayFilter::DayFilter(const DownloadRange& range, const QLocale& locale)
     firstDay_ = FloorDiv(WallClockMs(lower) - kHalfSecondMs, kDayMs) + 1;
     lastDay_ = FloorDiv(WallClockMs(upper) + kHalfSecondMs - 1, kDayMs);
 }
+
+bool DayFilter::Keeps(int year, int month, int day, int hour, int minute, int second) const
+{
+    if (!QTime::isValid(hour, minute, second))
+        return false;
+    if (year != lastYear_ || month != lastMonth_ || day != lastDate_) {
+        lastYear_ = year;
+        lastMonth_ = month;
+        lastDate_ = day;
+        const qint64 julian = QDate(year, month, day).toJulianDay();
+        lastKept_ = IsValidPunchTime(year, month, day, 0, 0, 0) && julian >= firstDay_ &&
+                    julian <= lastDay_;
+    }
+    return lastKept_;
+}

@@ -24,13 +24,13 @@ class DayFilter {
 public:
     explicit DayFilter(const DownloadRange& range, const QLocale& locale = QLocale::system());
 
-    bool Passes(int year, int month, int day) const
-    {
-        const qint64 julian = QDate(year, month, day).toJulianDay();
-        return julian >= firstDay_ && julian <= lastDay_;
-    }
+    // True when the punch has a valid date and time and its day is in the range.
+    bool Keeps(int year, int month, int day, int hour, int minute, int second) const;
 
 private:
     qint64 firstDay_ = 1;
     qint64 lastDay_ = 0;
+    // Punches come in runs of the same day: the last date's verdict is kept.
+    mutable int lastYear_ = 0, lastMonth_ = 0, lastDate_ = 0;
+    mutable bool lastKept_ = false;
 };

@@ -5,6 +5,8 @@
 #include "terminal/ExportFile.h"
 #include "terminal/ExportWriter.h"
 
+#include <array>
+
 namespace {
 
 constexpr int kMachine = 1;
@@ -17,6 +19,18 @@ QString MovementDate(int year, int month, int day, int hour, int minute, int sec
     buffer[n++] = ' ';
     n += datetext::WriteTime(buffer + n, hour, minute, second);
     return QString::fromLatin1(buffer, n);
+}
+
+// The decimal text of a code; the usual small codes share one text each.
+QString CodeText(int code)
+{
+    static const std::array<QString, 16> small = [] {
+        std::array<QString, 16> texts;
+        for (int i = 0; i < 16; ++i)
+            texts[std::size_t(i)] = QString::number(i);
+        return texts;
+    }();
+    return code >= 0 && code < 16 ? small[std::size_t(code)] : QString::number(code);
 }
 
 void FileNotOpened(TransferContext& ctx)
@@ -66,13 +80,12 @@ bool DownloadLog(const CConnServer& record, const DownloadRange& range, const QS
         while (link.NextPunch(kMachine, cardNb, code1, code2, year, month, day, hour, minute,
                               second, code3)) {
             ++seq;
-            if (!IsValidPunchTime(year, month, day, hour, minute, second) ||
-                !filter.Passes(year, month, day))
+            if (!filter.Keeps(year, month, day, hour, minute, second))
                 continue;
             exportFile.WriteLine(cardNb, code1, code2, year, month, day, hour, minute, second,
                                  code3);
             movements.append(MoveRec{cardNb, MovementDate(year, month, day, hour, minute, second),
-                                     QString::number(code2)});
+                                     CodeText(code2)});
         }
         if (link.StreamBroken()) {
             movements.clear();

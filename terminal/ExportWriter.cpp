@@ -28,19 +28,18 @@ bool ExportWriter::Open(const QString& path)
 
 void ExportWriter::AppendCard(const QString& cardNb)
 {
-    bool ascii = true;
-    for (const QChar c : cardNb)
-        if (c.unicode() >= 0x80) {
-            ascii = false;
-            break;
+    const std::size_t at = buffer_.size();
+    buffer_.resize(at + std::size_t(cardNb.size()));
+    char* out = buffer_.data() + at;
+    for (const QChar c : cardNb) {
+        if (c.unicode() >= 0x80) { // rare: through the code page
+            buffer_.resize(at);
+            for (const char byte : ToAnsi(cardNb))
+                buffer_.push_back(ExportByte(byte));
+            return;
         }
-    if (ascii) {
-        for (const QChar c : cardNb)
-            buffer_.push_back(ExportByte(char(c.unicode())));
-        return;
+        *out++ = ExportByte(char(c.unicode()));
     }
-    for (const char byte : ToAnsi(cardNb))
-        buffer_.push_back(ExportByte(byte));
 }
 
 void ExportWriter::WriteLine(const QString& cardNb, int code1, int code2, int year, int month,

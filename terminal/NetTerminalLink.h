@@ -1,6 +1,7 @@
 #pragma once
 
 #include "terminal/CTerminalLink.h"
+#include "terminal/CardTextCache.h"
 #include "terminal/LineChannel.h"
 #include "terminal/PunchLine.h"
 
@@ -65,6 +66,7 @@ private:
     QTcpSocket socket_;
     LineChannel channel_;
     ztp::WirePunch punch_;
+    CardTextCache cards_;
     int key_ = 0;
     int connectTimeoutMs_ = kDefaultConnectTimeoutMs;
     int readTimeoutMs_ = kDefaultReadTimeoutMs;

@@ -14,7 +14,7 @@ bool NetTerminalLink::NextPunch(int machine, QString& cardNb, int& code1, int& c
     if (ReadStreamStep() != Step::Punch)
         return false;
     const auto& v = punch_.values;
-    cardNb = QString::fromUtf8(punch_.cardBytes.data(), punch_.cardSize);
+    cardNb = cards_.Text(punch_.card());
     code1 = v[ztp::kCode1];
     code2 = v[ztp::kCode2];
     year = v[ztp::kYear];

@@ -8,18 +8,31 @@ namespace ztp {
 
 bool ParsePunchLine(std::string_view line, WirePunch& punch)
 {
-    constexpr int kFields = 2 + kPunchValues;
-    std::string_view fields[kFields];
-    if (SplitFields(line, fields, kFields) != kFields || fields[0] != "P")
+    // One pass from left to right: "P", the card field, nine integers.
+    if (line.size() < 2 || line[0] != 'P' || line[1] != ' ')
         return false;
-    const int size = UnescapeCard(fields[1], punch.cardBytes.data());
+    std::size_t at = 2;
+    std::size_t blank = line.find(' ', at);
+    if (blank == std::string_view::npos)
+        return false;
+    const int size = UnescapeCard(line.substr(at, blank - at), punch.cardBytes.data());
     if (size < 0)
         return false;
     punch.cardSize = size;
-    for (int i = 0; i < kPunchValues; ++i)
-        if (!ParseInt(fields[2 + i], punch.values[std::size_t(i)]))
+    for (int i = 0; i < kPunchValues; ++i) {
+        if (blank == std::string_view::npos)
             return false;
-    return true;
+        at = blank + 1;
+        blank = at;
+        while (blank < line.size() && line[blank] != ' ')
+            ++blank;
+        const std::string_view field = line.substr(at, blank - at);
+        if (!ParseInt(field, punch.values[std::size_t(i)]))
+            return false;
+        if (blank == line.size())
+            blank = std::string_view::npos;
+    }
+    return blank == std::string_view::npos;
 }
 
 int FormatPunchLine(std::string_view cardUtf8, const std::array<int, kPunchValues>& values,

@@ -51,6 +51,15 @@ bool ParseInt(std::string_view field, int& value)
 
 int WriteInt(char* out, int value)
 {
+    if (value >= 0 && value < 100) { // most values of a punch
+        if (value < 10) {
+            out[0] = char('0' + value);
+            return 1;
+        }
+        out[0] = char('0' + value / 10);
+        out[1] = char('0' + value % 10);
+        return 2;
+    }
     char digits[12];
     int n = 0;
     // Work on the unsigned magnitude so INT_MIN is written correctly.
