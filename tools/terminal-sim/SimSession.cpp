@@ -108,21 +108,10 @@ bool SimSession::SendPunches()
     Append("LOG " + QByteArray::number(count) + '\n');
     std::string_view card;
     std::array<int, ztp::kPunchValues> values{};
-    for (qint64 sent = 0; punches_.Next(card, values); ++sent) {
-        if (sent == options_.closeAfter) {
-            Flush();
-            socket_.disconnectFromHost();
+    qint64 sent = 0;
+    for (; punches_.Next(card, values); ++sent) {
+        if (!InjectFaults(sent))
             return false;
-        }
-        if (sent == options_.stallAfter) {
-            Flush();
-            Stall();
-            return false;
-        }
-        if (sent == options_.garbageAfter)
-            Append(QByteArrayLiteral("P \x01\xfe garbage \x7f\n"));
-        if (sent == options_.oversizedAfter)
-            Append(QByteArray(8 * ztp::kMaxLineBytes, 'P') + '\n');
         const std::size_t at = out_.size();
         out_.resize(at + ztp::kMaxLineBytes);
         const int size = ztp::FormatPunchLine(card, values, out_.data() + at, ztp::kMaxLineBytes);
@@ -130,8 +119,29 @@ bool SimSession::SendPunches()
         if (out_.size() >= kChunkBytes && !Flush())
             return false;
     }
+    if (!InjectFaults(sent)) // also between the last punch and the end marker
+        return false;
     Append("END " + QByteArray::number(count) + '\n');
     return Flush();
+}
+
+bool SimSession::InjectFaults(qint64 sent)
+{
+    if (sent == options_.closeAfter) {
+        Flush();
+        socket_.disconnectFromHost();
+        return false;
+    }
+    if (sent == options_.stallAfter) {
+        Flush();
+        Stall();
+        return false;
+    }
+    if (sent == options_.garbageAfter)
+        Append(QByteArrayLiteral("P \x01\xfe garbage \x7f\n"));
+    if (sent == options_.oversizedAfter)
+        Append(QByteArray(8 * ztp::kMaxLineBytes, 'P') + '\n');
+    return true;
 }
 
 void SimSession::RunRawStream()

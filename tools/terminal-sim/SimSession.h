@@ -25,6 +25,8 @@ private:
     bool Authenticate();
     bool Serve(std::string_view request);
     bool SendPunches();
+    // Applies the faults due after this many punches; false when the session ends.
+    bool InjectFaults(qint64 sent);
     void Append(const QByteArray& bytes);
     bool Send(const QByteArray& line);
     bool Refuse(int code, const char* text);
