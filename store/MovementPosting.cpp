@@ -1,6 +1,7 @@
 #include "store/MovementPosting.h"
 
 #include "store/SqlValues.h"
+#include "terminal/DateTexts.h"
 
 #include <QUuid>
 
@@ -11,15 +12,6 @@ const QString kQueryFailed = QStringLiteral("Failed to execute the query.");
 void ShowDatabaseError(MessageSink& messages, const DatabaseError& error)
 {
     messages.Show(QStringLiteral("Database error: ") + error.Text());
-}
-
-// The date as year-month-day with month and day on two digits.
-QString YearMonthDay(const QDate& date)
-{
-    return QStringLiteral("%1-%2-%3")
-        .arg(date.year())
-        .arg(date.month(), 2, 10, QLatin1Char('0'))
-        .arg(date.day(), 2, 10, QLatin1Char('0'));
 }
 
 } // namespace
@@ -67,7 +59,8 @@ bool InsertMovement(Database& db, MessageSink& messages, const Clock& clock, con
                     const QString& date, const QString& /*code2*/, double number)
 {
     const QString id = NewGuidText();
-    const QString today = YearMonthDay(clock.now().date());
+    const QDate now = clock.now().date();
+    const QString today = YearMonthDayText(now.year(), now.month(), now.day());
     try {
         db.Execute(QStringLiteral(" INSERT INTO tsrHrMovement (ID, ParentID, Number, CardNb, "
                                   "Date, Direction, Status, IsManual, IsDelete, "

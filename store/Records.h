@@ -47,6 +47,12 @@ struct CAttLogRec {
     bool operator==(const CAttLogRec&) const = default;
 };
 
+// Plain values of implicitly shared texts: lists may move them in memory as
+// bytes, which keeps growing a list of a million movements cheap.
+Q_DECLARE_TYPEINFO(CConnServer, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(MoveRec, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(CAttLogRec, Q_RELOCATABLE_TYPE);
+
 // Ordered lists: append at the tail, iterate head to tail, clear.
 using CConnServerList = QList<CConnServer>;
 using MoveRecList = QList<MoveRec>;

@@ -1,0 +1,60 @@
+#include "app/HeadlessRun.h"
+
+#include "access/ConsolePasswordPrompt.h"
+#include "app/CommandLine.h"
+#include "app/MainController.h"
+#include "app/MainView.h"
+#include "app/Progress.h"
+#include "platform/Clock.h"
+#include "platform/ExeFolder.h"
+#include "platform/MessageSink.h"
+#include "platform/NotificationSink.h"
+#include "platform/RegistryStore.h"
+#include "terminal/NetTerminalLink.h"
+
+#include <cstdio>
+
+namespace {
+
+void writeLine(const QString& line)
+{
+    const QByteArray bytes = (QStringLiteral("zelvor: ") + line + QLatin1Char('\n')).toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+} // namespace
+
+int RunHeadless(const QStringList& arguments)
+{
+    const Clock& clock = systemClock();
+    RegistryStore registry;
+    StreamNotificationSink notifications(stderr);
+    ProgressReporter progress(registry, notifications, stdout);
+    StreamMessageSink messages(stderr);
+    ConsolePasswordPrompt prompt(stdin, stderr);
+    NetTerminalLink link;
+    HeadlessView view(clock.now());
+
+    MainController controller(view, MainServices{link, progress, messages, clock, registry, prompt,
+                                                 ExeFolder(), writeLine});
+    controller.InitDialog(CCommandParse::Parse(arguments).Params);
+    controller.OnStartRun();
+
+    const RunReport& report = controller.Report();
+    if (!report.endRequested) {
+        // The run would leave the main window open; without one there is
+        // nothing to wait for.
+        if (report.mode == RunReport::Mode::Interactive)
+            writeLine(QStringLiteral("password accepted; the main window needs a display "
+                                     "(set DISPLAY), exiting"));
+        else if (report.mode == RunReport::Mode::AllDevices && report.devices == 0)
+            writeLine(QStringLiteral("nothing was run"));
+    }
+    if (report.mode != RunReport::Mode::Interactive)
+        writeLine(QStringLiteral("done: %1 device(s), %2 failed, exit status %3")
+                      .arg(report.devices)
+                      .arg(report.failed)
+                      .arg(report.ExitStatus()));
+    return report.ExitStatus();
+}

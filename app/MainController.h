@@ -1,0 +1,82 @@
+#pragma once
+
+#include "app/CommandLine.h"
+#include "app/RunReport.h"
+#include "settings/CCrypt.h"
+#include "store/Database.h"
+#include "store/Records.h"
+#include "terminal/TransferContext.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class CTerminalLink;
+class MainView;
+class MessageSink;
+class PasswordPrompt;
+class ProgressSink;
+class RegistryStore;
+class Clock;
+
+// What the run control works with, given by the program (or a test).
+struct MainServices {
+    CTerminalLink& link;
+    ProgressSink& progress;
+    MessageSink& messages;
+    const Clock& clock;
+    RegistryStore& registry;
+    PasswordPrompt& passwordPrompt;
+    QString exeFolder;
+    // One line per device outcome of a start-up run; may be empty.
+    std::function<void(const QString&)> log;
+};
+
+// The main window's state and behaviour without its widgets: the run
+// parameters, the device list, the current device, the movement list, the
+// terminal link state and the database connection, with the start-up run and
+// the button handlers. The dialog forwards its events here.
+class MainController {
+public:
+    MainController(MainView& view, MainServices services);
+
+    // Maps the command line, sets the from-date to the first of the month and
+    // loads config.ini beside the program into the device list and the combo.
+    void InitDialog(const QStringList& params);
+    // The start-up run: all devices, one terminal, or the password gate.
+    void OnStartRun();
+    // Button handlers.
+    void OnConnect();
+    void OnPullData();
+    void OnDeviceSelChange();
+    // After the settings dialog ended with OK: write config.ini, read it back,
+    // select the first combo entry.
+    void OnSettingsAccepted();
+
+    const RunReport& Report() const { return report_; }
+
+    int Connected = 0; // 1 while the terminal link is open
+    RunParameters Run;
+    CConnServer Current; // the device the buttons act on
+    MoveRecList Movements;
+    CConnServerList Devices;
+    QString ConfigPath;
+    CCrypt Crypt;
+    Database Db;
+
+private:
+    DownloadRange Range() const;
+    void ReadComboSelection();
+    void CloseLinkIfOpen();
+    void RunAllDevices();
+    bool RunDevice(CConnServer& record);
+    void RunSingleTerminal();
+    void Log(const QString& line) const;
+    QString FailureReason(const CConnServer& record) const;
+
+    MainView& view_;
+    MainServices services_;
+    RunReport report_;
+    TransferContext transfer_;
+};

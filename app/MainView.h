@@ -1,0 +1,53 @@
+#pragma once
+
+#include "settings/DeviceChoice.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+
+// What the main window offers to the run control: the two date pickers, the
+// device combo and the caption of the connect button. The dialog implements it
+// with widgets; HeadlessView with plain values for runs without a window.
+class MainView : public DeviceChoice {
+public:
+    virtual QDateTime FromDate() const = 0;
+    virtual void SetFromDate(const QDateTime& value) = 0;
+    virtual QDateTime ToDate() const = 0;
+    // The text of the selected combo entry; nothing when no entry is selected.
+    virtual std::optional<QString> SelectedDeviceText() const = 0;
+    // Sets the combo's text without selecting an entry.
+    virtual void SetDeviceText(const QString& text) = 0;
+    // Selects an entry without running the selection-change handler.
+    virtual void SelectDevice(int index) = 0;
+    virtual void SetConnectCaption(const QString& caption) = 0;
+};
+
+// The main window's state without a window: the pickers start at now, the
+// combo holds names and a selection index.
+class HeadlessView : public MainView {
+public:
+    explicit HeadlessView(const QDateTime& now) : from_(now), to_(now) {}
+
+    void ResetContent() override;
+    void InsertString(int index, const QString& name) override;
+    QDateTime FromDate() const override { return from_; }
+    void SetFromDate(const QDateTime& value) override { from_ = value; }
+    QDateTime ToDate() const override { return to_; }
+    void SetToDate(const QDateTime& value) { to_ = value; }
+    std::optional<QString> SelectedDeviceText() const override;
+    void SetDeviceText(const QString&) override {}
+    void SelectDevice(int index) override { selected_ = index; }
+    void SetConnectCaption(const QString& caption) override { caption_ = caption; }
+
+    const QStringList& Names() const { return names_; }
+    const QString& ConnectCaption() const { return caption_; }
+
+private:
+    QDateTime from_;
+    QDateTime to_;
+    QStringList names_;
+    int selected_ = -1;
+    QString caption_;
+};

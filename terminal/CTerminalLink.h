@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+// The terminal control: the eight operations through which the program talks
+// to a fingerprint terminal. Every call blocks until the terminal answered or
+// a time-out passed. The terminal is addressed by machine number (always 1).
+class CTerminalLink {
+public:
+    virtual ~CTerminalLink() = default;
+
+    // Opens the link (connect, greeting, key check); true when it is usable.
+    virtual bool OpenLink(const QString& address, int port) = 0;
+    virtual void CloseLink() = 0;
+    // The key that OpenLink proves to the terminal.
+    virtual bool SetLinkKey(int key) = 0;
+
+    // First call of a download; false means no punch is to be fetched.
+    virtual bool PreparePunchRead(int machine) = 0;
+    // Disables (false) or re-enables (true) the terminal's keypad and reader.
+    virtual bool SetTerminalActive(int machine, bool active) = 0;
+    // Has the terminal take a snapshot of its punch log for NextPunch.
+    virtual bool LoadPunchLog(int machine) = 0;
+    // The next punch of the loaded log; false when there is none. False also
+    // ends a stream that broke: StreamBroken() tells the two apart.
+    virtual bool NextPunch(int machine, QString& cardNb, int& code1, int& code2, int& year,
+                           int& month, int& day, int& hour, int& minute, int& second,
+                           int& code3) = 0;
+    // The terminal's code for the last refused request (negative: the link's own
+    // code when the terminal could not be asked).
+    virtual void FetchErrorCode(int& code) = 0;
+
+    // True when the last NextPunch returned false because the punch stream was
+    // cut short or malformed rather than complete.
+    virtual bool StreamBroken() const = 0;
+    // What went wrong last, in English, for messages; empty when nothing did.
+    virtual QString LastFailure() const = 0;
+};

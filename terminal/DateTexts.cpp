@@ -1,0 +1,71 @@
+#include "terminal/DateTexts.h"
+
+#include "terminal/WireText.h"
+
+namespace datetext {
+
+int WritePad2(char* out, int v)
+{
+    int n = 0;
+    if (v < 10)
+        out[n++] = '0';
+    return n + ztp::WriteInt(out + n, v);
+}
+
+namespace {
+int WriteThree(char* out, int a, char separator, int b, int c)
+{
+    int n = WritePad2(out, a);
+    out[n++] = separator;
+    n += WritePad2(out + n, b);
+    out[n++] = separator;
+    return n + WritePad2(out + n, c);
+}
+} // namespace
+
+int WriteDayMonthYear(char* out, int day, int month, int year)
+{
+    return WriteThree(out, day, '-', month, year);
+}
+
+int WriteYearMonthDay(char* out, int year, int month, int day)
+{
+    return WriteThree(out, year, '-', month, day);
+}
+
+int WriteTime(char* out, int hour, int minute, int second)
+{
+    const int n = WriteThree(out, hour, ':', minute, second);
+    out[n] = ' ';
+    return n + 1;
+}
+
+} // namespace datetext
+
+namespace {
+template <typename Writer, typename... Args> QString Text(Writer write, Args... args)
+{
+    char buffer[datetext::kMaxTextBytes];
+    return QString::fromLatin1(buffer, write(buffer, args...));
+}
+} // namespace
+
+QString Pad2(int v)
+{
+    return Text(datetext::WritePad2, v);
+}
+
+QString DayMonthYearText(int day, int month, int year)
+{
+    return Text(datetext::WriteDayMonthYear, day, month, year);
+}
+
+QString YearMonthDayText(int year, int month, int day)
+{
+    return Text(datetext::WriteYearMonthDay, year, month, day);
+}
+
+QString TimeText(int hour, int minute, int second)
+{
+    return Text(datetext::WriteTime, hour, minute, second);
+}

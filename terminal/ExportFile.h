@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/ExeFolder.h"
+
+#include <QString>
+
+class MessageSink;
+
+// Where a device's daily export file lies, and its preparation and deletion.
+
+// The export file of a device for today: filePath itself when it ends in ".txt"
+// (any case); otherwise <folder>/<name>_<yyyyMMdd>.txt with folder = filePath,
+// or exeFolder + "/log" when filePath is empty. A missing folder is created
+// (one level; a failure shows later as a failed open).
+QString MakeExportPath(const QString& name, const QString& filePath,
+                       const Clock& clock = systemClock(), const QString& exeFolder = ExeFolder());
+
+// Makes sure the file exists: a missing one is created empty. Failures are
+// silent. No header is written: a download replaces the whole file with its
+// 8-bit lines, so a header would never survive, and its UTF-16 text would not
+// belong in an 8-bit file.
+void PrepareExportFile(const QString& path);
+
+inline const QString kEmptyPathMessage = QStringLiteral("File path cannot be empty.");
+
+// Removes the file (a failure is not reported); an empty path shows
+// "File path cannot be empty." instead.
+void DeleteExportFile(const QString& path, MessageSink& messages);

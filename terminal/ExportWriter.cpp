@@ -1,0 +1,100 @@
+#include "terminal/ExportWriter.h"
+
+#include "platform/CodePage.h"
+#include "terminal/DateTexts.h"
+#include "terminal/WireText.h"
+
+namespace {
+constexpr std::size_t kFlushBytes = 64 * 1024;
+// Room for everything of a line but the card number.
+constexpr std::size_t kLineTailBytes = 2 * datetext::kMaxTextBytes + 4 * 12 + 8;
+
+char ExportByte(char byte)
+{
+    const auto b = static_cast<unsigned char>(byte);
+    return b < 0x20 || b == 0x7F ? '?' : byte;
+}
+} // namespace
+
+bool ExportWriter::Open(const QString& path)
+{
+    file_.setFileName(path);
+    failed_ = false;
+    buffer_.clear();
+    buffer_.reserve(kFlushBytes + 4096);
+    open_ = file_.open(QIODevice::WriteOnly);
+    return open_;
+}
+
+void ExportWriter::AppendCard(const QString& cardNb)
+{
+    const std::size_t at = buffer_.size();
+    buffer_.resize(at + std::size_t(cardNb.size()));
+    char* out = buffer_.data() + at;
+    for (const QChar c : cardNb) {
+        if (c.unicode() >= 0x80) { // rare: through the code page
+            buffer_.resize(at);
+            for (const char byte : ToAnsi(cardNb))
+                buffer_.push_back(ExportByte(byte));
+            return;
+        }
+        *out++ = ExportByte(char(c.unicode()));
+    }
+}
+
+void ExportWriter::WriteLine(const QString& cardNb, int code1, int code2, int year, int month,
+                             int day, int hour, int minute, int second, int code3)
+{
+    if (!open_)
+        return;
+    AppendCard(cardNb);
+    const std::size_t at = buffer_.size();
+    buffer_.resize(at + kLineTailBytes);
+    char* out = buffer_.data() + at;
+    char* p = out;
+    *p++ = '\t';
+    p += datetext::WriteDayMonthYear(p, day, month, year);
+    *p++ = ' ';
+    p += datetext::WriteTime(p, hour, minute, second);
+    for (const int code : {code1, code2, code3}) {
+        *p++ = '\t';
+        p += ztp::WriteInt(p, code);
+    }
+    *p++ = '\r';
+    *p++ = '\n';
+    buffer_.resize(at + std::size_t(p - out));
+    if (buffer_.size() >= kFlushBytes)
+        Flush();
+}
+
+bool ExportWriter::Flush()
+{
+    if (!buffer_.empty() &&
+        file_.write(buffer_.data(), qint64(buffer_.size())) != qint64(buffer_.size()))
+        failed_ = true;
+    buffer_.clear();
+    return !failed_;
+}
+
+bool ExportWriter::Commit()
+{
+    if (!open_)
+        return false;
+    open_ = false;
+    if (!Flush()) {
+        file_.cancelWriting();
+        file_.commit();
+        return false;
+    }
+    return file_.commit();
+}
+
+void ExportWriter::Discard()
+{
+    if (!open_)
+        return;
+    open_ = false;
+    buffer_.clear();
+    file_.cancelWriting();
+    file_.commit(); // removes the temporary file
+}

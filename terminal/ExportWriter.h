@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QSaveFile>
+#include <QString>
+
+#include <string>
+
+// Writes the lines of one download to the export file. The lines go to a
+// temporary file beside it, which replaces the export file only on Commit, so
+// a download that fails leaves the previous file whole.
+//
+// Line: card number, tab, dd-MM-yyyy, blank, hh:mm:ss, blank, tab, code1, tab,
+// code2, tab, code3, CR LF. One byte per character: the card number goes
+// through the 8-bit code page (a character without a byte becomes "?"), and
+// control characters in it (tab, CR, LF, ...) become "?" too, so that a card
+// number can never split a field or a line.
+class ExportWriter {
+public:
+    bool Open(const QString& path);
+    bool IsOpen() const { return open_; }
+
+    void WriteLine(const QString& cardNb, int code1, int code2, int year, int month, int day,
+                   int hour, int minute, int second, int code3);
+
+    // Replaces the export file with what was written; false when anything failed.
+    bool Commit();
+    // Drops what was written; the export file stays as it was.
+    void Discard();
+
+private:
+    void AppendCard(const QString& cardNb);
+    bool Flush();
+
+    QSaveFile file_;
+    std::string buffer_;
+    bool open_ = false;
+    bool failed_ = false;
+};

@@ -1,0 +1,118 @@
+#include "ProgramRun.h"
+
+#include "TempDir.h"
+
+#include "app/Progress.h"
+#include "platform/RegistryStore.h"
+#include "settings/CCrypt.h"
+#include "settings/SettingsFile.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+
+namespace {
+
+// Keeps the notifications of a save; a save that fails is a test failure anyway.
+class SilentProgress : public ProgressSink {
+public:
+    void ReportStatus(const QString&) override {}
+    void ShowNotification(const QString&, const QString&, const QString&, int) override {}
+};
+
+} // namespace
+
+ProgramInstall::ProgramInstall()
+{
+    if (!dir_.isValid())
+        return;
+    if (!QFile::copy(QStringLiteral(ZELVOR_PROGRAM_PATH), Program()))
+        return;
+    QFile::setPermissions(Program(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    RegistryStore registry(RegistryRoot());
+    ready_ = registry.CreateKey(progress::kStatusKey);
+}
+
+QString ProgramInstall::RegistryRoot() const
+{
+    return dir_.filePath(QStringLiteral("xdg/zelvor/registry/HKEY_CURRENT_USER"));
+}
+
+bool ProgramInstall::WriteConfig(const CConnServerList& devices)
+{
+    CCrypt crypt;
+    SilentProgress progress;
+    return SaveSettings(devices, ConfigPath(), crypt, progress);
+}
+
+QString ProgramInstall::DevStatus() const
+{
+    return RegistryStore(RegistryRoot())
+        .QueryValue(progress::kStatusKey, progress::kStatusValue)
+        .value_or(QString());
+}
+
+QString ProgramInstall::StoredPassword() const
+{
+    return RegistryStore(RegistryRoot())
+        .QueryValue(QStringLiteral("Software\\Zelvor"), QStringLiteral("ZelvorPass"))
+        .value_or(QString());
+}
+
+ProgramInstall::Result ProgramInstall::Run(const QStringList& arguments, const QByteArray& input,
+                                           int timeoutMs) const
+{
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_.filePath(QStringLiteral("xdg")));
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(dir_.path());
+    QElapsedTimer timer;
+    timer.start();
+    process.start(Program(), arguments);
+    Result result;
+    if (!process.waitForStarted(10000))
+        return result;
+    process.write(input);
+    process.closeWriteChannel();
+    result.finished = process.waitForFinished(timeoutMs);
+    if (!result.finished) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    result.elapsedMs = timer.elapsed();
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = QString::fromUtf8(process.readAllStandardOutput());
+    result.err = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+QString WritePunchFile(const QString& path, const QList<PunchSpec>& punches)
+{
+    QByteArray text;
+    for (const PunchSpec& p : punches) {
+        const QDate d = p.at.date();
+        const QTime t = p.at.time();
+        text += QStringLiteral("P %1 %2 %3 %4 %5 %6 %7 %8 %9 %10\n")
+                    .arg(p.card)
+                    .arg(p.code1)
+                    .arg(p.code2)
+                    .arg(d.year())
+                    .arg(d.month())
+                    .arg(d.day())
+                    .arg(t.hour())
+                    .arg(t.minute())
+                    .arg(t.second())
+                    .arg(p.code3)
+                    .toUtf8();
+    }
+    return testsupport::WriteBytes(path, text) ? path : QString();
+}
+
+QString DbDateText(const QDateTime& at)
+{
+    return at.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "store/Records.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// One installation of the program in a temporary folder, as an operator would
+// have it: the executable with config.ini and the log folder beside it, and a
+// registry of its own (XDG_CONFIG_HOME) whose DevStatus key the host suite has
+// created. Runs the program as a process, without a display.
+class ProgramInstall {
+public:
+    ProgramInstall();
+
+    bool Ready() const { return ready_; }
+    QString Folder() const { return dir_.path(); }
+    QString Program() const { return dir_.filePath(QStringLiteral("zelvor")); }
+    QString ConfigPath() const { return dir_.filePath(QStringLiteral("config.ini")); }
+    QString RegistryRoot() const;
+
+    // Writes config.ini for these devices as the settings dialog would save it.
+    bool WriteConfig(const CConnServerList& devices);
+    // The last progress code, empty when none was written.
+    QString DevStatus() const;
+    QString StoredPassword() const;
+
+    struct Result {
+        int exitCode = -1;
+        bool finished = false;
+        QString out;
+        QString err;
+        qint64 elapsedMs = 0;
+    };
+    // Runs the program with these arguments; stdin receives input, then closes.
+    Result Run(const QStringList& arguments, const QByteArray& input = {},
+               int timeoutMs = 120000) const;
+
+private:
+    QTemporaryDir dir_;
+    bool ready_ = false;
+};
+
+// A punch log file for the simulator: one line per punch, "card y m d h mi s".
+struct PunchSpec {
+    QString card;
+    QDateTime at;
+    int code1 = 1;
+    int code2 = 0;
+    int code3 = 0;
+};
+QString WritePunchFile(const QString& path, const QList<PunchSpec>& punches);
+
+// "yyyy-MM-dd HH:mm:ss" of a punch, as the test database shows Date.
+QString DbDateText(const QDateTime& at);

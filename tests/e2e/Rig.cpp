@@ -1,0 +1,75 @@
+#include "Rig.h"
+
+#include "store/ConnectionString.h"
+
+QList<PunchSpec> Rig::TodayPunches(const QString& cardPrefix, int count)
+{
+    const QDate today = QDate::currentDate();
+    QList<PunchSpec> punches;
+    for (int i = 0; i < count; ++i)
+        punches.append({cardPrefix + QString::number(i % 7),
+                        QDateTime(today, QTime(0, 0, 0).addSecs(60 * i)), 1, i % 2, 0});
+    return punches;
+}
+
+QString Rig::Guid(int number)
+{
+    return QStringLiteral("00000000-0000-0000-0000-%1").arg(number, 12, 10, QLatin1Char('0'));
+}
+
+CConnServer Rig::Record(int number, const QString& name, const QString& dbName) const
+{
+    CConnServer record = db.Record(dbName);
+    record.DeviceId = Guid(number);
+    record.Name = name;
+    record.IsCheck = QStringLiteral("1");
+    record.IsDeleteFile = QStringLiteral("0");
+    record.FilePath = install.Folder() + QStringLiteral("/export");
+    record.ConnStr = BuildConnStr(record);
+    return record;
+}
+
+bool Rig::Register(int number, const QString& name, int port, const QString& dbName)
+{
+    testsupport::DeviceFixture row{
+        Guid(number), QString::number(number), name, QStringLiteral("127.0.0.1"), port, 0, 1};
+    ports_.insert(number, port);
+    if (db.InsertDevices({row}, dbName))
+        return true;
+    error_ = db.LastError();
+    return false;
+}
+
+CConnServer Rig::AddDevice(int number, const QString& name, const QList<PunchSpec>& punches,
+                           const QStringList& simOptions, const QString& dbName)
+{
+    const QString log =
+        WritePunchFile(install.Folder() + QStringLiteral("/punches-%1.txt").arg(number), punches);
+    auto sim = std::make_unique<SimProcess>();
+    if (log.isEmpty() || !sim->Start(QStringList{QStringLiteral("--log"), log} + simOptions)) {
+        error_ = QStringLiteral("simulator did not start: ") + sim->Error();
+        return {};
+    }
+    const int port = sim->Port();
+    sims_.push_back(std::move(sim));
+    if (!Register(number, name, port, dbName))
+        return {};
+    return Record(number, name, dbName);
+}
+
+CConnServer Rig::AddUnreachableDevice(int number, const QString& name, const QString& dbName)
+{
+    // A port that was free a moment ago: connecting is refused at once.
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    const int port = probe.serverPort();
+    probe.close();
+    if (!Register(number, name, port, dbName))
+        return {};
+    return Record(number, name, dbName);
+}
+
+CConnServer Rig::UnknownDevice(int number, const QString& name) const
+{
+    return Record(number, name, {});
+}

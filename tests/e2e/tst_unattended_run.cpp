@@ -1,0 +1,202 @@
+#include "Rig.h"
+
+#include "TempDir.h"
+
+#include <QDir>
+#include <QTest>
+
+using testsupport::MovementRow;
+using testsupport::TestDatabase;
+
+namespace {
+
+QStringList Cards(const QList<MovementRow>& rows)
+{
+    QStringList cards;
+    for (const MovementRow& row : rows)
+        cards.append(row.CardNb);
+    cards.sort();
+    return cards;
+}
+
+QStringList Cards(const QList<PunchSpec>& punches)
+{
+    QStringList cards;
+    for (const PunchSpec& p : punches)
+        cards.append(p.card);
+    cards.sort();
+    return cards;
+}
+
+QString ExportFile(const Rig& rig, const QString& name)
+{
+    return rig.install.Folder() +
+           QStringLiteral("/export/%1_%2.txt")
+               .arg(name, QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
+}
+
+// The all-devices command line as the command generator writes it.
+const QStringList kAllDevices{QStringLiteral("1")};
+
+} // namespace
+
+// The unattended all-devices run: the real program against simulated terminals
+// and the test database.
+class TestUnattendedRun : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void everyDeviceIsTriedAndTheGoodOnesPosted();
+    void aFailedDeviceDoesNotSendTheNextLookUpToItsDatabase();
+    void aBrokenDownloadPostsNothingAndKeepsTheOldExport();
+    void aDatabaseThatIsDownFailsEveryDeviceWithoutHanging();
+
+private:
+    std::unique_ptr<Rig> rig_;
+};
+
+void TestUnattendedRun::initTestCase()
+{
+    const QString problem = TestDatabase::EnvironmentProblem();
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+}
+
+void TestUnattendedRun::init()
+{
+    rig_ = std::make_unique<Rig>();
+    QVERIFY(rig_->install.Ready());
+    QVERIFY2(rig_->db.Reset(), qPrintable(rig_->db.LastError()));
+    QVERIFY2(rig_->db.Reset(rig_->db.Name2()), qPrintable(rig_->db.LastError()));
+}
+
+void TestUnattendedRun::everyDeviceIsTriedAndTheGoodOnesPosted()
+{
+    Rig& rig = *rig_;
+    const QList<PunchSpec> first = Rig::TodayPunches(QStringLiteral("A"), 30);
+    const QList<PunchSpec> third = Rig::TodayPunches(QStringLiteral("C"), 20);
+    const CConnServer a = rig.AddDevice(1, QStringLiteral("Gate A"), first);
+    const CConnServer b = rig.AddUnreachableDevice(2, QStringLiteral("Gate B"));
+    const CConnServer c = rig.AddDevice(3, QStringLiteral("Gate C"), third);
+    const CConnServer d = rig.UnknownDevice(4, QStringLiteral("Gate D"));
+    QVERIFY2(!a.Name.isEmpty() && !b.Name.isEmpty() && !c.Name.isEmpty(), qPrintable(rig.Error()));
+    QVERIFY(rig.install.WriteConfig({a, b, c}));
+
+    ProgramInstall::Result run = rig.install.Run(kAllDevices);
+    QVERIFY2(run.finished, qPrintable(run.err));
+    QCOMPARE(run.exitCode, 1); // Gate B failed
+    QVERIFY2(run.err.contains(QStringLiteral("Gate B: FAILED, could not connect")),
+             qPrintable(run.err));
+    QVERIFY2(run.err.contains(QStringLiteral("Gate C: 20 punches in range, 20 posted")),
+             qPrintable(run.err));
+    QCOMPARE(rig.install.DevStatus(), QStringLiteral("7"));
+
+    const QList<MovementRow> rows = rig.db.Movements();
+    QCOMPARE(Cards(rows), Cards(first + third));
+    // Each posting numbers on from the table's highest Number plus two: Gate A
+    // gets 2..31 in the empty table, Gate C 33..52.
+    QCOMPARE(rows.first().Number, 2.0);
+    QCOMPARE(rows.at(29).Number, 31.0);
+    QCOMPARE(rows.at(30).Number, 33.0);
+    QCOMPARE(rows.last().Number, 52.0);
+    QCOMPARE(rows.first().Date, DbDateText(first.first().at));
+    QCOMPARE(rows.first().CDate, QDate::currentDate().toString(Qt::ISODate));
+
+    // The export files hold one CR LF line per punch.
+    const QByteArray exportA = testsupport::ReadBytes(ExportFile(rig, QStringLiteral("Gate A")));
+    QCOMPARE(exportA.count("\r\n"), 30);
+    QVERIFY(exportA.startsWith("A0\t"));
+
+    // A second run inserts nothing new; a device the suite does not know fails
+    // with code "1" and does not stop the others.
+    QVERIFY(rig.install.WriteConfig({d, a, c}));
+    run = rig.install.Run(kAllDevices);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("Gate D: FAILED, no terminal address")),
+             qPrintable(run.err));
+    QCOMPARE(rig.install.DevStatus(), QStringLiteral("7"));
+    QCOMPARE(rig.db.Movements().size(), rows.size());
+    QVERIFY(rig.install.WriteConfig({a, c}));
+    run = rig.install.Run(kAllDevices);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.err.contains(
+                 QStringLiteral("Gate A: 30 punches in range, 0 posted, 30 already present")),
+             qPrintable(run.err));
+}
+
+void TestUnattendedRun::aFailedDeviceDoesNotSendTheNextLookUpToItsDatabase()
+{
+    Rig& rig = *rig_;
+    const QList<PunchSpec> punches = Rig::TodayPunches(QStringLiteral("K"), 5);
+    const CConnServer first = rig.AddUnreachableDevice(1, QStringLiteral("First"));
+    // The second device is known only in the second database.
+    const CConnServer second =
+        rig.AddDevice(2, QStringLiteral("Second"), punches, {}, rig.db.Name2());
+    QVERIFY2(!first.Name.isEmpty() && !second.Name.isEmpty(), qPrintable(rig.Error()));
+    QVERIFY(rig.install.WriteConfig({first, second}));
+
+    const ProgramInstall::Result run = rig.install.Run(kAllDevices);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(rig.install.DevStatus(), QStringLiteral("7"));
+    QCOMPARE(Cards(rig.db.Movements(rig.db.Name2())), Cards(punches));
+    QVERIFY(rig.db.Movements().isEmpty());
+}
+
+void TestUnattendedRun::aBrokenDownloadPostsNothingAndKeepsTheOldExport()
+{
+    Rig& rig = *rig_;
+    const QList<PunchSpec> punches = Rig::TodayPunches(QStringLiteral("M"), 40);
+    const CConnServer broken =
+        rig.AddDevice(1, QStringLiteral("Broken"), punches,
+                      {QStringLiteral("--close-after"), QStringLiteral("10")});
+    const CConnServer refusing = rig.AddDevice(2, QStringLiteral("Refusing"), punches,
+                                               {QStringLiteral("--no-data"), QStringLiteral("0")});
+    const CConnServer good = rig.AddDevice(3, QStringLiteral("Good"), punches);
+    QVERIFY2(!broken.Name.isEmpty() && !refusing.Name.isEmpty() && !good.Name.isEmpty(),
+             qPrintable(rig.Error()));
+    QVERIFY(rig.install.WriteConfig({broken, refusing, good}));
+    QVERIFY(QDir().mkpath(rig.install.Folder() + QStringLiteral("/export")));
+    const QString oldExport = ExportFile(rig, QStringLiteral("Broken"));
+    QVERIFY(testsupport::WriteBytes(oldExport, "earlier download\r\n"));
+
+    const ProgramInstall::Result run = rig.install.Run(kAllDevices);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("Broken: FAILED, download failed")),
+             qPrintable(run.err));
+    QVERIFY2(run.err.contains(QStringLiteral("No data from terminal returns!")),
+             qPrintable(run.err));
+    QCOMPARE(testsupport::ReadBytes(oldExport), QByteArray("earlier download\r\n"));
+    // Only the good device's punches arrive; its terminal was reached normally
+    // after the two failures.
+    QCOMPARE(Cards(rig.db.Movements()), Cards(punches));
+    QCOMPARE(rig.install.DevStatus(), QStringLiteral("7"));
+}
+
+void TestUnattendedRun::aDatabaseThatIsDownFailsEveryDeviceWithoutHanging()
+{
+    Rig& rig = *rig_;
+    const QList<PunchSpec> punches = Rig::TodayPunches(QStringLiteral("Q"), 3);
+    CConnServer wrongDb = rig.AddDevice(1, QStringLiteral("Wrong db"), punches);
+    wrongDb.DbName = QStringLiteral("no_such_database");
+    const CConnServer good = rig.AddDevice(2, QStringLiteral("Good"), punches);
+    QVERIFY2(!wrongDb.Name.isEmpty() && !good.Name.isEmpty(), qPrintable(rig.Error()));
+    QVERIFY(rig.install.WriteConfig({wrongDb, good}));
+
+    // A database that refuses the login fails its device; the next device still runs.
+    ProgramInstall::Result run = rig.install.Run(kAllDevices);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("Wrong db: FAILED, database:")), qPrintable(run.err));
+    QCOMPARE(Cards(rig.db.Movements()), Cards(punches));
+
+    // The server down: every device fails, quickly, with a clear line each.
+    QVERIFY2(rig.db.StopServer(), qPrintable(rig.db.LastError()));
+    run = rig.install.Run(kAllDevices, {}, 60000);
+    QVERIFY(rig.db.StartServer());
+    QVERIFY(run.finished);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("Good: FAILED, database:")), qPrintable(run.err));
+    QVERIFY2(run.elapsedMs < 30000, qPrintable(QString::number(run.elapsedMs)));
+}
+
+QTEST_GUILESS_MAIN(TestUnattendedRun)
+#include "tst_unattended_run.moc"

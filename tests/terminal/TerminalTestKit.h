@@ -1,0 +1,71 @@
+#pragma once
+
+#include "SimProcess.h"
+
+#include "app/Progress.h"
+#include "platform/Clock.h"
+#include "platform/MessageSink.h"
+#include "store/Records.h"
+#include "terminal/NetTerminalLink.h"
+#include "terminal/TransferContext.h"
+
+#include <QStringList>
+#include <QTemporaryDir>
+
+// Keeps every progress code and notification, in order.
+class RecordingProgress : public ProgressSink {
+public:
+    struct Note {
+        QString title;
+        QString text;
+    };
+    void ReportStatus(const QString& code) override { codes.append(code); }
+    void ShowNotification(const QString& title, const QString& text, const QString& = {},
+                          int = 0) override
+    {
+        notes.append({title, text});
+    }
+    QStringList codes;
+    QList<Note> notes;
+};
+
+// One download or connection set-up against a real simulator: the link with
+// short time-outs, recording sinks, a fixed clock and a temporary folder.
+struct TransferRig {
+    static constexpr int kConnectMs = 2000;
+    static constexpr int kReadMs = 400;
+
+    TransferRig() { link.SetTimeouts(kConnectMs, kReadMs); }
+
+    // Starts the simulator and fills the device's address and port.
+    bool StartSim(const QStringList& options)
+    {
+        if (!sim.Start(options))
+            return false;
+        device.IP = sim.Address();
+        device.Port = QString::number(sim.Port());
+        return true;
+    }
+
+    QString Folder() const { return folder.path(); }
+
+    QTemporaryDir folder;
+    SimProcess sim;
+    NetTerminalLink link;
+    int connected = 0;
+    RecordingProgress progress;
+    RecordingMessageSink messages;
+    FixedClock clock{QDateTime(QDate(2024, 3, 5), QTime(14, 30, 0))};
+    QStringList captions;
+    CConnServer device;
+    TransferContext ctx{
+        link, connected, progress, messages, clock, folder.path(), [this](const QString& caption) {
+            captions.append(caption);
+        }};
+};
+
+// A loopback port on which nothing listens.
+int ClosedPort();
+
+// A punch log file in the simulator's format, from lines without the "P ".
+QString WritePunchLog(const QString& folder, const QStringList& punches);

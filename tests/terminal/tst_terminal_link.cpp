@@ -1,0 +1,222 @@
+// The TCP link against the simulator: handshake, refusals, the punch stream
+// and every way the stream can fail.
+#include "TerminalTestKit.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+
+namespace {
+
+struct Punch {
+    QString card;
+    int v[9] = {};
+};
+
+// Reads punches until NextPunch returns false.
+QList<Punch> ReadAll(NetTerminalLink& link)
+{
+    QList<Punch> punches;
+    Punch p;
+    while (link.NextPunch(1, p.card, p.v[0], p.v[1], p.v[2], p.v[3], p.v[4], p.v[5], p.v[6], p.v[7],
+                          p.v[8]))
+        punches.append(p);
+    return punches;
+}
+
+QStringList Args(const QString& text)
+{
+    return text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class TerminalLinkTest : public QObject {
+    Q_OBJECT
+private slots:
+    void completeStream();
+    void oddCardsArriveIntact();
+    void brokenStreams_data();
+    void brokenStreams();
+    void loadRefused_data();
+    void loadRefused();
+    void prepareRefusedAndWrongMachine();
+    void stalledGreetingTimesOut();
+    void unreadRestIsSkipped();
+    void nextPunchWithoutLoad();
+};
+
+void TerminalLinkTest::completeStream()
+{
+    TransferRig rig;
+    const QString log =
+        WritePunchLog(rig.Folder(), {QStringLiteral("1042 1 0 2024 3 5 8 7 9 0"),
+                                     QStringLiteral("7 2 1 2024 13 31 25 61 61 -4")});
+    QVERIFY2(
+        rig.StartSim({QStringLiteral("--log"), log, QStringLiteral("--key"), QStringLiteral("9")}),
+        qPrintable(rig.sim.Error()));
+    rig.link.SetLinkKey(9);
+    QVERIFY2(rig.link.OpenLink(rig.sim.Address(), rig.sim.Port()),
+             qPrintable(rig.link.LastFailure()));
+    QVERIFY(rig.link.PreparePunchRead(1));
+    QVERIFY(rig.link.SetTerminalActive(1, false));
+    QVERIFY(rig.link.LoadPunchLog(1));
+    const QList<Punch> punches = ReadAll(rig.link);
+    QVERIFY2(!rig.link.StreamBroken(), qPrintable(rig.link.LastFailure()));
+    QCOMPARE(punches.size(), 2);
+    QCOMPARE(punches[0].card, QStringLiteral("1042"));
+    QCOMPARE(QList<int>(punches[0].v, punches[0].v + 9),
+             (QList<int>{1, 0, 2024, 3, 5, 8, 7, 9, 0}));
+    // Impossible values pass through unchanged; judging them is the download's job.
+    QCOMPARE(QList<int>(punches[1].v, punches[1].v + 9),
+             (QList<int>{2, 1, 2024, 13, 31, 25, 61, 61, -4}));
+    QVERIFY(rig.link.SetTerminalActive(1, true));
+    // A second download on the same link gets the same log again.
+    QVERIFY(rig.link.LoadPunchLog(1));
+    QCOMPARE(ReadAll(rig.link).size(), 2);
+    rig.link.CloseLink();
+    QVERIFY(!rig.link.IsOpen());
+}
+
+void TerminalLinkTest::oddCardsArriveIntact()
+{
+    TransferRig rig;
+    QVERIFY2(rig.StartSim(Args(QStringLiteral("--odd-cards --count 12"))),
+             qPrintable(rig.sim.Error()));
+    QVERIFY(rig.link.OpenLink(rig.sim.Address(), rig.sim.Port()));
+    QVERIFY(rig.link.LoadPunchLog(1));
+    const QList<Punch> punches = ReadAll(rig.link);
+    QVERIFY(!rig.link.StreamBroken());
+    const QStringList expected = {QStringLiteral("12\"34"), QStringLiteral("O'Neil 7"),
+                                  QStringLiteral("A\tB"),   QStringLiteral("أحمد٣٤"),
+                                  QStringLiteral("x%y"),    QStringLiteral("ص-9")};
+    QCOMPARE(punches.size(), 12);
+    for (int i = 0; i < punches.size(); ++i)
+        QCOMPARE(punches[i].card, expected[i % expected.size()]);
+}
+
+void TerminalLinkTest::brokenStreams_data()
+{
+    QTest::addColumn<QString>("options");
+    QTest::addColumn<int>("delivered");
+    QTest::addColumn<int>("minMs"); // a stall must wait for the read time-out
+    QTest::newRow("closed mid-stream") << QStringLiteral("--count 50 --close-after 20") << 20 << 0;
+    QTest::newRow("closed before the first punch")
+        << QStringLiteral("--count 50 --close-after 0") << 0 << 0;
+    QTest::newRow("closed before the end marker")
+        << QStringLiteral("--count 50 --close-after 50") << 50 << 0;
+    QTest::newRow("stalled mid-stream")
+        << QStringLiteral("--count 50 --stall-after 10") << 10 << TransferRig::kReadMs - 50;
+    QTest::newRow("garbage line") << QStringLiteral("--count 50 --garbage-after 30") << 30 << 0;
+    QTest::newRow("oversized line") << QStringLiteral("--count 50 --oversized-after 5") << 5 << 0;
+}
+
+void TerminalLinkTest::brokenStreams()
+{
+    QFETCH(QString, options);
+    QFETCH(int, delivered);
+    QFETCH(int, minMs);
+    TransferRig rig;
+    QVERIFY2(rig.StartSim(Args(options)), qPrintable(rig.sim.Error()));
+    QVERIFY(rig.link.OpenLink(rig.sim.Address(), rig.sim.Port()));
+    QVERIFY(rig.link.LoadPunchLog(1));
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(ReadAll(rig.link).size(), delivered);
+    QVERIFY(timer.elapsed() >= minMs);
+    QVERIFY(timer.elapsed() < TransferRig::kReadMs * 3);
+    QVERIFY(rig.link.StreamBroken());
+    QVERIFY(!rig.link.LastFailure().isEmpty());
+    QVERIFY(!rig.link.IsOpen());
+    // Nothing more comes, and later requests fail instead of hanging.
+    Punch p;
+    QVERIFY(!rig.link.NextPunch(1, p.card, p.v[0], p.v[1], p.v[2], p.v[3], p.v[4], p.v[5], p.v[6],
+                                p.v[7], p.v[8]));
+    QVERIFY(!rig.link.SetTerminalActive(1, true));
+    int code = 0;
+    rig.link.FetchErrorCode(code);
+    QVERIFY(code < 0);
+}
+
+void TerminalLinkTest::loadRefused_data()
+{
+    QTest::addColumn<int>("terminalCode");
+    QTest::newRow("error code") << 12;
+    QTest::newRow("no data") << 0;
+}
+
+void TerminalLinkTest::loadRefused()
+{
+    QFETCH(int, terminalCode);
+    TransferRig rig;
+    QVERIFY2(rig.StartSim({QStringLiteral("--no-data"), QString::number(terminalCode)}),
+             qPrintable(rig.sim.Error()));
+    QVERIFY(rig.link.OpenLink(rig.sim.Address(), rig.sim.Port()));
+    QVERIFY(!rig.link.LoadPunchLog(1));
+    QVERIFY(!rig.link.StreamBroken());
+    int code = -99;
+    rig.link.FetchErrorCode(code);
+    QCOMPARE(code, terminalCode);
+    QVERIFY(rig.link.IsOpen());
+}
+
+void TerminalLinkTest::prepareRefusedAndWrongMachine()
+{
+    TransferRig rig;
+    QVERIFY2(rig.StartSim({QStringLiteral("--prepare-refused")}), qPrintable(rig.sim.Error()));
+    QVERIFY(rig.link.OpenLink(rig.sim.Address(), rig.sim.Port()));
+    QVERIFY(!rig.link.PreparePunchRead(1));
+    int code = 0;
+    rig.link.FetchErrorCode(code);
+    QCOMPARE(code, 9);
+    QVERIFY(!rig.link.LoadPunchLog(2)); // the terminal is machine 1
+    rig.link.FetchErrorCode(code);
+    QCOMPARE(code, 3);
+    QVERIFY(rig.link.LoadPunchLog(1));
+}
+
+void TerminalLinkTest::stalledGreetingTimesOut()
+{
+    TransferRig rig;
+    QVERIFY2(rig.StartSim({QStringLiteral("--stall-greeting")}), qPrintable(rig.sim.Error()));
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(!rig.link.OpenLink(rig.sim.Address(), rig.sim.Port()));
+    QVERIFY(timer.elapsed() >= TransferRig::kReadMs - 50);
+    QVERIFY(timer.elapsed() < TransferRig::kReadMs * 3);
+    int code = 0;
+    rig.link.FetchErrorCode(code);
+    QCOMPARE(code, -2);
+}
+
+void TerminalLinkTest::unreadRestIsSkipped()
+{
+    TransferRig rig;
+    QVERIFY2(rig.StartSim(Args(QStringLiteral("--count 5000"))), qPrintable(rig.sim.Error()));
+    QVERIFY(rig.link.OpenLink(rig.sim.Address(), rig.sim.Port()));
+    QVERIFY(rig.link.LoadPunchLog(1));
+    Punch p;
+    QVERIFY(rig.link.NextPunch(1, p.card, p.v[0], p.v[1], p.v[2], p.v[3], p.v[4], p.v[5], p.v[6],
+                               p.v[7], p.v[8]));
+    // A request in the middle of the stream first reads the rest of it.
+    QVERIFY(rig.link.SetTerminalActive(1, true));
+    QVERIFY(!rig.link.StreamBroken());
+    QVERIFY(rig.link.LoadPunchLog(1));
+    QCOMPARE(ReadAll(rig.link).size(), 5000);
+}
+
+void TerminalLinkTest::nextPunchWithoutLoad()
+{
+    TransferRig rig;
+    QVERIFY2(rig.StartSim({}), qPrintable(rig.sim.Error()));
+    QVERIFY(rig.link.OpenLink(rig.sim.Address(), rig.sim.Port()));
+    QVERIFY(ReadAll(rig.link).isEmpty());
+    QVERIFY(rig.link.PreparePunchRead(1)); // still in step
+    NetTerminalLink unopened;
+    QVERIFY(!unopened.PreparePunchRead(1));
+    int code = 0;
+    unopened.FetchErrorCode(code);
+    QCOMPARE(code, -1);
+}
+
+QTEST_GUILESS_MAIN(TerminalLinkTest)
+#include "tst_terminal_link.moc"

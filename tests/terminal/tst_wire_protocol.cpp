@@ -1,0 +1,187 @@
+// The protocol's text rules: integers, card escaping, punch lines, key proof.
+#include "terminal/LinkAuth.h"
+#include "terminal/PunchLine.h"
+#include "terminal/WireText.h"
+
+#include <QTest>
+
+#include <climits>
+#include <string>
+
+class WireProtocolTest : public QObject {
+    Q_OBJECT
+private slots:
+    void parseInt_data();
+    void parseInt();
+    void cardRoundTrip_data();
+    void cardRoundTrip();
+    void punchLine_data();
+    void punchLine();
+    void formatRefusesOverlongCard();
+    void keyProof_data();
+    void keyProof();
+    void noncesDiffer();
+};
+
+void WireProtocolTest::parseInt_data()
+{
+    QTest::addColumn<QByteArray>("field");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<int>("value");
+    QTest::newRow("zero") << QByteArray("0") << true << 0;
+    QTest::newRow("year") << QByteArray("2024") << true << 2024;
+    QTest::newRow("negative") << QByteArray("-17") << true << -17;
+    QTest::newRow("max") << QByteArray("2147483647") << true << INT_MAX;
+    QTest::newRow("min") << QByteArray("-2147483648") << true << INT_MIN;
+    QTest::newRow("overflow") << QByteArray("2147483648") << false << 0;
+    QTest::newRow("long overflow") << QByteArray("99999999999") << false << 0;
+    QTest::newRow("empty") << QByteArray("") << false << 0;
+    QTest::newRow("sign only") << QByteArray("-") << false << 0;
+    QTest::newRow("plus") << QByteArray("+3") << false << 0;
+    QTest::newRow("blank") << QByteArray(" 3") << false << 0;
+    QTest::newRow("letter") << QByteArray("3a") << false << 0;
+}
+
+void WireProtocolTest::parseInt()
+{
+    QFETCH(QByteArray, field);
+    QFETCH(bool, ok);
+    QFETCH(int, value);
+    int parsed = 12345;
+    QCOMPARE(ztp::ParseInt(std::string_view(field.constData(), std::size_t(field.size())), parsed),
+             ok);
+    if (ok) {
+        QCOMPARE(parsed, value);
+        char out[12];
+        QCOMPARE(QByteArray(out, ztp::WriteInt(out, value)), field);
+    }
+}
+
+void WireProtocolTest::cardRoundTrip_data()
+{
+    QTest::addColumn<QString>("card");
+    QTest::addColumn<QByteArray>("escaped");
+    QTest::newRow("digits") << QStringLiteral("1042") << QByteArray("1042");
+    QTest::newRow("empty") << QString() << QByteArray();
+    QTest::newRow("quotes") << QStringLiteral("12\"3'4") << QByteArray("12\"3'4");
+    QTest::newRow("tab") << QStringLiteral("A\tB") << QByteArray("A%09B");
+    QTest::newRow("blank, percent, LF, CR")
+        << QStringLiteral("a b%c\nd\re") << QByteArray("a%20b%25c%0Ad%0De");
+    QTest::newRow("arabic") << QStringLiteral("أحمد٣٤") << QStringLiteral("أحمد٣٤").toUtf8();
+    QTest::newRow("delete") << QStringLiteral("x\x7fy") << QByteArray("x%7Fy");
+}
+
+void WireProtocolTest::cardRoundTrip()
+{
+    QFETCH(QString, card);
+    QFETCH(QByteArray, escaped);
+    const QByteArray utf8 = card.toUtf8();
+    char out[256];
+    const int size =
+        ztp::EscapeCard(std::string_view(utf8.constData(), std::size_t(utf8.size())), out, 256);
+    QCOMPARE(QByteArray(out, size), escaped);
+    char back[256];
+    const int backSize =
+        ztp::UnescapeCard(std::string_view(escaped.constData(), std::size_t(escaped.size())), back);
+    QCOMPARE(QString::fromUtf8(back, backSize), card);
+}
+
+void WireProtocolTest::punchLine_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("card");
+    QTest::addColumn<int>("month");
+    QTest::newRow("plain") << QByteArray("P 1042 1 0 2024 3 5 8 7 9 0") << true
+                           << QStringLiteral("1042") << 3;
+    QTest::newRow("empty card") << QByteArray("P  1 0 2024 3 5 8 7 9 0") << true << QString() << 3;
+    QTest::newRow("month 13 passes through")
+        << QByteArray("P 7 1 0 2024 13 5 8 7 9 0") << true << QStringLiteral("7") << 13;
+    QTest::newRow("escaped tab") << QByteArray("P A%09B 1 0 2024 6 31 8 7 9 -3") << true
+                                 << QStringLiteral("A\tB") << 6;
+    QTest::newRow("too few values")
+        << QByteArray("P 1042 1 0 2024 3 5 8 7 9") << false << QString() << 0;
+    QTest::newRow("too many values")
+        << QByteArray("P 1042 1 0 2024 3 5 8 7 9 0 0") << false << QString() << 0;
+    QTest::newRow("double blank") << QByteArray("P 1042 1  0 2024 3 5 8 7 9 0") << false
+                                  << QString() << 0;
+    QTest::newRow("trailing blank")
+        << QByteArray("P 1042 1 0 2024 3 5 8 7 9 0 ") << false << QString() << 0;
+    QTest::newRow("not a number") << QByteArray("P 1042 1 0 2024 x 5 8 7 9 0") << false << QString()
+                                  << 0;
+    QTest::newRow("raw control byte") << QByteArray("P 10\x01"
+                                                    "42 1 0 2024 3 5 8 7 9 0")
+                                      << false << QString() << 0;
+    QTest::newRow("bad escape") << QByteArray("P 10%4 1 0 2024 3 5 8 7 9 0") << false << QString()
+                                << 0;
+    QTest::newRow("escape at end")
+        << QByteArray("P 10% 1 0 2024 3 5 8 7 9 0") << false << QString() << 0;
+    QTest::newRow("wrong tag") << QByteArray("Q 1042 1 0 2024 3 5 8 7 9 0") << false << QString()
+                               << 0;
+    QTest::newRow("garbage") << QByteArray("\xff\xfe garbage") << false << QString() << 0;
+    QTest::newRow("empty") << QByteArray() << false << QString() << 0;
+}
+
+void WireProtocolTest::punchLine()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(bool, ok);
+    QFETCH(QString, card);
+    QFETCH(int, month);
+    ztp::WirePunch punch;
+    QCOMPARE(
+        ztp::ParsePunchLine(std::string_view(line.constData(), std::size_t(line.size())), punch),
+        ok);
+    if (!ok)
+        return;
+    QCOMPARE(QString::fromUtf8(punch.card().data(), qsizetype(punch.card().size())), card);
+    QCOMPARE(punch.values[ztp::kMonth], month);
+    // Formatting the parsed punch gives the line back.
+    char out[ztp::kMaxLineBytes];
+    const int size = ztp::FormatPunchLine(punch.card(), punch.values, out, ztp::kMaxLineBytes);
+    QCOMPARE(QByteArray(out, size), line + '\n');
+}
+
+void WireProtocolTest::formatRefusesOverlongCard()
+{
+    const std::string card(ztp::kMaxLineBytes, '\t'); // escapes to three times its size
+    char out[ztp::kMaxLineBytes];
+    QCOMPARE(ztp::FormatPunchLine(card, {}, out, ztp::kMaxLineBytes), -1);
+}
+
+void WireProtocolTest::keyProof_data()
+{
+    // Expected values computed independently with another HMAC implementation.
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QByteArray>("nonce");
+    QTest::addColumn<QByteArray>("proof");
+    QTest::newRow("key 4711") << 4711 << QByteArray("00112233445566778899aabbccddeeff")
+                              << QByteArray("a46c442078ce40593a64f4c892c670e5"
+                                            "b40f62adb64ec40a50e3f38c8bd899c7");
+    QTest::newRow("key 0") << 0 << QByteArray("00112233445566778899aabbccddeeff")
+                           << QByteArray("dd4981f4b6ffc9141c191be007abaf45"
+                                         "c6981730e5e8b1ab526b48c15f4100ac");
+    QTest::newRow("negative key") << -5 << QByteArray("abc")
+                                  << QByteArray("0c75bd815c36cce88016eb135e106b42"
+                                                "15f6beb725401ab92c1757ba4a8c3a3e");
+}
+
+void WireProtocolTest::keyProof()
+{
+    QFETCH(int, key);
+    QFETCH(QByteArray, nonce);
+    QFETCH(QByteArray, proof);
+    QCOMPARE(ztp::KeyProof(key, nonce), proof);
+    QVERIFY(ztp::SameProof(ztp::KeyProof(key, nonce), proof));
+    QVERIFY(!ztp::SameProof(ztp::KeyProof(key + 1, nonce), proof));
+}
+
+void WireProtocolTest::noncesDiffer()
+{
+    const QByteArray a = ztp::MakeNonce();
+    QCOMPARE(a.size(), 2 * ztp::kNonceBytes);
+    QVERIFY(a != ztp::MakeNonce());
+}
+
+QTEST_APPLESS_MAIN(WireProtocolTest)
+#include "tst_wire_protocol.moc"

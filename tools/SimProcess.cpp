@@ -1,0 +1,70 @@
+#include "SimProcess.h"
+
+#include <QFile>
+
+SimProcess::~SimProcess()
+{
+    Stop();
+}
+
+QString SimProcess::Program()
+{
+    const QString fromEnvironment = qEnvironmentVariable("ZELVOR_TERMINAL_SIM");
+    return fromEnvironment.isEmpty() ? QStringLiteral(ZELVOR_TERMINAL_SIM_PATH) : fromEnvironment;
+}
+
+bool SimProcess::Start(const QStringList& options, int timeoutMs)
+{
+    Stop();
+    QStringList arguments = options;
+    if (!arguments.contains(QStringLiteral("--port")))
+        arguments << QStringLiteral("--port") << QStringLiteral("0");
+    process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process_.start(Program(), arguments);
+    if (!process_.waitForStarted(timeoutMs)) {
+        error_ = QStringLiteral("cannot start %1: %2").arg(Program(), process_.errorString());
+        return false;
+    }
+    while (!process_.canReadLine()) {
+        if (!process_.waitForReadyRead(timeoutMs)) {
+            error_ = QStringLiteral("the simulator did not say where it listens");
+            Stop();
+            return false;
+        }
+    }
+    const QStringList words =
+        QString::fromUtf8(process_.readLine()).trimmed().split(QLatin1Char(' '));
+    if (words.size() != 3 || words[0] != QLatin1String("listening")) {
+        error_ = QStringLiteral("unexpected first line from the simulator");
+        Stop();
+        return false;
+    }
+    address_ = words[1];
+    port_ = words[2].toInt();
+    return true;
+}
+
+void SimProcess::Stop()
+{
+    if (process_.state() != QProcess::NotRunning) {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+}
+
+qint64 SimProcess::PeakMemoryKiB() const
+{
+    return process_.state() == QProcess::Running ? ::PeakMemoryKiB(Pid()) : -1;
+}
+
+qint64 PeakMemoryKiB(qint64 pid)
+{
+    QFile status(pid == 0 ? QStringLiteral("/proc/self/status")
+                          : QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}

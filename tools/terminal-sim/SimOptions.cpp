@@ -1,0 +1,139 @@
+#include "SimOptions.h"
+
+#include <QCommandLineParser>
+
+#include <climits>
+
+namespace {
+
+struct Numbers {
+    QCommandLineParser& parser;
+    QString& error;
+
+    template <typename T> void Read(const QCommandLineOption& option, T& target, qint64 minimum)
+    {
+        if (!parser.isSet(option))
+            return;
+        bool ok = false;
+        const qint64 value = parser.value(option).toLongLong(&ok);
+        if (!ok || value < minimum)
+            error = QStringLiteral("invalid value for --%1: %2")
+                        .arg(option.names().constFirst(), parser.value(option));
+        else
+            target = T(value);
+    }
+};
+
+} // namespace
+
+const QStringList& OddCards()
+{
+    static const QStringList cards = {
+        QStringLiteral("12\"34"), QStringLiteral("O'Neil 7"), QStringLiteral("A\tB"),
+        QStringLiteral("أحمد٣٤"), QStringLiteral("x%y"),      QStringLiteral("ص-9"),
+    };
+    return cards;
+}
+
+std::optional<SimOptions> ParseSimOptions(const QStringList& arguments, QString& message,
+                                          int& exitCode)
+{
+    QCommandLineParser p;
+    p.setApplicationDescription(QStringLiteral(
+        "Terminal simulator: a TCP server speaking the terminal protocol (ZTP/1).\n"
+        "Prints \"listening <address> <port>\" as its first line on standard output,\n"
+        "then serves one connection after another until killed."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help."));
+    auto opt = [](const char* name, const char* text, const char* value = nullptr) {
+        return value ? QCommandLineOption(QLatin1String(name), QLatin1String(text),
+                                          QLatin1String(value))
+                     : QCommandLineOption(QLatin1String(name), QLatin1String(text));
+    };
+    const auto listen = opt("listen", "Address to listen on (default 127.0.0.1).", "address");
+    const auto port = opt("port", "TCP port (default 0: any free port).", "port");
+    const auto key = opt("key", "The terminal's link key (default 0).", "key");
+    const auto machine = opt("machine", "The terminal's machine number (default 1).", "n");
+    const auto sessions = opt("sessions", "Exit after n connections (default: never).", "n");
+    const auto idle = opt("idle-timeout", "Drop a silent client after ms (default 30000).", "ms");
+    const auto log = opt("log", "Serve the punch lines of this file.", "file");
+    const auto count = opt("count", "Generated punches (default 1000).", "n");
+    const auto users = opt("users", "Generated users (default 50).", "n");
+    const auto from = opt("from", "First day of generated punches (default 2024-03-01).", "date");
+    const auto days = opt("days", "Days spanned by generated punches (default 31).", "n");
+    const auto seed = opt("seed", "Seed of the generator (default 1).", "n");
+    const auto refuse = opt("refuse", "Close the first n connections at once.", "n");
+    const auto stallGreeting = opt("stall-greeting", "Accept but never greet.");
+    const auto wrongKey = opt("wrong-key", "Refuse every key proof.");
+    const auto closeAfter = opt("close-after", "Close the connection after n punches.", "n");
+    const auto stallAfter = opt("stall-after", "Stop sending after n punches.", "n");
+    const auto garbageAfter = opt("garbage-after", "Send a garbage line after n punches.", "n");
+    const auto oversizedAfter =
+        opt("oversized-after", "Send an oversized line after n punches.", "n");
+    const auto badDates = opt("bad-dates", "Punch 3 of every 10 has month 13, punch 6 31 June.");
+    const auto oddCards = opt("odd-cards", "Card numbers with quotes, tabs, blanks, Arabic.");
+    const auto noData = opt("no-data", "Refuse LOAD with this error code (0: no data).", "code");
+    const auto prepareRefused = opt("prepare-refused", "Refuse PREPARE.");
+    const auto rawStream = opt("raw-stream", "Send the punch stream on connect, then close.");
+    p.addOptions({help,       listen,     port,          key,
+                  machine,    sessions,   idle,          log,
+                  count,      users,      from,          days,
+                  seed,       refuse,     stallGreeting, wrongKey,
+                  closeAfter, stallAfter, garbageAfter,  oversizedAfter,
+                  badDates,   oddCards,   noData,        prepareRefused,
+                  rawStream});
+
+    exitCode = 2;
+    if (!p.parse(QStringList{QStringLiteral("zelvor-terminal-sim")} + arguments)) {
+        message = p.errorText();
+        return std::nullopt;
+    }
+    if (p.isSet(help)) {
+        message = p.helpText();
+        exitCode = 0;
+        return std::nullopt;
+    }
+    SimOptions o;
+    QString error;
+    Numbers n{p, error};
+    if (p.isSet(listen))
+        o.listen = p.value(listen);
+    n.Read(port, o.port, 0);
+    n.Read(key, o.key, INT_MIN);
+    n.Read(machine, o.machine, INT_MIN);
+    n.Read(sessions, o.sessions, 0);
+    n.Read(idle, o.idleTimeoutMs, 1);
+    o.logFile = p.value(log);
+    n.Read(count, o.count, 0);
+    n.Read(users, o.users, 1);
+    n.Read(days, o.days, 1);
+    n.Read(seed, o.seed, 0);
+    n.Read(refuse, o.refuse, 0);
+    n.Read(closeAfter, o.closeAfter, 0);
+    n.Read(stallAfter, o.stallAfter, 0);
+    n.Read(garbageAfter, o.garbageAfter, 0);
+    n.Read(oversizedAfter, o.oversizedAfter, 0);
+    if (p.isSet(noData)) {
+        int code = 0;
+        n.Read(noData, code, INT_MIN);
+        o.noData = code;
+    }
+    if (p.isSet(from)) {
+        o.from = QDate::fromString(p.value(from), Qt::ISODate);
+        if (!o.from.isValid())
+            error = QStringLiteral("invalid value for --from: %1").arg(p.value(from));
+    }
+    o.stallGreeting = p.isSet(stallGreeting);
+    o.wrongKey = p.isSet(wrongKey);
+    o.badDates = p.isSet(badDates);
+    o.oddCards = p.isSet(oddCards);
+    o.prepareRefused = p.isSet(prepareRefused);
+    o.rawStream = p.isSet(rawStream);
+    if (o.port > 65535)
+        error = QStringLiteral("invalid port");
+    if (!error.isEmpty()) {
+        message = error;
+        return std::nullopt;
+    }
+    return o;
+}

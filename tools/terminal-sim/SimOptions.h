@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// What the terminal simulator serves and which faults it injects; filled from
+// its command line (see --help and tools/README.md).
+struct SimOptions {
+    QString listen = QStringLiteral("127.0.0.1");
+    int port = 0; // 0: any free port, printed on start
+    int key = 0;
+    int machine = 1;
+    int sessions = 0;          // exit after this many connections; 0: never
+    int idleTimeoutMs = 30000; // a silent client is dropped after this
+    int stallLimitMs = 120000; // longest stall before the connection is closed
+
+    // The punch log: a file of punch lines, or generated.
+    QString logFile;
+    qint64 count = 1000;
+    int users = 50;
+    QDate from = QDate(2024, 3, 1);
+    int days = 31;
+    quint64 seed = 1;
+
+    // Faults.
+    int refuse = 0; // close the first N connections without a greeting
+    bool stallGreeting = false;
+    bool wrongKey = false;  // refuse every key proof
+    qint64 closeAfter = -1; // close the connection after N punches
+    qint64 stallAfter = -1; // stop sending after N punches and keep the connection
+    qint64 garbageAfter = -1;
+    qint64 oversizedAfter = -1;
+    bool badDates = false;     // month 13 and 31 June among the generated punches
+    bool oddCards = false;     // card numbers with quotes, tabs, blanks and Arabic letters
+    std::optional<int> noData; // refuse LOAD with this error code
+    bool prepareRefused = false;
+
+    bool rawStream = false; // send the punch stream at once on connect (benchmark floor)
+};
+
+// Parses the arguments (without the program name). On error or --help, returns
+// nothing and leaves the text to print in message; exitCode tells which.
+std::optional<SimOptions> ParseSimOptions(const QStringList& arguments, QString& message,
+                                          int& exitCode);
+
+// The card numbers used by --odd-cards, in the order they are handed out.
+const QStringList& OddCards();
