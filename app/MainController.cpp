@@ -238,7 +238,11 @@ void MainController::OnDeviceSelChange()
 
 void MainController::OnSettingsAccepted()
 {
-    SaveSettings(Devices, ConfigPath, Crypt, services_.progress);
-    ReloadSettings(ConfigPath, Devices, view_, Crypt, services_.messages);
+    // Reading back a file that could not be written would replace the list
+    // just edited with the old one; the combo shows the edited list instead.
+    if (SaveSettings(Devices, ConfigPath, Crypt, services_.progress))
+        ReloadSettings(ConfigPath, Devices, view_, Crypt, services_.messages);
+    else
+        FillDeviceChoice(Devices, view_);
     view_.SelectDevice(0);
 }

@@ -51,7 +51,8 @@ public:
     void OnPullData();
     void OnDeviceSelChange();
     // After the settings dialog ended with OK: write config.ini, read it back,
-    // select the first combo entry.
+    // select the first combo entry. When config.ini cannot be written the
+    // edited list stays as it is and fills the combo.
     void OnSettingsAccepted();
 
     const RunReport& Report() const { return report_; }

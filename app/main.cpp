@@ -1,9 +1,6 @@
-#include "app/HeadlessRun.h"
-
-#include <QCoreApplication>
+#include "app/gui/ProgramStart.h"
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
-    return RunHeadless(app.arguments().mid(1));
+    return RunProgram(argc, argv);
 }

@@ -178,6 +178,11 @@ void LoadSettings(const QString& path, CConnServerList& devices, DeviceChoice& c
     }
     ParseSettingsText(text, devices, crypt);
 
+    FillDeviceChoice(devices, combo);
+}
+
+void FillDeviceChoice(const CConnServerList& devices, DeviceChoice& combo)
+{
     combo.ResetContent();
     int position = 0;
     for (const CConnServer& device : devices)

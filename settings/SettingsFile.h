@@ -32,6 +32,10 @@ bool SaveSettings(const CConnServerList& devices, const QString& path, CCrypt& c
 void LoadSettings(const QString& path, CConnServerList& devices, DeviceChoice& combo, CCrypt& crypt,
                   MessageSink& messages);
 
+// Empties combo and inserts the names of the ticked devices (IsCheck "1"), in
+// list order.
+void FillDeviceChoice(const CConnServerList& devices, DeviceChoice& combo);
+
 // Empties devices and loads path into it. Returns true.
 bool ReloadSettings(const QString& path, CConnServerList& devices, DeviceChoice& combo,
                     CCrypt& crypt, MessageSink& messages);

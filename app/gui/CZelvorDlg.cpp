@@ -1,0 +1,159 @@
+#include "app/gui/CZelvorDlg.h"
+
+#include "access/gui/CCommandDlg.h"
+#include "app/MainController.h"
+#include "app/MainTexts.h"
+#include "platform/gui/AppIcon.h"
+#include "platform/gui/DialogKeyFilter.h"
+#include "platform/gui/DialogTemplate.h"
+#include "settings/gui/CConfigDlg.h"
+#include "ui_ZelvorDlg.h"
+
+#include <QLocale>
+#include <QSignalBlocker>
+
+CZelvorDlg::CZelvorDlg(const QDateTime& now, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::MainDialogForm>())
+{
+    ui_->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    setWindowIcon(AppIcon());
+    MapDialogUnits(*this);
+
+    setWindowTitle(maintexts::kTitle);
+    ui_->netGroup_1039->setTitle(maintexts::kNetworkGroup);
+    ui_->connectButton_1007->setText(maintexts::kConnectButton);
+    ui_->pullButton_1028->setText(maintexts::kPullButton);
+
+    // Short dates; the from-date keeps its time of day, since the download
+    // compares punches with the picker's whole value.
+    const QString shortDate = QLocale().dateFormat(QLocale::ShortFormat);
+    for (QDateTimeEdit* picker : {ui_->fromPicker_1003, ui_->toPicker_1009}) {
+        picker->setDisplayFormat(shortDate);
+        picker->setDateTime(now);
+    }
+
+    connect(ui_->connectButton_1007, &QPushButton::clicked, this, &CZelvorDlg::OnConnect);
+    connect(ui_->settingsButton_1046, &QPushButton::clicked, this, &CZelvorDlg::OnSettings);
+    connect(ui_->pullButton_1028, &QPushButton::clicked, this, &CZelvorDlg::OnPullData);
+    connect(ui_->commandButton_1062, &QPushButton::clicked, this, &CZelvorDlg::OnGenerateCommand);
+    connect(ui_->okButton_1, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui_->cancelButton_2, &QPushButton::clicked, this, &QDialog::reject);
+    // Every change of the selection made here goes through a signal blocker,
+    // so this runs for the operator's choices only.
+    connect(ui_->deviceCombo_1060, &QComboBox::currentIndexChanged, this,
+            &CZelvorDlg::OnDeviceSelChange);
+
+    DialogKeyFilter::Install(*this);
+}
+
+CZelvorDlg::~CZelvorDlg() = default;
+
+void CZelvorDlg::Attach(MainController& controller, MessageSink& messages, const QString& exePath)
+{
+    controller_ = &controller;
+    messages_ = &messages;
+    exePath_ = exePath;
+}
+
+void CZelvorDlg::OnTrayNotify()
+{
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void CZelvorDlg::OnConnect()
+{
+    if (controller_)
+        controller_->OnConnect();
+}
+
+void CZelvorDlg::OnPullData()
+{
+    if (controller_)
+        controller_->OnPullData();
+}
+
+void CZelvorDlg::OnSettings()
+{
+    if (!controller_)
+        return;
+    CConfigDlg settings(controller_->Devices, *messages_, this);
+    if (settings.exec() == QDialog::Accepted)
+        controller_->OnSettingsAccepted();
+}
+
+void CZelvorDlg::OnGenerateCommand()
+{
+    CCommandDlg command(exePath_, this);
+    command.exec();
+}
+
+void CZelvorDlg::OnDeviceSelChange()
+{
+    if (controller_)
+        controller_->OnDeviceSelChange();
+}
+
+void CZelvorDlg::ResetContent()
+{
+    const QSignalBlocker quiet(ui_->deviceCombo_1060);
+    ui_->deviceCombo_1060->clear();
+}
+
+void CZelvorDlg::InsertString(int index, const QString& name)
+{
+    QComboBox* combo = ui_->deviceCombo_1060;
+    const QSignalBlocker quiet(combo);
+    const bool nothingSelected = combo->currentIndex() < 0;
+    const int count = combo->count();
+    combo->insertItem(index < 0 || index > count ? count : index, name);
+    // The first entry of an empty box would become selected by itself.
+    if (nothingSelected)
+        combo->setCurrentIndex(-1);
+}
+
+QDateTime CZelvorDlg::FromDate() const
+{
+    return ui_->fromPicker_1003->dateTime();
+}
+
+void CZelvorDlg::SetFromDate(const QDateTime& value)
+{
+    ui_->fromPicker_1003->setDateTime(value);
+}
+
+QDateTime CZelvorDlg::ToDate() const
+{
+    return ui_->toPicker_1009->dateTime();
+}
+
+std::optional<QString> CZelvorDlg::SelectedDeviceText() const
+{
+    const QComboBox* combo = ui_->deviceCombo_1060;
+    if (combo->currentIndex() < 0)
+        return std::nullopt;
+    return combo->currentText();
+}
+
+void CZelvorDlg::SetDeviceText(const QString& text)
+{
+    // A drop-down list shows entries only; with none matching, nothing is
+    // shown and nothing becomes selected.
+    Q_UNUSED(text);
+    const QSignalBlocker quiet(ui_->deviceCombo_1060);
+    ui_->deviceCombo_1060->setCurrentIndex(-1);
+}
+
+void CZelvorDlg::SelectDevice(int index)
+{
+    const QSignalBlocker quiet(ui_->deviceCombo_1060);
+    ui_->deviceCombo_1060->setCurrentIndex(index < ui_->deviceCombo_1060->count() ? index : -1);
+}
+
+void CZelvorDlg::SetConnectCaption(const QString& caption)
+{
+    ui_->connectButton_1007->setText(caption);
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "app/MainView.h"
+
+#include <QDialog>
+
+#include <memory>
+
+namespace Ui {
+class MainDialogForm;
+}
+class MainController;
+class MessageSink;
+
+// The main window (template 102): the device combo, the date range and the
+// buttons of the operator's session. It keeps no state beyond its widgets:
+// every button and selection goes to the MainController, which reads and sets
+// the widgets back through MainView. Enter and Escape never end it; OK,
+// Cancel and the close box do.
+class CZelvorDlg : public QDialog, public MainView {
+    Q_OBJECT
+public:
+    // now: the pickers' first value (the controller moves the from-date to
+    // the first of the month).
+    explicit CZelvorDlg(const QDateTime& now, QWidget* parent = nullptr);
+    ~CZelvorDlg() override;
+
+    // Connects the window to its controller. messages carries the settings
+    // dialog's boxes; exePath is the program the command dialog shows.
+    void Attach(MainController& controller, MessageSink& messages, const QString& exePath);
+
+    // The notification icon was double-clicked: bring the window back.
+    void OnTrayNotify();
+
+    // MainView
+    void ResetContent() override;
+    void InsertString(int index, const QString& name) override;
+    QDateTime FromDate() const override;
+    void SetFromDate(const QDateTime& value) override;
+    QDateTime ToDate() const override;
+    std::optional<QString> SelectedDeviceText() const override;
+    void SetDeviceText(const QString& text) override;
+    void SelectDevice(int index) override;
+    void SetConnectCaption(const QString& caption) override;
+
+private:
+    void OnConnect();
+    void OnPullData();
+    void OnSettings();
+    void OnGenerateCommand();
+    void OnDeviceSelChange();
+
+    std::unique_ptr<Ui::MainDialogForm> ui_;
+    MainController* controller_ = nullptr;
+    MessageSink* messages_ = nullptr;
+    QString exePath_;
+};

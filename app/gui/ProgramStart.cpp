@@ -1,0 +1,89 @@
+#include "app/gui/ProgramStart.h"
+
+#include "access/gui/CPasswordDlg.h"
+#include "app/HeadlessRun.h"
+#include "app/MainController.h"
+#include "app/Progress.h"
+#include "app/StartChoice.h"
+#include "app/gui/CZelvorDlg.h"
+#include "platform/Clock.h"
+#include "platform/ExeFolder.h"
+#include "platform/RegistryStore.h"
+#include "platform/gui/AppIcon.h"
+#include "platform/gui/MessageBoxSink.h"
+#include "platform/gui/TrayNotificationSink.h"
+#include "terminal/NetTerminalLink.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+namespace {
+
+QStringList ArgumentsOf(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+void WriteLogLine(const QString& line)
+{
+    const QByteArray bytes = (QStringLiteral("zelvor: ") + line + QLatin1Char('\n')).toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+int RunWithWindow(const QStringList& arguments)
+{
+    const Clock& clock = systemClock();
+    RegistryStore registry;
+    CZelvorDlg dialog(clock.now());
+    std::unique_ptr<NotificationSink> notifications =
+        MakeNotificationSink(AppIcon(), [&dialog] { dialog.OnTrayNotify(); });
+    ProgressReporter progress(registry, *notifications, stdout);
+
+    // A start with a terminal address is the host suite's, not an operator's:
+    // its messages become lines until the window is handed to the operator.
+    const QStringList params = CCommandParse::Parse(arguments).Params;
+    MessageBoxSink boxes(&dialog);
+    StreamMessageSink lines(stderr);
+    SwitchingMessageSink messages(boxes);
+    if (!MapParams(params).ArgIP.isEmpty())
+        messages.SetTarget(lines);
+
+    DialogPasswordPrompt prompt;
+    NetTerminalLink link;
+    MainController controller(dialog, MainServices{link, progress, messages, clock, registry,
+                                                   prompt, ExeFolder(), WriteLogLine});
+    dialog.Attach(controller, messages, ExePath());
+
+    controller.InitDialog(params);
+    controller.OnStartRun();
+    const RunReport& report = controller.Report();
+    if (report.endRequested)
+        return report.ExitStatus();
+
+    messages.SetTarget(boxes);
+    dialog.show();
+    dialog.exec();
+    return report.mode == RunReport::Mode::Interactive ? 0 : report.ExitStatus();
+}
+
+} // namespace
+
+int RunProgram(int argc, char* argv[])
+{
+    const QStringList arguments = ArgumentsOf(argc, argv);
+    if (RunsWithoutWindow(arguments, HasDisplay(QProcessEnvironment::systemEnvironment()))) {
+        QCoreApplication app(argc, argv);
+        return RunHeadless(app.arguments().mid(1));
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zelvor"));
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setLayoutDirection(Qt::RightToLeft);
+    QApplication::setWindowIcon(AppIcon());
+    return RunWithWindow(app.arguments().mid(1));
+}
