@@ -119,6 +119,9 @@ void CConfigDlg::accept()
     ReadConnectionEdits();
     scratch_.FilePath = ui_->pathEdit_1008->text();
     scratch_.IsDeleteFile = ui_->deleteFileCheck_1068->isChecked() ? kOn : kOff;
+    // Each record carries the connection string of the settings it holds, not
+    // that of an earlier test with other values.
+    scratch_.ConnStr = BuildConnStr(scratch_);
     devices_.clear();
     QTreeWidget* list = ui_->deviceList_1067;
     for (int index = 0; index < list->topLevelItemCount(); ++index) {

@@ -15,13 +15,14 @@ namespace guitest {
 
 void WhenModalOpens(const std::function<void(QDialog&)>& action, bool* done, int timeoutMs)
 {
+    const QPointer<QWidget> already = QApplication::activeModalWidget();
     auto* timer = new QTimer;
     auto* clock = new QElapsedTimer;
     clock->start();
     timer->setInterval(20);
     QObject::connect(timer, &QTimer::timeout, [=] {
         QPointer<QDialog> dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        const bool ready = dialog && dialog->isVisible();
+        const bool ready = dialog && dialog != already && dialog->isVisible();
         if (!ready && clock->elapsed() < timeoutMs)
             return;
         timer->stop();

@@ -13,7 +13,8 @@ namespace guitest {
 
 // Runs action on the next modal dialog that opens (within timeoutMs), e.g. to
 // type into it and press its buttons while its exec() runs. The action gets
-// the dialog; done is set once it has run.
+// the dialog; done is set once it has run. A modal window that is open
+// already (the main window) is not the one waited for.
 void WhenModalOpens(const std::function<void(QDialog&)>& action, bool* done = nullptr,
                     int timeoutMs = 5000);
 

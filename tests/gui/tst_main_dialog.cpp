@@ -1,0 +1,401 @@
+#include "GuiTestKit.h"
+#include "Rig.h"
+#include "TempDir.h"
+
+#include "access/PasswordGate.h"
+#include "app/MainController.h"
+#include "app/MainTexts.h"
+#include "app/Progress.h"
+#include "app/gui/CZelvorDlg.h"
+#include "platform/Clock.h"
+#include "platform/MessageSink.h"
+#include "platform/NotificationSink.h"
+#include "platform/RegistryStore.h"
+#include "platform/gui/DialogTemplate.h"
+#include "resources/ResourceIds.h"
+#include "settings/SettingsFile.h"
+#include "terminal/ConnectDevice.h"
+#include "terminal/NetTerminalLink.h"
+
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+using guitest::Click;
+using guitest::WhenModalOpens;
+using testsupport::TestDatabase;
+
+namespace {
+
+const QString kGateA = QStringLiteral("البوابة أ");
+const QString kGateB = QStringLiteral("Gate B");
+const QString kProgramPath = QStringLiteral("/opt/Attendance Tools/zelvor");
+
+class FixedPrompt : public PasswordPrompt {
+public:
+    QString PromptPassword() override { return QStringLiteral("secret"); }
+};
+
+} // namespace
+
+// The main window driven as an operator drives it, with the run control
+// behind it, simulated terminals and the test database.
+class TestMainDialog : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void startsWithTextsAndNoSelection();
+    void connectTwiceTogglesTheCaption();
+    void pullAfterConnectingPostsThePunches();
+    void pullBeforeConnectingReportsFive();
+    void choosingAnotherDeviceDisconnects();
+    void emptyEntryAsksForADevice();
+    void enterAndEscapeKeepTheDialogOpen_data();
+    void enterAndEscapeKeepTheDialogOpen();
+    void settingsSaveAndCancel_data();
+    void settingsSaveAndCancel();
+    void settingsThatCannotBeSavedKeepTheList();
+    void commandButtonShowsTheCommand();
+
+private:
+    void Open(const CConnServerList& devices);
+    void ChooseDevice(const QString& name);
+    QString Caption() const;
+    QString DevStatus() const;
+
+    std::unique_ptr<Rig> rig_;
+    CConnServerList devices_;
+    RecordingMessageSink messages_;
+    RecordingNotificationSink notes_;
+    FixedPrompt prompt_;
+    NetTerminalLink link_;
+    std::unique_ptr<RegistryStore> registry_;
+    std::unique_ptr<ProgressReporter> progress_;
+    std::unique_ptr<CZelvorDlg> dialog_;
+    std::unique_ptr<MainController> controller_;
+};
+
+void TestMainDialog::initTestCase()
+{
+    const QString problem = TestDatabase::EnvironmentProblem();
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QApplication::setLayoutDirection(Qt::RightToLeft);
+}
+
+void TestMainDialog::init()
+{
+    rig_ = std::make_unique<Rig>();
+    QVERIFY(rig_->install.Ready());
+    QVERIFY2(rig_->db.Reset(), qPrintable(rig_->db.LastError()));
+    const CConnServer a = rig_->AddDevice(1, kGateA, Rig::TodayPunches(QStringLiteral("A"), 5));
+    const CConnServer b = rig_->AddDevice(2, kGateB, Rig::TodayPunches(QStringLiteral("B"), 3));
+    QVERIFY2(!a.Name.isEmpty() && !b.Name.isEmpty(), qPrintable(rig_->Error()));
+    devices_ = {a, b};
+    messages_.messages.clear();
+    notes_.calls.clear();
+}
+
+void TestMainDialog::cleanup()
+{
+    controller_.reset();
+    dialog_.reset();
+    progress_.reset();
+    registry_.reset();
+    link_.CloseLink();
+    rig_.reset();
+}
+
+// The program's interactive start on this installation: the password gate
+// passes, the window shows.
+void TestMainDialog::Open(const CConnServerList& devices)
+{
+    QVERIFY(rig_->install.WriteConfig(devices));
+    registry_ = std::make_unique<RegistryStore>(rig_->install.RegistryRoot());
+    progress_ = std::make_unique<ProgressReporter>(*registry_, notes_, stdout);
+    dialog_ = std::make_unique<CZelvorDlg>(QDateTime::currentDateTime());
+    controller_ = std::make_unique<MainController>(*dialog_, MainServices{link_,
+                                                                          *progress_,
+                                                                          messages_,
+                                                                          systemClock(),
+                                                                          *registry_,
+                                                                          prompt_,
+                                                                          rig_->install.Folder(),
+                                                                          {}});
+    dialog_->Attach(*controller_, messages_, kProgramPath);
+    controller_->InitDialog({});
+    controller_->OnStartRun();
+    QVERIFY(!controller_->Report().endRequested);
+    dialog_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog_.get()));
+}
+
+// Picks a combo entry with the keyboard, as an operator does.
+void TestMainDialog::ChooseDevice(const QString& name)
+{
+    auto* combo = FindControl<QComboBox>(*dialog_, resid::main::kDeviceCombo);
+    const int wanted = combo->findText(name);
+    QVERIFY(wanted >= 0);
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_Home);
+    for (int i = 0; i < wanted; ++i)
+        QTest::keyClick(combo, Qt::Key_Down);
+    QCOMPARE(combo->currentIndex(), wanted);
+}
+
+QString TestMainDialog::Caption() const
+{
+    return FindControl<QPushButton>(*dialog_, resid::main::kConnectButton)->text();
+}
+
+QString TestMainDialog::DevStatus() const
+{
+    return rig_->install.DevStatus();
+}
+
+void TestMainDialog::startsWithTextsAndNoSelection()
+{
+    Open(devices_);
+    QCOMPARE(dialog_->windowTitle(), maintexts::kTitle);
+    QCOMPARE(Caption(), maintexts::kConnectButton);
+    QCOMPARE(FindControl<QPushButton>(*dialog_, resid::main::kPullButton)->text(),
+             maintexts::kPullButton);
+    auto* combo = FindControl<QComboBox>(*dialog_, resid::main::kDeviceCombo);
+    QCOMPARE(combo->count(), 2);
+    QCOMPARE(combo->itemText(0), kGateA); // the settings file's order, not sorted
+    QCOMPARE(combo->currentIndex(), -1);
+    // The from-date is the first of the month at midnight; the to-date is now.
+    const QDateTime from =
+        FindControl<QDateTimeEdit>(*dialog_, resid::main::kFromPicker)->dateTime();
+    QCOMPARE(from, FirstOfMonth(systemClock()));
+    QCOMPARE(FindControl<QDateTimeEdit>(*dialog_, resid::main::kToPicker)->date(),
+             QDate::currentDate());
+    const QStringList clipped = guitest::ClippedTexts(*dialog_);
+    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QStringLiteral("; "))));
+}
+
+void TestMainDialog::connectTwiceTogglesTheCaption()
+{
+    Open(devices_);
+    ChooseDevice(kGateA);
+    auto* connect = FindControl<QPushButton>(*dialog_, resid::main::kConnectButton);
+    Click(connect);
+    QCOMPARE(Caption(), kDisconnectCaption);
+    QCOMPARE(controller_->Connected, 1);
+    QCOMPARE(DevStatus(), progress::kConnected);
+    QVERIFY(notes_.calls.first().added); // the first notification adds the icon
+    QCOMPARE(notes_.calls.last().note.title, progress::kConnectedTitle);
+
+    Click(connect);
+    QCOMPARE(Caption(), kConnectCaption);
+    QCOMPARE(controller_->Connected, 0);
+    QVERIFY(!notes_.calls.last().added);
+    QVERIFY(messages_.messages.isEmpty());
+}
+
+void TestMainDialog::pullAfterConnectingPostsThePunches()
+{
+    Open(devices_);
+    ChooseDevice(kGateB);
+    Click(FindControl<QPushButton>(*dialog_, resid::main::kConnectButton));
+    QCOMPARE(controller_->Connected, 1);
+    Click(FindControl<QPushButton>(*dialog_, resid::main::kPullButton));
+    QCOMPARE(DevStatus(), progress::kDownloaded);
+    QCOMPARE(controller_->Connected, 1); // the link stays open
+    const QList<testsupport::MovementRow> rows = rig_->db.Movements();
+    QCOMPARE(rows.size(), 3);
+    for (const testsupport::MovementRow& row : rows)
+        QVERIFY(row.CardNb.startsWith(QLatin1Char('B')));
+    QVERIFY2(messages_.messages.isEmpty(), qPrintable(messages_.messages.join(QLatin1Char('|'))));
+}
+
+void TestMainDialog::pullBeforeConnectingReportsFive()
+{
+    Open(devices_);
+    ChooseDevice(kGateA);
+    Click(FindControl<QPushButton>(*dialog_, resid::main::kPullButton));
+    QCOMPARE(DevStatus(), progress::kNotConnected);
+    QCOMPARE(notes_.calls.last().note.title, progress::kNotConnectedTitle);
+    QCOMPARE(notes_.calls.last().note.text, progress::kNotConnectedText);
+    QVERIFY(rig_->db.Movements().isEmpty());
+    QCOMPARE(controller_->Connected, 0);
+}
+
+void TestMainDialog::choosingAnotherDeviceDisconnects()
+{
+    Open(devices_);
+    ChooseDevice(kGateA);
+    Click(FindControl<QPushButton>(*dialog_, resid::main::kConnectButton));
+    QCOMPARE(controller_->Connected, 1);
+    ChooseDevice(kGateB);
+    QCOMPARE(controller_->Connected, 0);
+    QCOMPARE(Caption(), kConnectCaption);
+    QCOMPARE(controller_->Current.Name, kGateB);
+    QCOMPARE(controller_->Run.SelectedName, kGateB);
+    QVERIFY(messages_.messages.isEmpty());
+}
+
+void TestMainDialog::emptyEntryAsksForADevice()
+{
+    CConnServer unnamed = devices_.last();
+    unnamed.Name.clear();
+    Open({devices_.first(), unnamed});
+    ChooseDevice(kGateA);
+    QCOMPARE(controller_->Current.Name, kGateA);
+    ChooseDevice(QString());
+    QCOMPARE(messages_.messages, QStringList{maintexts::kChooseDevice});
+    QCOMPARE(controller_->Run.SelectedName, QString());
+    QCOMPARE(controller_->Current.Name, kGateA); // unchanged
+}
+
+void TestMainDialog::enterAndEscapeKeepTheDialogOpen_data()
+{
+    QTest::addColumn<int>("focus"); // control id; 0: the dialog itself
+    QTest::addColumn<int>("key");
+
+    const QList<int> targets = {resid::main::kDeviceCombo,
+                                resid::main::kFromPicker,
+                                resid::main::kConnectButton,
+                                resid::main::kPullButton,
+                                resid::main::kSettingsButton,
+                                resid::main::kCommandButton,
+                                resid::kOk,
+                                resid::kCancel,
+                                0};
+    for (int target : targets)
+        for (int key : {int(Qt::Key_Return), int(Qt::Key_Enter), int(Qt::Key_Escape)})
+            QTest::addRow("%d key %x", target, key) << target << key;
+}
+
+void TestMainDialog::enterAndEscapeKeepTheDialogOpen()
+{
+    QFETCH(int, focus);
+    QFETCH(int, key);
+    Open(devices_);
+    ChooseDevice(kGateA);
+    bool finished = false;
+    connect(dialog_.get(), &QDialog::finished, this, [&finished] { finished = true; });
+    QWidget* target = focus ? ControlById(*dialog_, focus) : dialog_.get();
+    target->setFocus();
+    bool modalOpened = false;
+    WhenModalOpens([&](QDialog& opened) { modalOpened = true, opened.reject(); }, nullptr, 300);
+    QTest::keyClick(target, Qt::Key(key));
+    QTest::qWait(400);
+    QVERIFY(!finished);
+    QVERIFY(dialog_->isVisible());
+    QVERIFY(!modalOpened);                          // no button was pressed by the key
+    QCOMPARE(Caption(), maintexts::kConnectButton); // nor connect
+    QVERIFY(notes_.calls.isEmpty());
+}
+
+void TestMainDialog::settingsSaveAndCancel_data()
+{
+    QTest::addColumn<bool>("save");
+    QTest::newRow("save") << true;
+    QTest::newRow("cancel") << false;
+}
+
+void TestMainDialog::settingsSaveAndCancel()
+{
+    QFETCH(bool, save);
+    Open(devices_);
+    ChooseDevice(kGateB);
+    const CConnServerList before = controller_->Devices;
+    const QByteArray fileBefore = testsupport::ReadBytes(rig_->install.ConfigPath());
+
+    bool done = false;
+    WhenModalOpens(
+        [&](QDialog& settings) {
+            auto* list = FindControl<QTreeWidget>(settings, resid::config::kDeviceList);
+            QCOMPARE(list->topLevelItemCount(), 2);
+            QCOMPARE(list->topLevelItem(0)->text(0), kGateB); // last first
+            // Untick Gate B with the keyboard, change the export folder.
+            list->setFocus();
+            list->setCurrentItem(list->topLevelItem(0));
+            QTest::keyClick(list->viewport(), Qt::Key_Space);
+            QCOMPARE(list->topLevelItem(0)->checkState(0), Qt::Unchecked);
+            guitest::TypeInto(FindControl<QLineEdit>(settings, resid::config::kPathEdit),
+                              QStringLiteral("/srv/export"));
+            Click(FindControl<QPushButton>(settings, save ? resid::kOk : resid::kCancel));
+        },
+        &done);
+    Click(FindControl<QPushButton>(*dialog_, resid::main::kSettingsButton));
+    QVERIFY(done);
+    auto* combo = FindControl<QComboBox>(*dialog_, resid::main::kDeviceCombo);
+    if (!save) {
+        QCOMPARE(controller_->Devices, before);
+        QCOMPARE(testsupport::ReadBytes(rig_->install.ConfigPath()), fileBefore);
+        QCOMPARE(combo->currentText(), kGateB);
+        return;
+    }
+    // Saved in the rows' order, read back: only Gate A is offered now, and
+    // selected without changing the device the buttons act on.
+    QCOMPARE(controller_->Devices.size(), 2);
+    QCOMPARE(controller_->Devices[0].Name, kGateB);
+    QCOMPARE(controller_->Devices[0].IsCheck, QStringLiteral("0"));
+    QCOMPARE(controller_->Devices[1].Name, kGateA);
+    QCOMPARE(controller_->Devices[1].IsCheck, QStringLiteral("1"));
+    QCOMPARE(controller_->Devices[1].FilePath, QStringLiteral("/srv/export"));
+    QCOMPARE(controller_->Devices[1].Pass, devices_[0].Pass);
+    QCOMPARE(combo->count(), 1);
+    QCOMPARE(combo->currentText(), kGateA);
+    QCOMPARE(controller_->Run.SelectedName, kGateB);
+    QCOMPARE(controller_->Current.Name, kGateB);
+    QVERIFY(messages_.messages.isEmpty());
+}
+
+void TestMainDialog::settingsThatCannotBeSavedKeepTheList()
+{
+    Open(devices_);
+    // A folder where config.ini should be: the file cannot be replaced.
+    QVERIFY(QFile::remove(rig_->install.ConfigPath()));
+    QVERIFY(QDir().mkdir(rig_->install.ConfigPath()));
+
+    bool done = false;
+    WhenModalOpens(
+        [&](QDialog& settings) {
+            guitest::TypeInto(FindControl<QLineEdit>(settings, resid::config::kPathEdit),
+                              QStringLiteral("/srv/other"));
+            Click(FindControl<QPushButton>(settings, resid::kOk));
+        },
+        &done);
+    Click(FindControl<QPushButton>(*dialog_, resid::main::kSettingsButton));
+    QVERIFY(done);
+    QCOMPARE(notes_.calls.last().note.text, progress::kFileNotOpenedText);
+    QCOMPARE(controller_->Devices.size(), 2);
+    QCOMPARE(controller_->Devices[0].Name, kGateB);
+    QCOMPARE(controller_->Devices[0].FilePath, QStringLiteral("/srv/other"));
+    auto* combo = FindControl<QComboBox>(*dialog_, resid::main::kDeviceCombo);
+    QCOMPARE(combo->count(), 2);
+    QCOMPARE(combo->currentText(), kGateB);
+    // Still usable: the chosen device connects.
+    ChooseDevice(kGateA);
+    Click(FindControl<QPushButton>(*dialog_, resid::main::kConnectButton));
+    QCOMPARE(controller_->Connected, 1);
+}
+
+void TestMainDialog::commandButtonShowsTheCommand()
+{
+    Open(devices_);
+    QString shown;
+    bool done = false;
+    WhenModalOpens(
+        [&](QDialog& command) {
+            shown = FindControl<QLineEdit>(command, resid::command::kEdit)->text();
+            Click(FindControl<QPushButton>(command, resid::kOk));
+        },
+        &done);
+    Click(FindControl<QPushButton>(*dialog_, resid::main::kCommandButton));
+    QVERIFY(done);
+    QCOMPARE(shown, QStringLiteral("'/opt/Attendance Tools/zelvor' 1"));
+    QVERIFY(dialog_->isVisible());
+}
+
+QTEST_MAIN(TestMainDialog)
+#include "tst_main_dialog.moc"
