@@ -1,0 +1,259 @@
+#include "GuiTestKit.h"
+#include "TestDatabase.h"
+
+#include "platform/MessageSink.h"
+#include "platform/gui/DialogTemplate.h"
+#include "resources/ResourceIds.h"
+#include "settings/gui/CConfigDlg.h"
+#include "store/ConnectionString.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QtTest>
+
+using guitest::Click;
+using guitest::TypeInto;
+using testsupport::DeviceFixture;
+using testsupport::TestDatabase;
+
+namespace {
+
+QString Guid(int n)
+{
+    return QStringLiteral("00000000-0000-0000-0000-%1").arg(n, 12, 10, QLatin1Char('0'));
+}
+
+} // namespace
+
+// The settings dialog typed into and clicked, with the suite's device table
+// of the test database behind Test connection.
+class TestSettingsDialog : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void showsTheListLastFirst();
+    void saveKeepsTicksAndReversesTheOrder();
+    void testConnectionListsTheSuitesDevices();
+    void testConnectionNeedsServerUserAndPassword_data();
+    void testConnectionNeedsServerUserAndPassword();
+    void refusedLoginShowsTheDriverText();
+    void cancelAfterTestLeavesTheListAlone();
+    void saveWithoutRowsEmptiesTheList();
+
+private:
+    CConnServer Device(const QString& id, const QString& name, const char* isCheck) const;
+    static QStringList Rows(const QDialog& dialog);
+    static QList<bool> Ticks(const QDialog& dialog);
+
+    TestDatabase testDb_;
+    RecordingMessageSink messages_;
+};
+
+void TestSettingsDialog::initTestCase()
+{
+    const QString problem = TestDatabase::EnvironmentProblem();
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+}
+
+void TestSettingsDialog::init()
+{
+    messages_.messages.clear();
+    QVERIFY2(testDb_.Reset(), qPrintable(testDb_.LastError()));
+    // The server hands these back in this order.
+    QVERIFY2(testDb_.InsertDevices({
+                 {Guid(1), QStringLiteral("1"), QStringLiteral("A"), QStringLiteral("127.0.0.1"),
+                  4370, 0, 1},
+                 {Guid(2), QStringLiteral("2"), QStringLiteral("B"), QStringLiteral("127.0.0.1"),
+                  4371, 0, 1},
+                 {Guid(9), QStringLiteral("9"), QStringLiteral("Printer"),
+                  QStringLiteral("127.0.0.1"), 9100, 0, 2},
+                 {Guid(3), QStringLiteral("3"), QStringLiteral("C"), QStringLiteral("127.0.0.1"),
+                  4372, 0, 1},
+             }),
+             qPrintable(testDb_.LastError()));
+}
+
+CConnServer TestSettingsDialog::Device(const QString& id, const QString& name,
+                                       const char* isCheck) const
+{
+    CConnServer record = testDb_.Record();
+    record.DeviceId = id;
+    record.Name = name;
+    record.IsCheck = QString::fromLatin1(isCheck);
+    record.IsDeleteFile = QStringLiteral("1");
+    record.FilePath = QStringLiteral("/srv/export");
+    return record;
+}
+
+QStringList TestSettingsDialog::Rows(const QDialog& dialog)
+{
+    const auto* list = FindControl<QTreeWidget>(dialog, resid::config::kDeviceList);
+    QStringList rows;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        rows.append(list->topLevelItem(i)->text(0));
+    return rows;
+}
+
+QList<bool> TestSettingsDialog::Ticks(const QDialog& dialog)
+{
+    const auto* list = FindControl<QTreeWidget>(dialog, resid::config::kDeviceList);
+    QList<bool> ticks;
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        ticks.append(list->topLevelItem(i)->checkState(0) == Qt::Checked);
+    return ticks;
+}
+
+void TestSettingsDialog::showsTheListLastFirst()
+{
+    CConnServer other = Device(Guid(2), QStringLiteral("B"), "0");
+    other.Server.clear(); // leaves the connection edits as they were
+    other.FilePath = QStringLiteral("/srv/last");
+    CConnServerList devices = {Device(Guid(1), QStringLiteral("A"), "1"), other};
+    devices.first().DbName = QStringLiteral("hr");
+    CConfigDlg dialog(devices, messages_);
+    QCOMPARE(Rows(dialog), (QStringList{QStringLiteral("B"), QStringLiteral("A")}));
+    QCOMPARE(Ticks(dialog), (QList<bool>{false, true}));
+    QCOMPARE(FindControl<QLineEdit>(dialog, resid::config::kServerEdit)->text(), testDb_.Server());
+    QCOMPARE(FindControl<QLineEdit>(dialog, resid::config::kDbEdit)->text(), QStringLiteral("hr"));
+    QCOMPARE(FindControl<QLineEdit>(dialog, resid::config::kPathEdit)->text(),
+             QStringLiteral("/srv/last"));
+    QVERIFY(FindControl<QCheckBox>(dialog, resid::config::kDeleteFileCheck)->isChecked());
+    QVERIFY(FindControl<QWidget>(dialog, resid::config::kDbCombo)->isHidden());
+    QVERIFY(FindControl<QWidget>(dialog, resid::config::kBrowseLabel)->isHidden());
+}
+
+void TestSettingsDialog::saveKeepsTicksAndReversesTheOrder()
+{
+    CConnServerList devices = {Device(Guid(1), QStringLiteral("A"), "1"),
+                               Device(Guid(2), QStringLiteral("B"), "0"),
+                               Device(Guid(3), QStringLiteral("C"), "1")};
+    CConfigDlg dialog(devices, messages_);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    TypeInto(FindControl<QLineEdit>(dialog, resid::config::kDbEdit), QStringLiteral("hr2"));
+    auto* deleteFile = FindControl<QCheckBox>(dialog, resid::config::kDeleteFileCheck);
+    deleteFile->setFocus();
+    QTest::keyClick(deleteFile, Qt::Key_Space);
+    Click(FindControl<QPushButton>(dialog, resid::kOk));
+
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(devices.size(), 3);
+    const QStringList names = {devices[0].Name, devices[1].Name, devices[2].Name};
+    QCOMPARE(names, (QStringList{QStringLiteral("C"), QStringLiteral("B"), QStringLiteral("A")}));
+    const QStringList checks = {devices[0].IsCheck, devices[1].IsCheck, devices[2].IsCheck};
+    QCOMPARE(checks, (QStringList{QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1")}));
+    for (const CConnServer& record : devices) {
+        QCOMPARE(record.DbName, QStringLiteral("hr2"));
+        QCOMPARE(record.IsDeleteFile, QStringLiteral("0"));
+        QCOMPARE(record.Pass, testDb_.Pass());
+        QCOMPARE(record.ConnStr, BuildConnStr(record));
+    }
+    QCOMPARE(devices[2].DeviceId, Guid(1));
+    QVERIFY(messages_.messages.isEmpty());
+}
+
+void TestSettingsDialog::testConnectionListsTheSuitesDevices()
+{
+    CConnServerList devices = {Device(Guid(7), QStringLiteral("Old"), "1")};
+    CConfigDlg dialog(devices, messages_);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    Click(FindControl<QPushButton>(dialog, resid::config::kTestButton));
+    QVERIFY2(messages_.messages.isEmpty(), qPrintable(messages_.messages.join(QLatin1Char('|'))));
+    QCOMPARE(Rows(dialog),
+             (QStringList{QStringLiteral("C"), QStringLiteral("B"), QStringLiteral("A")}));
+    QCOMPARE(Ticks(dialog), (QList<bool>{false, false, false}));
+
+    // Tick B with the keyboard and save: the rows become the device list.
+    auto* list = FindControl<QTreeWidget>(dialog, resid::config::kDeviceList);
+    list->setFocus();
+    list->setCurrentItem(list->topLevelItem(1));
+    QTest::keyClick(list->viewport(), Qt::Key_Space);
+    Click(FindControl<QPushButton>(dialog, resid::kOk));
+    QCOMPARE(devices.size(), 3);
+    QCOMPARE(devices[1].Name, QStringLiteral("B"));
+    QCOMPARE(devices[1].DeviceId, Guid(2));
+    QCOMPARE(devices[1].IsCheck, QStringLiteral("1"));
+    QCOMPARE(devices[0].IsCheck, QStringLiteral("0"));
+}
+
+void TestSettingsDialog::testConnectionNeedsServerUserAndPassword_data()
+{
+    QTest::addColumn<int>("blanked"); // the edit typed over with blanks
+    QTest::newRow("server") << resid::config::kServerEdit;
+    QTest::newRow("user") << resid::config::kUserEdit;
+    QTest::newRow("password") << resid::config::kPassEdit;
+}
+
+void TestSettingsDialog::testConnectionNeedsServerUserAndPassword()
+{
+    QFETCH(int, blanked);
+    CConnServerList devices = {Device(Guid(1), QStringLiteral("A"), "1"),
+                               Device(Guid(2), QStringLiteral("B"), "1")};
+    const CConnServerList before = devices;
+    CConfigDlg dialog(devices, messages_);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    TypeInto(FindControl<QLineEdit>(dialog, blanked), QStringLiteral("  "));
+    QVERIFY(!dialog.ValidateConnection());
+    Click(FindControl<QPushButton>(dialog, resid::config::kTestButton));
+    QCOMPARE(messages_.messages, QStringList(2, CConfigDlg::kIncomplete));
+    QCOMPARE(Rows(dialog), (QStringList{QStringLiteral("B"), QStringLiteral("A")}));
+    QCOMPARE(Ticks(dialog), (QList<bool>{true, true}));
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(devices, before);
+}
+
+void TestSettingsDialog::refusedLoginShowsTheDriverText()
+{
+    CConnServerList devices = {Device(Guid(1), QStringLiteral("A"), "1")};
+    CConfigDlg dialog(devices, messages_);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    TypeInto(FindControl<QLineEdit>(dialog, resid::config::kPassEdit), QStringLiteral("wrong"));
+    Click(FindControl<QPushButton>(dialog, resid::config::kTestButton));
+    QCOMPARE(messages_.messages.size(), 1);
+    QVERIFY2(messages_.messages.first().contains(QStringLiteral("password"), Qt::CaseInsensitive),
+             qPrintable(messages_.messages.first()));
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(Rows(dialog), QStringList{QStringLiteral("A")});
+
+    // Corrected, the same dialog lists the devices.
+    TypeInto(FindControl<QLineEdit>(dialog, resid::config::kPassEdit), testDb_.Pass());
+    Click(FindControl<QPushButton>(dialog, resid::config::kTestButton));
+    QCOMPARE(Rows(dialog).size(), 3);
+}
+
+void TestSettingsDialog::cancelAfterTestLeavesTheListAlone()
+{
+    CConnServerList devices = {Device(Guid(1), QStringLiteral("A"), "1"),
+                               Device(Guid(5), QStringLiteral("E"), "0")};
+    const CConnServerList before = devices;
+    CConfigDlg dialog(devices, messages_);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    Click(FindControl<QPushButton>(dialog, resid::config::kTestButton));
+    QCOMPARE(Rows(dialog).size(), 3);
+    Click(FindControl<QPushButton>(dialog, resid::kCancel));
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QCOMPARE(devices, before);
+}
+
+void TestSettingsDialog::saveWithoutRowsEmptiesTheList()
+{
+    CConnServerList devices;
+    CConfigDlg dialog(devices, messages_);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    TypeInto(FindControl<QLineEdit>(dialog, resid::config::kServerEdit), QStringLiteral("db1"));
+    Click(FindControl<QPushButton>(dialog, resid::kOk));
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QVERIFY(devices.isEmpty());
+}
+
+QTEST_MAIN(TestSettingsDialog)
+#include "tst_settings_dialog.moc"
