@@ -31,6 +31,9 @@ CZelvorDlg::CZelvorDlg(const QDateTime& now, QWidget* parent)
     const QString shortDate = QLocale().dateFormat(QLocale::ShortFormat);
     for (QDateTimeEdit* picker : {ui_->fromPicker_1003, ui_->toPicker_1009}) {
         picker->setDisplayFormat(shortDate);
+        // A date reads in its locale's direction: right to left in an Arabic
+        // locale, while a Latin date would show its parts reversed.
+        picker->setLayoutDirection(QLocale().textDirection());
         picker->setDateTime(now);
     }
 

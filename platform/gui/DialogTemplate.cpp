@@ -1,10 +1,12 @@
 #include "platform/gui/DialogTemplate.h"
 
+#include <QAbstractSpinBox>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontMetricsF>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 
 #include <cmath>
 
@@ -15,12 +17,16 @@ struct BaseUnits {
     qreal y; // pixels per eight vertical dialog units
 };
 
+// The width unit comes from the font's average letter; the height unit keeps
+// the original 6:13 ratio to it. Arabic fonts have far taller lines than
+// their letters' width suggests: taken as the unit, such a line would stretch
+// the dialog out of proportion.
 BaseUnits BaseUnitsOf(const QFont& font)
 {
     static const QString letters =
         QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
-    const QFontMetricsF metrics(font);
-    return {metrics.horizontalAdvance(letters) / letters.size(), metrics.height()};
+    const qreal x = QFontMetricsF(font).horizontalAdvance(letters) / letters.size();
+    return {x, x * 13 / 6};
 }
 
 int Scale(int units, qreal base, int per)
@@ -34,6 +40,41 @@ QRect Scaled(const QRect& units, const BaseUnits& base)
                  Scale(units.width(), base.x, 4), Scale(units.height(), base.y, 8));
 }
 
+bool IsEntryField(const QWidget* control)
+{
+    return qobject_cast<const QLineEdit*>(control) ||
+           qobject_cast<const QAbstractSpinBox*>(control);
+}
+
+bool IsTextLine(const QWidget* control)
+{
+    return qobject_cast<const QLabel*>(control) || qobject_cast<const QCheckBox*>(control);
+}
+
+// How much the whole dialog grows so that every edit and picker is as tall as
+// its text needs (at most half again as large).
+qreal FitFactor(const QList<QWidget*>& controls, const BaseUnits& base)
+{
+    qreal factor = 1;
+    for (const QWidget* control : controls) {
+        const int height = Scaled(control->geometry(), base).height();
+        if (IsEntryField(control) && height > 0)
+            factor = qMax(factor, qreal(control->sizeHint().height()) / height);
+    }
+    return qMin(factor, 1.5);
+}
+
+// The field whose rows a label's middle falls in, for lining the label up with it.
+const QWidget* FieldBeside(const QWidget* label, const QList<QWidget*>& controls)
+{
+    const int middle = label->geometry().center().y();
+    for (const QWidget* control : controls)
+        if ((IsEntryField(control) || qobject_cast<const QComboBox*>(control)) &&
+            control->geometry().top() <= middle && middle <= control->geometry().bottom())
+            return control;
+    return nullptr;
+}
+
 } // namespace
 
 QRect DialogUnitsToPixels(const QWidget& dialog, const QRect& units)
@@ -43,28 +84,35 @@ QRect DialogUnitsToPixels(const QWidget& dialog, const QRect& units)
 
 void MapDialogUnits(QWidget& dialog)
 {
-    const BaseUnits base = BaseUnitsOf(dialog.font());
-    const QList<QWidget*> controls = dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    QList<QWidget*> controls = dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    controls.removeIf([](const QWidget* control) { return control->isWindow(); });
+    BaseUnits base = BaseUnitsOf(dialog.font());
+    const qreal fit = FitFactor(controls, base);
+    base = {base.x * fit, base.y * fit};
+
     for (QWidget* control : controls) {
-        if (control->isWindow())
-            continue;
         QRect pixels = Scaled(control->geometry(), base);
         // A combo's template height includes its drop-down list; the closed
         // box is as tall as its font needs.
-        if (auto* combo = qobject_cast<QComboBox*>(control))
-            pixels.setHeight(combo->sizeHint().height());
-        // A text never gets cut at the bottom: a label or check box shorter
-        // than its line grows about its middle.
-        if (qobject_cast<QLabel*>(control) || qobject_cast<QCheckBox*>(control)) {
-            const int missing = control->sizeHint().height() - pixels.height();
-            if (missing > 0)
-                pixels.adjust(0, -missing / 2, 0, missing - missing / 2);
-        }
+        if (qobject_cast<QComboBox*>(control))
+            pixels.setHeight(control->sizeHint().height());
         control->setGeometry(pixels);
         // A group box only frames the controls drawn over it; kept at the
         // back, it never takes their clicks.
         if (qobject_cast<QGroupBox*>(control))
             control->lower();
+    }
+    // Labels and check boxes: as tall as their line, centred on the field
+    // beside them (or on their own rectangle), so no text is cut.
+    for (QWidget* control : controls) {
+        if (!IsTextLine(control))
+            continue;
+        QRect pixels = control->geometry();
+        const QWidget* field = FieldBeside(control, controls);
+        const int middle = field ? field->geometry().center().y() : pixels.center().y();
+        pixels.setHeight(qMax(pixels.height(), control->sizeHint().height()));
+        pixels.moveCenter(QPoint(pixels.center().x(), middle));
+        control->setGeometry(pixels);
     }
     dialog.setFixedSize(Scaled(QRect(QPoint(), dialog.size()), base).size());
 }

@@ -5,9 +5,11 @@
 
 // The forms in resources/ place their controls in dialog units, the
 // font-relative measure of the original templates: a horizontal unit is a
-// quarter of the dialog font's average character width, a vertical unit an
-// eighth of its line height. MapDialogUnits turns them into pixels once, after
-// setupUi, so the proportions stay those of the template whatever the font.
+// quarter of the dialog font's average letter width, a vertical unit 13/12 of
+// a horizontal one. MapDialogUnits turns them into pixels once, after setupUi,
+// keeping the template's proportions: the whole dialog grows evenly until its
+// edits and pickers are as tall as their text needs, and labels line up with
+// the field beside them.
 void MapDialogUnits(QWidget& dialog);
 
 // The pixel size of a rectangle given in dialog units, for the dialog's font.

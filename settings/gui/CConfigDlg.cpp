@@ -31,7 +31,7 @@ CConfigDlg::CConfigDlg(CConnServerList& devices, MessageSink& messages, QWidget*
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->setColumnCount(1);
     list->setHeaderLabels({kDevicesColumn});
-    list->headerItem()->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
+    list->headerItem()->setTextAlignment(0, Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
     list->header()->setStretchLastSection(true);
 
     connect(ui_->saveButton_1, &QPushButton::clicked, this, &QDialog::accept);
@@ -47,7 +47,7 @@ void CConfigDlg::InsertRow(int position, const QString& name, const QString& dev
 {
     auto* row = new QTreeWidgetItem(QStringList{name});
     row->setData(0, kDeviceIdRole, deviceId);
-    row->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
+    row->setTextAlignment(0, Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
     row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
     row->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
     ui_->deviceList_1067->insertTopLevelItem(position, row);
