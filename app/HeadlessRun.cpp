@@ -2,6 +2,7 @@
 
 #include "access/ConsolePasswordPrompt.h"
 #include "app/CommandLine.h"
+#include "app/DriverWarnings.h"
 #include "app/MainController.h"
 #include "app/MainView.h"
 #include "app/Progress.h"
@@ -27,6 +28,7 @@ void writeLine(const QString& line)
 
 int RunHeadless(const QStringList& arguments)
 {
+    SuppressDriverWarnings();
     const Clock& clock = systemClock();
     RegistryStore registry;
     StreamNotificationSink notifications(stderr);

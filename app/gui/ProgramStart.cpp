@@ -1,6 +1,7 @@
 #include "app/gui/ProgramStart.h"
 
 #include "access/gui/CPasswordDlg.h"
+#include "app/DriverWarnings.h"
 #include "app/HeadlessRun.h"
 #include "app/MainController.h"
 #include "app/Progress.h"
@@ -37,6 +38,7 @@ void WriteLogLine(const QString& line)
 
 int RunWithWindow(const QStringList& arguments)
 {
+    SuppressDriverWarnings();
     const Clock& clock = systemClock();
     RegistryStore registry;
     CZelvorDlg dialog(clock.now());

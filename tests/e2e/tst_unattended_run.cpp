@@ -51,6 +51,7 @@ private slots:
     void aFailedDeviceDoesNotSendTheNextLookUpToItsDatabase();
     void aBrokenDownloadPostsNothingAndKeepsTheOldExport();
     void aDatabaseThatIsDownFailsEveryDeviceWithoutHanging();
+    void aRefusedRowIsReportedAndTheOthersPosted();
 
 private:
     std::unique_ptr<Rig> rig_;
@@ -196,6 +197,27 @@ void TestUnattendedRun::aDatabaseThatIsDownFailsEveryDeviceWithoutHanging()
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.contains(QStringLiteral("Good: FAILED, database:")), qPrintable(run.err));
     QVERIFY2(run.elapsedMs < 30000, qPrintable(QString::number(run.elapsedMs)));
+}
+
+void TestUnattendedRun::aRefusedRowIsReportedAndTheOthersPosted()
+{
+    Rig& rig = *rig_;
+    QList<PunchSpec> punches = Rig::TodayPunches(QStringLiteral("R"), 3);
+    punches[1].card = QString(60, QLatin1Char('9')); // longer than the column allows
+    const CConnServer device = rig.AddDevice(1, QStringLiteral("Gate"), punches);
+    QVERIFY2(!device.Name.isEmpty(), qPrintable(rig.Error()));
+    QVERIFY(rig.install.WriteConfig({device}));
+
+    const ProgramInstall::Result run = rig.install.Run(kAllDevices);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(QStringLiteral(
+                 "Gate: 3 punches in range, 2 posted, 0 already present, 1 refused")),
+             qPrintable(run.err));
+    // The driver's text is reported once, through the program's own message.
+    QCOMPARE(run.err.count(QStringLiteral("value too long")), 1);
+    QVERIFY2(run.err.contains(QStringLiteral("zelvor: Gate: Database error: ")),
+             qPrintable(run.err));
+    QCOMPARE(rig.db.Movements().size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestUnattendedRun)

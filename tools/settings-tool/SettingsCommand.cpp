@@ -1,0 +1,175 @@
+#include "SettingsCommand.h"
+
+#include "app/Progress.h"
+#include "platform/ExeFolder.h"
+#include "platform/MessageSink.h"
+#include "settings/CCrypt.h"
+#include "settings/DeviceChoice.h"
+#include "settings/SettingsFile.h"
+
+#include <QFile>
+#include <QHash>
+#include <QTextStream>
+
+#include <cstdio>
+
+namespace {
+
+const char* const kUsage =
+    "usage: zelvor-settings [--file PATH] COMMAND\n"
+    "\n"
+    "Reads and edits config.ini (by default the one beside this program).\n"
+    "\n"
+    "commands:\n"
+    "  list                      the devices, one block each (passwords are not shown)\n"
+    "  add --id ID --name NAME --server HOST --user LOGIN --db NAME\n"
+    "      [--password TEXT | --password-stdin] [--export PATH]\n"
+    "      [--offer 1|0] [--delete-file 0|1]\n"
+    "                            adds a device, or replaces the one of that name\n"
+    "  remove NAME               removes the devices of that name\n";
+
+void Print(FILE* stream, const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+
+// Saving failures come as a notification; here they are a line on standard error.
+class ConsoleProgress : public ProgressSink {
+public:
+    void ReportStatus(const QString&) override {}
+    void ShowNotification(const QString& title, const QString& text, const QString&, int) override
+    {
+        Print(stderr, QStringLiteral("zelvor-settings: %1: %2\n").arg(title, text));
+    }
+};
+
+struct Session {
+    QString path;
+    CConnServerList devices;
+    CCrypt crypt;
+    StreamMessageSink messages{stderr};
+    ConsoleProgress progress;
+
+    // An absent file is an empty list for add; anything else must read cleanly.
+    bool Load(bool mayBeMissing)
+    {
+        if (mayBeMissing && !QFile::exists(path))
+            return true;
+        RecordingMessageSink problems;
+        NameListChoice names;
+        LoadSettings(path, devices, names, crypt, problems);
+        for (const QString& problem : problems.messages)
+            messages.Show(path + QStringLiteral(": ") + problem);
+        return problems.messages.isEmpty();
+    }
+    bool Save() { return SaveSettings(devices, path, crypt, progress); }
+};
+
+int List(Session& session)
+{
+    if (!session.Load(false))
+        return 1;
+    for (const CConnServer& d : session.devices)
+        Print(stdout,
+              QStringLiteral("[%1]\n  DeviceId=%2\n  FilePath=%3\n  IsCheck=%4\n"
+                             "  IsDeleteFile=%5\n  Server=%6\n  User=%7\n  Pass=%8\n"
+                             "  DbName=%9\n")
+                  .arg(d.Name, d.DeviceId, d.FilePath, d.IsCheck, d.IsDeleteFile, d.Server, d.User,
+                       d.Pass.isEmpty() ? QStringLiteral("(empty)") : QStringLiteral("(set)"),
+                       d.DbName));
+    return 0;
+}
+
+QString ReadPasswordLine()
+{
+    QTextStream in(stdin);
+    return in.readLine();
+}
+
+int Add(Session& session, const QStringList& args)
+{
+    static const QHash<QString, QString CConnServer::*> fields{
+        {QStringLiteral("--id"), &CConnServer::DeviceId},
+        {QStringLiteral("--name"), &CConnServer::Name},
+        {QStringLiteral("--server"), &CConnServer::Server},
+        {QStringLiteral("--user"), &CConnServer::User},
+        {QStringLiteral("--db"), &CConnServer::DbName},
+        {QStringLiteral("--password"), &CConnServer::Pass},
+        {QStringLiteral("--export"), &CConnServer::FilePath},
+        {QStringLiteral("--offer"), &CConnServer::IsCheck},
+        {QStringLiteral("--delete-file"), &CConnServer::IsDeleteFile},
+    };
+    CConnServer device;
+    device.IsCheck = QStringLiteral("1");
+    device.IsDeleteFile = QStringLiteral("0");
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--password-stdin")) {
+            device.Pass = ReadPasswordLine();
+            continue;
+        }
+        const auto field = fields.constFind(args[i]);
+        if (field == fields.cend() || i + 1 >= args.size()) {
+            Print(stderr, QStringLiteral("zelvor-settings: unknown or incomplete option %1\n%2")
+                              .arg(args[i], QString::fromLatin1(kUsage)));
+            return 2;
+        }
+        device.*(field.value()) = args[++i];
+    }
+    if (device.DeviceId.isEmpty() || device.Name.isEmpty()) {
+        Print(stderr, QStringLiteral("zelvor-settings: add needs --id and --name\n"));
+        return 2;
+    }
+    if (!session.Load(true))
+        return 1;
+    CConnServerList kept;
+    for (const CConnServer& d : session.devices)
+        if (d.Name != device.Name)
+            kept.append(d);
+    kept.append(device);
+    session.devices = kept;
+    return session.Save() ? 0 : 1;
+}
+
+int Remove(Session& session, const QStringList& args)
+{
+    if (args.size() != 1) {
+        Print(stderr, QString::fromLatin1(kUsage));
+        return 2;
+    }
+    if (!session.Load(false))
+        return 1;
+    const qsizetype before = session.devices.size();
+    session.devices.removeIf([&](const CConnServer& d) { return d.Name == args.first(); });
+    if (session.devices.size() == before) {
+        Print(stderr, QStringLiteral("zelvor-settings: no device named %1\n").arg(args.first()));
+        return 1;
+    }
+    return session.Save() ? 0 : 1;
+}
+
+} // namespace
+
+int RunSettingsCommand(const QStringList& arguments)
+{
+    QStringList args = arguments;
+    Session session;
+    session.path = ExeFolder() + QStringLiteral("/config.ini");
+    if (args.size() >= 2 && args.first() == QLatin1String("--file")) {
+        session.path = args.at(1);
+        args = args.mid(2);
+    }
+    if (args.isEmpty() || args.first() == QLatin1String("--help")) {
+        Print(args.isEmpty() ? stderr : stdout, QString::fromLatin1(kUsage));
+        return args.isEmpty() ? 2 : 0;
+    }
+    const QString command = args.takeFirst();
+    if (command == QLatin1String("list") && args.isEmpty())
+        return List(session);
+    if (command == QLatin1String("add"))
+        return Add(session, args);
+    if (command == QLatin1String("remove"))
+        return Remove(session, args);
+    Print(stderr, QString::fromLatin1(kUsage));
+    return 2;
+}
