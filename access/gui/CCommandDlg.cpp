@@ -1,7 +1,6 @@
 #include "access/gui/CCommandDlg.h"
 
 #include "access/CommandText.h"
-#include "platform/gui/AppIcon.h"
 #include "platform/gui/DialogTemplate.h"
 #include "ui_CommandDlg.h"
 
@@ -9,10 +8,7 @@ CCommandDlg::CCommandDlg(const QString& exePath, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::CommandDialogForm>())
 {
     ui_->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    setWindowIcon(AppIcon());
-    MapDialogUnits(*this);
+    SetUpDialog(*this);
     connect(ui_->okButton_1, &QPushButton::clicked, this, &QDialog::accept);
     ui_->commandEdit_1071->setText(AllDevicesCommand(exePath));
     ui_->commandEdit_1071->setCursorPosition(0);

@@ -1,6 +1,5 @@
 #include "access/gui/CPasswordDlg.h"
 
-#include "platform/gui/AppIcon.h"
 #include "platform/gui/DialogTemplate.h"
 #include "ui_PasswordDlg.h"
 
@@ -8,10 +7,7 @@ CPasswordDlg::CPasswordDlg(QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::PasswordDialogForm>())
 {
     ui_->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    setWindowIcon(AppIcon());
-    MapDialogUnits(*this);
+    SetUpDialog(*this);
     connect(ui_->okButton_1, &QPushButton::clicked, this, &QDialog::accept);
     // The first tab stop, the OK button, starts with the focus.
     ui_->okButton_1->setFocus();

@@ -3,7 +3,6 @@
 #include "access/gui/CCommandDlg.h"
 #include "app/MainController.h"
 #include "app/MainTexts.h"
-#include "platform/gui/AppIcon.h"
 #include "platform/gui/DialogKeyFilter.h"
 #include "platform/gui/DialogTemplate.h"
 #include "settings/gui/CConfigDlg.h"
@@ -16,10 +15,7 @@ CZelvorDlg::CZelvorDlg(const QDateTime& now, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::MainDialogForm>())
 {
     ui_->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    setWindowIcon(AppIcon());
-    MapDialogUnits(*this);
+    SetUpDialog(*this);
 
     setWindowTitle(maintexts::kTitle);
     ui_->netGroup_1039->setTitle(maintexts::kNetworkGroup);

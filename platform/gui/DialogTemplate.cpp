@@ -1,5 +1,7 @@
 #include "platform/gui/DialogTemplate.h"
 
+#include "platform/gui/AppIcon.h"
+
 #include <QAbstractSpinBox>
 #include <QCheckBox>
 #include <QComboBox>
@@ -115,6 +117,14 @@ void MapDialogUnits(QWidget& dialog)
         control->setGeometry(pixels);
     }
     dialog.setFixedSize(Scaled(QRect(QPoint(), dialog.size()), base).size());
+}
+
+void SetUpDialog(QWidget& dialog)
+{
+    dialog.setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint);
+    dialog.setWindowIcon(AppIcon());
+    MapDialogUnits(dialog);
 }
 
 QWidget* ControlById(const QWidget& dialog, int id)

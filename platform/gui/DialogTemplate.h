@@ -12,6 +12,11 @@
 // the field beside them.
 void MapDialogUnits(QWidget& dialog);
 
+// Finishes a dialog made by setupUi: a title bar with a close box and no
+// minimise or maximise box, the program's icon, and the controls mapped from
+// dialog units to pixels.
+void SetUpDialog(QWidget& dialog);
+
 // The pixel size of a rectangle given in dialog units, for the dialog's font.
 QRect DialogUnitsToPixels(const QWidget& dialog, const QRect& units);
 

@@ -1,7 +1,6 @@
 #include "settings/gui/CConfigDlg.h"
 
 #include "platform/MessageSink.h"
-#include "platform/gui/AppIcon.h"
 #include "platform/gui/DialogTemplate.h"
 #include "store/ConnectionString.h"
 #include "store/DeviceQueries.h"
@@ -21,10 +20,7 @@ CConfigDlg::CConfigDlg(CConnServerList& devices, MessageSink& messages, QWidget*
       messages_(messages)
 {
     ui_->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowCloseButtonHint);
-    setWindowIcon(AppIcon());
-    MapDialogUnits(*this);
+    SetUpDialog(*this);
 
     QTreeWidget* list = ui_->deviceList_1067;
     list->setLayoutDirection(Qt::RightToLeft);

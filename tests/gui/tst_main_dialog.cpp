@@ -63,6 +63,7 @@ private slots:
     void settingsSaveAndCancel();
     void settingsThatCannotBeSavedKeepTheList();
     void commandButtonShowsTheCommand();
+    void trayDoubleClickRestoresTheWindow();
 
 private:
     void Open(const CConnServerList& devices);
@@ -394,6 +395,16 @@ void TestMainDialog::commandButtonShowsTheCommand()
     Click(FindControl<QPushButton>(*dialog_, resid::main::kCommandButton));
     QVERIFY(done);
     QCOMPARE(shown, QStringLiteral("'/opt/Attendance Tools/zelvor' 1"));
+    QVERIFY(dialog_->isVisible());
+}
+
+void TestMainDialog::trayDoubleClickRestoresTheWindow()
+{
+    Open(devices_);
+    dialog_->showMinimized();
+    QTRY_VERIFY(dialog_->isMinimized());
+    dialog_->OnTrayNotify();
+    QTRY_VERIFY(!dialog_->isMinimized());
     QVERIFY(dialog_->isVisible());
 }
 
