@@ -15,16 +15,12 @@
 
 #include <cstdio>
 
-namespace {
-
-void writeLine(const QString& line)
+void WriteRunLine(const QString& line)
 {
     const QByteArray bytes = (QStringLiteral("zelvor: ") + line + QLatin1Char('\n')).toUtf8();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
     std::fflush(stderr);
 }
-
-} // namespace
 
 int RunHeadless(const QStringList& arguments)
 {
@@ -39,24 +35,20 @@ int RunHeadless(const QStringList& arguments)
     HeadlessView view(clock.now());
 
     MainController controller(view, MainServices{link, progress, messages, clock, registry, prompt,
-                                                 ExeFolder(), writeLine});
+                                                 ExeFolder(), WriteRunLine});
     controller.InitDialog(CCommandParse::Parse(arguments).Params);
     controller.OnStartRun();
 
     const RunReport& report = controller.Report();
-    if (!report.endRequested) {
-        // The run would leave the main window open; without one there is
-        // nothing to wait for.
-        if (report.mode == RunReport::Mode::Interactive)
-            writeLine(QStringLiteral("password accepted; the main window needs a display "
-                                     "(set DISPLAY), exiting"));
-        else if (report.mode == RunReport::Mode::AllDevices && report.devices == 0)
-            writeLine(QStringLiteral("nothing was run"));
-    }
+    // An accepted password would open the main window; without a display there
+    // is nothing to wait for.
+    if (!report.endRequested && report.mode == RunReport::Mode::Interactive)
+        WriteRunLine(QStringLiteral("password accepted; the main window needs a display "
+                                    "(set DISPLAY), exiting"));
     if (report.mode != RunReport::Mode::Interactive)
-        writeLine(QStringLiteral("done: %1 device(s), %2 failed, exit status %3")
-                      .arg(report.devices)
-                      .arg(report.failed)
-                      .arg(report.ExitStatus()));
+        WriteRunLine(QStringLiteral("done: %1 device(s), %2 failed, exit status %3")
+                         .arg(report.devices)
+                         .arg(report.failed)
+                         .arg(report.ExitStatus()));
     return report.ExitStatus();
 }

@@ -8,3 +8,6 @@
 // read from standard input, and the program never waits on a box. Returns the
 // exit status (see RunReport).
 int RunHeadless(const QStringList& arguments);
+
+// Writes "zelvor: <line>" on standard error: the run's outcome lines.
+void WriteRunLine(const QString& line);

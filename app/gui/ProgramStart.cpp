@@ -29,13 +29,6 @@ QStringList ArgumentsOf(int argc, char* argv[])
     return arguments;
 }
 
-void WriteLogLine(const QString& line)
-{
-    const QByteArray bytes = (QStringLiteral("zelvor: ") + line + QLatin1Char('\n')).toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-    std::fflush(stderr);
-}
-
 int RunWithWindow(const QStringList& arguments)
 {
     SuppressDriverWarnings();
@@ -58,7 +51,7 @@ int RunWithWindow(const QStringList& arguments)
     DialogPasswordPrompt prompt;
     NetTerminalLink link;
     MainController controller(dialog, MainServices{link, progress, messages, clock, registry,
-                                                   prompt, ExeFolder(), WriteLogLine});
+                                                   prompt, ExeFolder(), WriteRunLine});
     dialog.Attach(controller, messages, ExePath());
 
     controller.InitDialog(params);
