@@ -2,18 +2,18 @@
 
 void HeadlessView::ResetContent()
 {
-    names_.clear();
+    entries_.ResetContent();
     selected_ = -1;
 }
 
 void HeadlessView::InsertString(int index, const QString& name)
 {
-    names_.insert(qBound(0, index, int(names_.size())), name);
+    entries_.InsertString(index, name);
 }
 
 std::optional<QString> HeadlessView::SelectedDeviceText() const
 {
-    if (selected_ < 0 || selected_ >= names_.size())
+    if (selected_ < 0 || selected_ >= entries_.names.size())
         return std::nullopt;
-    return names_.at(selected_);
+    return entries_.names.at(selected_);
 }

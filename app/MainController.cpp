@@ -53,7 +53,6 @@ void MainController::Log(const QString& line) const
 
 void MainController::InitDialog(const QStringList& params)
 {
-    Run = RunParameters();
     view_.SetFromDate(FirstOfMonth(services_.clock));
     ConfigPath = services_.exeFolder + QStringLiteral("/config.ini");
     Run = MapParams(params);
@@ -185,7 +184,7 @@ void MainController::RunSingleTerminal()
             CloseLinkIfOpen();
             report_.endRequested = true;
         }
-        Log(QStringLiteral("%1: %2 punches in range written to the export file")
+        Log(QStringLiteral("%1: %2 punches in range downloaded")
                 .arg(name)
                 .arg(Movements.size()));
         return;

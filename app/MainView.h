@@ -41,13 +41,13 @@ public:
     void SelectDevice(int index) override { selected_ = index; }
     void SetConnectCaption(const QString& caption) override { caption_ = caption; }
 
-    const QStringList& Names() const { return names_; }
+    const QStringList& Names() const { return entries_.names; }
     const QString& ConnectCaption() const { return caption_; }
 
 private:
     QDateTime from_;
     QDateTime to_;
-    QStringList names_;
+    NameListChoice entries_;
     int selected_ = -1;
     QString caption_;
 };

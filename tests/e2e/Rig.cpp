@@ -1,5 +1,7 @@
 #include "Rig.h"
 
+#include "LoopbackPorts.h"
+
 #include "store/ConnectionString.h"
 
 QList<PunchSpec> Rig::TodayPunches(const QString& cardPrefix, int count)
@@ -59,12 +61,7 @@ CConnServer Rig::AddDevice(int number, const QString& name, const QList<PunchSpe
 
 CConnServer Rig::AddUnreachableDevice(int number, const QString& name, const QString& dbName)
 {
-    // A port that was free a moment ago: connecting is refused at once.
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost);
-    const int port = probe.serverPort();
-    probe.close();
-    if (!Register(number, name, port, dbName))
+    if (!Register(number, name, testsupport::ClosedPort(), dbName))
         return {};
     return Record(number, name, dbName);
 }

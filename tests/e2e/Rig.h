@@ -6,7 +6,6 @@
 
 #include <QDateTime>
 #include <QHash>
-#include <QTcpServer>
 
 #include <memory>
 #include <vector>

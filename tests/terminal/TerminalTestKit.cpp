@@ -1,16 +1,6 @@
 #include "TerminalTestKit.h"
 
 #include <QFile>
-#include <QTcpServer>
-
-int ClosedPort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const int port = probe.serverPort();
-    probe.close();
-    return port;
-}
 
 QString WritePunchLog(const QString& folder, const QStringList& punches)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LoopbackPorts.h"
 #include "SimProcess.h"
 
 #include "app/Progress.h"
@@ -63,9 +64,6 @@ struct TransferRig {
             captions.append(caption);
         }};
 };
-
-// A loopback port on which nothing listens.
-int ClosedPort();
 
 // A punch log file in the simulator's format, from lines without the "P ".
 QString WritePunchLog(const QString& folder, const QStringList& punches);

@@ -89,7 +89,7 @@ void ConnectDeviceTest::attempts()
     TransferRig rig;
     if (simOptions == QStringList{QStringLiteral("closed")}) {
         rig.device.IP = QStringLiteral("127.0.0.1");
-        rig.device.Port = QString::number(ClosedPort());
+        rig.device.Port = QString::number(testsupport::ClosedPort());
     } else {
         QVERIFY2(rig.StartSim(simOptions), qPrintable(rig.sim.Error()));
     }
