@@ -2,6 +2,7 @@
 
 #include "platform/MessageSink.h"
 #include "platform/RegistryStore.h"
+#include "resources/OperatorTexts.h"
 
 QString ReadStoredPassword(const RegistryStore& registry)
 {
@@ -27,13 +28,13 @@ int CheckPassword(PasswordPrompt& prompt, RegistryStore& registry, MessageSink& 
     if (!stored.isEmpty()) {
         if (typed == stored)
             return gate::Accepted;
-        messages.Show(gate::kWrongPassword);
+        messages.Show(optext::kWrongPassword);
         return gate::Rejected;
     }
     if (!typed.isEmpty()) {
         StorePassword(registry, typed);
         return gate::Accepted;
     }
-    messages.Show(gate::kEnterPassword);
+    messages.Show(optext::kEnterPassword);
     return gate::NothingEntered;
 }

@@ -10,8 +10,6 @@ class RegistryStore;
 namespace gate {
 inline const QString kKey = QStringLiteral("Software\\Zelvor");
 inline const QString kValue = QStringLiteral("ZelvorPass");
-inline const QString kWrongPassword = QStringLiteral("يرجى ادخال كلمة السر الصحيحة");
-inline const QString kEnterPassword = QStringLiteral("ادخل كلمة السر");
 constexpr int kMaxStoredLength = 255;
 
 enum Result { NothingEntered = 0, Rejected = 1, Accepted = 2 };

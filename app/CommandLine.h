@@ -8,7 +8,9 @@
 // kept without their "-" and never take a position; nothing reads them.
 class CCommandParse {
 public:
-    // Called once per argument after the program path, in order.
+    // Called once per argument after the program path, in order. isLast
+    // marks the last argument, as a command-line splitter reports it; the
+    // positions need no end marker, so nothing here reads it.
     void ParseParam(const QString& text, bool isFlag, bool isLast);
 
     // Splits a whole argument list (without the program path).

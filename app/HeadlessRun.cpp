@@ -5,11 +5,11 @@
 #include "app/DriverWarnings.h"
 #include "app/MainController.h"
 #include "app/MainView.h"
-#include "app/Progress.h"
 #include "platform/Clock.h"
 #include "platform/ExeFolder.h"
 #include "platform/MessageSink.h"
 #include "platform/NotificationSink.h"
+#include "platform/Progress.h"
 #include "platform/RegistryStore.h"
 #include "terminal/NetTerminalLink.h"
 
@@ -17,9 +17,7 @@
 
 void WriteRunLine(const QString& line)
 {
-    const QByteArray bytes = (QStringLiteral("zelvor: ") + line + QLatin1Char('\n')).toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-    std::fflush(stderr);
+    WriteProgramLine(stderr, line);
 }
 
 int RunHeadless(const QStringList& arguments)

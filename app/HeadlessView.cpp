@@ -2,18 +2,18 @@
 
 void HeadlessView::ResetContent()
 {
-    entries_.ResetContent();
+    names_.clear();
     selected_ = -1;
 }
 
 void HeadlessView::InsertString(int index, const QString& name)
 {
-    entries_.InsertString(index, name);
+    names_.insert(qBound(0, index, int(names_.size())), name);
 }
 
 std::optional<QString> HeadlessView::SelectedDeviceText() const
 {
-    if (selected_ < 0 || selected_ >= entries_.names.size())
+    if (selected_ < 0 || selected_ >= names_.size())
         return std::nullopt;
-    return entries_.names.at(selected_);
+    return names_.at(selected_);
 }

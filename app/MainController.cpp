@@ -1,11 +1,11 @@
 #include "app/MainController.h"
 
 #include "access/PasswordGate.h"
-#include "app/MainTexts.h"
 #include "app/MainView.h"
-#include "app/Progress.h"
 #include "platform/Clock.h"
 #include "platform/MessageSink.h"
+#include "platform/Progress.h"
+#include "resources/OperatorTexts.h"
 #include "settings/SettingsFile.h"
 #include "store/DeviceQueries.h"
 #include "store/MovementPosting.h"
@@ -57,7 +57,26 @@ void MainController::InitDialog(const QStringList& params)
     ConfigPath = services_.exeFolder + QStringLiteral("/config.ini");
     Run = MapParams(params);
     view_.SetDeviceText(Run.SelectedName);
-    ReloadSettings(ConfigPath, Devices, view_, Crypt, services_.messages);
+    ReloadDevices();
+}
+
+void MainController::ReloadDevices()
+{
+    const SettingsLoad load = ReloadSettings(ConfigPath, Devices, Crypt);
+    if (!load.read) {
+        // The combo keeps what it offered before.
+        services_.messages.Show(load.problem);
+        return;
+    }
+    FillDeviceCombo();
+}
+
+void MainController::FillDeviceCombo()
+{
+    view_.ResetContent();
+    const QStringList names = OfferedNames(Devices);
+    for (int position = 0; position < names.size(); ++position)
+        view_.InsertString(position, names.at(position));
 }
 
 void MainController::OnStartRun()
@@ -112,8 +131,8 @@ bool MainController::RunDevice(CConnServer& record)
     QString reason;
     try {
         LoadDeviceAddress(record, Db, services_.messages);
-        transferred = ConnectDevice(record, transfer_) &&
-                      DownloadLog(record, Range(), Run.SelectedName, Movements, transfer_);
+        transferred =
+            ConnectDevice(record, transfer_) && DownloadLog(record, Range(), Movements, transfer_);
         if (!transferred)
             reason = FailureReason(record);
     } catch (const DatabaseError& error) {
@@ -176,17 +195,15 @@ void MainController::RunSingleTerminal()
         return;
 
     report_.devices = 1;
-    const bool ok = ConnectDevice(Current, transfer_) &&
-                    DownloadLog(Current, Range(), Run.SelectedName, Movements, transfer_);
+    const bool ok =
+        ConnectDevice(Current, transfer_) && DownloadLog(Current, Range(), Movements, transfer_);
     const QString name = QStringLiteral("%1:%2").arg(Current.IP, Current.Port);
     if (ok) {
         if (Connected == 1) {
             CloseLinkIfOpen();
             report_.endRequested = true;
         }
-        Log(QStringLiteral("%1: %2 punches in range downloaded")
-                .arg(name)
-                .arg(Movements.size()));
+        Log(QStringLiteral("%1: %2 punches in range downloaded").arg(name).arg(Movements.size()));
         return;
     }
     ++report_.failed;
@@ -213,7 +230,7 @@ void MainController::OnPullData()
     Current = FindConnServer(Devices, Run.SelectedName);
     try {
         LoadDeviceAddress(Current, Db, services_.messages);
-        DownloadLog(Current, Range(), Run.SelectedName, Movements, transfer_);
+        DownloadLog(Current, Range(), Movements, transfer_);
         if (!Run.SelectedName.isEmpty())
             PostMovements(Current, Movements, Db, services_.messages, services_.clock);
     } catch (const DatabaseError& error) {
@@ -225,11 +242,11 @@ void MainController::OnDeviceSelChange()
 {
     if (Connected == 1) {
         CloseLinkIfOpen();
-        view_.SetConnectCaption(kConnectCaption);
+        view_.SetConnectCaption(optext::kConnectCaption);
     }
     ReadComboSelection();
     if (Run.SelectedName.isEmpty()) {
-        services_.messages.Show(maintexts::kChooseDevice);
+        services_.messages.Show(optext::kChooseDevice);
         return;
     }
     Current = FindConnServer(Devices, Run.SelectedName);
@@ -239,9 +256,11 @@ void MainController::OnSettingsAccepted()
 {
     // Reading back a file that could not be written would replace the list
     // just edited with the old one; the combo shows the edited list instead.
-    if (SaveSettings(Devices, ConfigPath, Crypt, services_.progress))
-        ReloadSettings(ConfigPath, Devices, view_, Crypt, services_.messages);
-    else
-        FillDeviceChoice(Devices, view_);
+    if (SaveSettings(Devices, ConfigPath, Crypt)) {
+        ReloadDevices();
+    } else {
+        services_.progress.ShowNotification(optext::kDataStatusTitle, optext::kFileNotOpenedText);
+        FillDeviceCombo();
+    }
     view_.SelectDevice(0);
 }

@@ -73,6 +73,9 @@ private:
     void RunAllDevices();
     bool RunDevice(CConnServer& record);
     void RunSingleTerminal();
+    // Empties the device list and reads config.ini into it and into the combo.
+    void ReloadDevices();
+    void FillDeviceCombo();
     void Log(const QString& line) const;
     QString FailureReason(const CConnServer& record) const;
 

@@ -1,23 +1,29 @@
 #pragma once
 
-#include "settings/DeviceChoice.h"
-
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
 // What the main window offers to the run control: the two date pickers, the
 // device combo and the caption of the connect button. The dialog implements it
 // with widgets; HeadlessView with plain values for runs without a window.
-class MainView : public DeviceChoice {
+class MainView {
 public:
+    virtual ~MainView() = default;
+    // The device combo is emptied, then filled by inserting names at explicit
+    // positions, so its order is the device list's whatever its sorting.
+    virtual void ResetContent() = 0;
+    virtual void InsertString(int index, const QString& name) = 0;
     virtual QDateTime FromDate() const = 0;
     virtual void SetFromDate(const QDateTime& value) = 0;
     virtual QDateTime ToDate() const = 0;
     // The text of the selected combo entry; nothing when no entry is selected.
     virtual std::optional<QString> SelectedDeviceText() const = 0;
-    // Sets the combo's text without selecting an entry.
+    // Sets the combo's text. The combo is a drop-down list, which shows its
+    // entries only: the entry with this text becomes selected, and with none
+    // matching (as at start-up, before it is filled) nothing is selected.
     virtual void SetDeviceText(const QString& text) = 0;
     // Selects an entry without running the selection-change handler.
     virtual void SelectDevice(int index) = 0;
@@ -37,17 +43,17 @@ public:
     QDateTime ToDate() const override { return to_; }
     void SetToDate(const QDateTime& value) { to_ = value; }
     std::optional<QString> SelectedDeviceText() const override;
-    void SetDeviceText(const QString&) override {}
+    void SetDeviceText(const QString& text) override { selected_ = int(names_.indexOf(text)); }
     void SelectDevice(int index) override { selected_ = index; }
     void SetConnectCaption(const QString& caption) override { caption_ = caption; }
 
-    const QStringList& Names() const { return entries_.names; }
+    const QStringList& Names() const { return names_; }
     const QString& ConnectCaption() const { return caption_; }
 
 private:
     QDateTime from_;
     QDateTime to_;
-    NameListChoice entries_;
+    QStringList names_;
     int selected_ = -1;
     QString caption_;
 };

@@ -84,7 +84,7 @@ Run Download(qint64 punches, bool keepAll, const QString& folder)
     QElapsedTimer timer;
     const double cpuStart = CpuSeconds();
     timer.start();
-    run.ok = DownloadLog(device, range, device.Name, movements, ctx);
+    run.ok = DownloadLog(device, range, movements, ctx);
     run.seconds = double(timer.nsecsElapsed()) / 1e9;
     run.cpuSeconds = CpuSeconds() - cpuStart;
     run.kept = movements.size();

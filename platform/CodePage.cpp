@@ -2,8 +2,10 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <mutex>
+#include <string_view>
 
 namespace {
 
@@ -35,16 +37,14 @@ Converter& fromAnsi()
     return c;
 }
 
-bool isAscii(const QString& text)
+bool isAscii(std::string_view bytes)
 {
-    for (QChar c : text)
-        if (c.unicode() >= 0x80)
-            return false;
-    return true;
+    return std::all_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 // Length of the UTF-8 sequence that starts with this byte (1 for a stray byte).
-int utf8Length(unsigned char lead)
+std::size_t utf8Length(unsigned char lead)
 {
     if (lead >= 0xF0)
         return 4;
@@ -55,24 +55,17 @@ int utf8Length(unsigned char lead)
     return 1;
 }
 
-} // namespace
-
-QByteArray ToAnsi(const QString& text)
+// Converts in through conv. Input that has no output is stepped over by
+// skipLength bytes and written as replacement.
+QByteArray convert(Converter& conv, const QByteArray& in, std::string_view replacement,
+                   std::size_t (*skipLength)(unsigned char))
 {
-    if (isAscii(text))
-        return text.toLatin1();
-
-    Converter& conv = toAnsi();
-    const QByteArray in = text.toUtf8();
-    QByteArray out;
-    if (!conv.ok()) {
-        for (QChar c : text)
-            out.append(c.unicode() < 0x80 ? char(c.unicode()) : '?');
-        return out;
-    }
     std::lock_guard guard(conv.lock);
     iconv(conv.cd, nullptr, nullptr, nullptr, nullptr);
-    out.resize(in.size());
+    // Four bytes of output per byte of input is enough either way (Windows-1256
+    // to UTF-8 takes at most three, and a replacement is never longer than the
+    // input it stands for times three).
+    QByteArray out(in.size() * 4, Qt::Uninitialized);
     char* src = const_cast<char*>(in.constData());
     size_t srcLeft = size_t(in.size());
     char* dst = out.data();
@@ -80,57 +73,71 @@ QByteArray ToAnsi(const QString& text)
     while (srcLeft > 0) {
         if (iconv(conv.cd, &src, &srcLeft, &dst, &dstLeft) != size_t(-1))
             break;
-        if (errno == EILSEQ || errno == EINVAL) {
-            // No byte for this character: write "?" and step over the character.
-            const size_t skip =
-                std::min(srcLeft, size_t(utf8Length(static_cast<unsigned char>(*src))));
-            src += skip;
-            srcLeft -= skip;
-            *dst++ = '?';
-            --dstLeft;
-            iconv(conv.cd, nullptr, nullptr, nullptr, nullptr);
-        } else {
-            break; // E2BIG cannot happen: UTF-8 never shrinks below one byte per char
-        }
+        if (errno != EILSEQ && errno != EINVAL)
+            break;
+        const size_t skip = std::min(srcLeft, skipLength(static_cast<unsigned char>(*src)));
+        src += skip;
+        srcLeft -= skip;
+        dst = std::copy(replacement.begin(), replacement.end(), dst);
+        dstLeft -= replacement.size();
+        iconv(conv.cd, nullptr, nullptr, nullptr, nullptr);
     }
-    out.truncate(int(dst - out.data()));
+    out.truncate(qsizetype(dst - out.data()));
     return out;
+}
+
+} // namespace
+
+QByteArray ToAnsi(const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    if (isAscii(std::string_view(utf8.constData(), std::size_t(utf8.size()))))
+        return utf8;
+    Converter& conv = toAnsi();
+    if (!conv.ok()) {
+        QByteArray out;
+        for (QChar c : text)
+            out.append(c.unicode() < 0x80 ? char(c.unicode()) : '?');
+        return out;
+    }
+    // A character without a byte becomes "?"; the whole UTF-8 sequence is stepped over.
+    return convert(conv, utf8, "?", utf8Length);
 }
 
 QString FromAnsi(const QByteArray& bytes)
 {
-    bool ascii = true;
-    for (char c : bytes)
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    if (ascii)
+    if (isAscii(std::string_view(bytes.constData(), std::size_t(bytes.size()))))
         return QString::fromLatin1(bytes);
-
     Converter& conv = fromAnsi();
     if (!conv.ok())
         return QString::fromLatin1(bytes);
-    std::lock_guard guard(conv.lock);
-    iconv(conv.cd, nullptr, nullptr, nullptr, nullptr);
-    QByteArray out(bytes.size() * 4, Qt::Uninitialized);
-    char* src = const_cast<char*>(bytes.constData());
-    size_t srcLeft = size_t(bytes.size());
-    char* dst = out.data();
-    size_t dstLeft = size_t(out.size());
-    while (srcLeft > 0) {
-        if (iconv(conv.cd, &src, &srcLeft, &dst, &dstLeft) != size_t(-1))
-            break;
-        // A byte without a character (none in Windows-1256, but be safe): U+FFFD.
-        ++src;
-        --srcLeft;
-        static const char replacement[] = "\xEF\xBF\xBD";
-        for (char r : std::string_view(replacement, 3)) {
-            *dst++ = r;
-            --dstLeft;
-        }
-        iconv(conv.cd, nullptr, nullptr, nullptr, nullptr);
+    // A byte without a character (none in Windows-1256, but be safe): U+FFFD.
+    return QString::fromUtf8(
+        convert(conv, bytes, "\xEF\xBF\xBD", [](unsigned char) -> std::size_t { return 1; }));
+}
+
+QByteArray ToUtf16Le(const QString& text)
+{
+    QByteArray bytes;
+    bytes.reserve(text.size() * 2);
+    for (QChar c : text) {
+        bytes.append(static_cast<char>(c.unicode() & 0xFF));
+        bytes.append(static_cast<char>(c.unicode() >> 8));
     }
-    out.truncate(int(dst - out.data()));
-    return QString::fromUtf8(out);
+    return bytes;
+}
+
+QString FromUtf16Le(const QByteArray& bytes)
+{
+    const qsizetype units = bytes.size() / 2;
+    QString text;
+    text.reserve(units);
+    for (qsizetype i = 0; i < units; ++i) {
+        const auto unit = char16_t(static_cast<unsigned char>(bytes[2 * i]) |
+                                   (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+        if (unit == 0)
+            break;
+        text.append(QChar(unit));
+    }
+    return text;
 }

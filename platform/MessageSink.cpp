@@ -9,13 +9,15 @@ QString OneLine(const QString& text)
     return line;
 }
 
+void WriteProgramLine(FILE* stream, const QString& text)
+{
+    const QByteArray bytes = (QStringLiteral("zelvor: ") + text + QLatin1Char('\n')).toUtf8();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
 void StreamMessageSink::Show(const QString& text, const QString&)
 {
-    QString line = QStringLiteral("zelvor: ");
-    if (!Context().isEmpty())
-        line += Context() + QStringLiteral(": ");
-    line += OneLine(text) + QLatin1Char('\n');
-    const QByteArray bytes = line.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream_);
-    std::fflush(stream_);
+    const QString context = Context().isEmpty() ? QString() : Context() + QStringLiteral(": ");
+    WriteProgramLine(stream_, context + OneLine(text));
 }

@@ -42,3 +42,7 @@ public:
 
 // Flattens a message into one line: line breaks become " / ".
 QString OneLine(const QString& text);
+
+// Writes "zelvor: " and text with a line feed on stream in one UTF-8 write,
+// and flushes: every line the program writes for a log or a console.
+void WriteProgramLine(FILE* stream, const QString& text);

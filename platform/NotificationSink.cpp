@@ -1,11 +1,9 @@
 #include "platform/NotificationSink.h"
 
+#include "platform/MessageSink.h"
+
 bool StreamNotificationSink::write(const TrayNote& note)
 {
-    const QString line = QStringLiteral("zelvor: ") + note.title + QStringLiteral(": ") +
-                         note.text + QLatin1Char('\n');
-    const QByteArray bytes = line.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream_);
-    std::fflush(stream_);
+    WriteProgramLine(stream_, note.title + QStringLiteral(": ") + note.text);
     return true;
 }

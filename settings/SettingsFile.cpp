@@ -1,11 +1,9 @@
 #include "settings/SettingsFile.h"
 
-#include "app/Progress.h"
 #include "platform/AtomicFile.h"
 #include "platform/CodePage.h"
-#include "platform/MessageSink.h"
+#include "resources/FaultTexts.h"
 #include "settings/CCrypt.h"
-#include "settings/DeviceChoice.h"
 #include "store/ConnectionString.h"
 
 #include <QFile>
@@ -14,17 +12,6 @@
 namespace {
 
 const QString kBom = QString(QChar(0xFEFF));
-
-QByteArray toUtf16Le(const QString& text)
-{
-    QByteArray bytes;
-    bytes.reserve(text.size() * 2);
-    for (QChar c : text) {
-        bytes.append(static_cast<char>(c.unicode() & 0xFF));
-        bytes.append(static_cast<char>(c.unicode() >> 8));
-    }
-    return bytes;
-}
 
 QString sectionText(const CConnServer& device, CCrypt& crypt)
 {
@@ -62,41 +49,90 @@ bool storeKey(CConnServer& record, const QString& key, const QString& value, CCr
     return false;
 }
 
-// The device list being read, with an index by name so that files with many
-// sections are read in linear time.
+// The records being read. A key line changes the first record named exactly
+// like the current section and then makes every record whose name equals it
+// ignoring case a copy of that one. Doing that record by record takes
+// quadratic time when many sections share a name, so a group of such records
+// keeps its last written value once, and each record takes it at the end
+// unless it was added after that write.
 class SectionIndex {
 public:
     explicit SectionIndex(CConnServerList& devices) : devices_(devices)
     {
         for (qsizetype i = 0; i < devices_.size(); ++i)
-            byFoldedName_[devices_[i].Name.toCaseFolded()].append(i);
+            add(devices_[i]);
     }
 
-    void append(const CConnServer& record)
-    {
-        byFoldedName_[record.Name.toCaseFolded()].append(devices_.size());
-        devices_.append(record);
-    }
+    void append(const CConnServer& record) { add(record); }
 
     // Copy of the first record with exactly this name, or an empty record.
     CConnServer find(const QString& name) const
     {
-        for (qsizetype i : byFoldedName_.value(name.toCaseFolded()))
-            if (devices_[i].Name == name)
-                return devices_[i];
+        const auto group = groups_.constFind(name.toCaseFolded());
+        if (group == groups_.cend())
+            return CConnServer();
+        // Records added before the group's last write all hold its value.
+        if (group->written && group->value.Name == name)
+            return group->value;
+        for (qsizetype i : group->members) {
+            const Entry& entry = entries_[i];
+            if (group->written && entry.stamp < group->writeStamp)
+                continue; // holds the group's value, whose name differs
+            if (entry.record.Name == name)
+                return entry.record;
+        }
         return CConnServer();
     }
 
     // Every record whose name equals name, ignoring case, becomes record.
     void overwrite(const QString& name, const CConnServer& record)
     {
-        for (qsizetype i : byFoldedName_.value(name.toCaseFolded()))
-            devices_[i] = record;
+        const auto group = groups_.find(name.toCaseFolded());
+        if (group == groups_.end())
+            return;
+        group->value = record;
+        group->written = true;
+        group->writeStamp = ++clock_;
+        // Members added before this write need no more looking at by find.
+        group->members.clear();
+    }
+
+    // Writes every record's final value into the list.
+    void finish()
+    {
+        devices_.clear();
+        devices_.reserve(entries_.size());
+        for (const Entry& entry : entries_) {
+            const Group& group = groups_[entry.group];
+            devices_.append(group.written && entry.stamp < group.writeStamp ? group.value
+                                                                            : entry.record);
+        }
     }
 
 private:
+    struct Entry {
+        CConnServer record;
+        QString group;
+        quint64 stamp = 0;
+    };
+    struct Group {
+        QList<qsizetype> members; // added since the last write
+        CConnServer value;
+        bool written = false;
+        quint64 writeStamp = 0;
+    };
+
+    void add(const CConnServer& record)
+    {
+        const QString folded = record.Name.toCaseFolded();
+        groups_[folded].members.append(entries_.size());
+        entries_.append(Entry{record, folded, ++clock_});
+    }
+
     CConnServerList& devices_;
-    QHash<QString, QList<qsizetype>> byFoldedName_;
+    QList<Entry> entries_;
+    QHash<QString, Group> groups_;
+    quint64 clock_ = 0;
 };
 
 } // namespace
@@ -107,16 +143,12 @@ QByteArray SettingsBytes(const CConnServerList& devices, CCrypt& crypt)
     for (const CConnServer& device : devices)
         if (!device.DeviceId.isEmpty())
             text += sectionText(device, crypt);
-    return toUtf16Le(text);
+    return ToUtf16Le(text);
 }
 
-bool SaveSettings(const CConnServerList& devices, const QString& path, CCrypt& crypt,
-                  ProgressSink& progress)
+bool SaveSettings(const CConnServerList& devices, const QString& path, CCrypt& crypt)
 {
-    if (WriteFileAtomically(path, SettingsBytes(devices, crypt)))
-        return true;
-    progress.ShowNotification(progress::kDataStatusTitle, progress::kFileNotOpenedText);
-    return false;
+    return WriteFileAtomically(path, SettingsBytes(devices, crypt));
 }
 
 void ParseSettingsText(const QString& text, CConnServerList& devices, CCrypt& crypt)
@@ -144,56 +176,35 @@ void ParseSettingsText(const QString& text, CConnServerList& devices, CCrypt& cr
         storeKey(working, piece.left(eq), piece.mid(eq + 1), crypt);
         index.overwrite(section, working);
     }
+    index.finish();
     for (CConnServer& device : devices)
         device.ConnStr = BuildConnStr(device);
 }
 
-void LoadSettings(const QString& path, CConnServerList& devices, DeviceChoice& combo, CCrypt& crypt,
-                  MessageSink& messages)
+SettingsLoad LoadSettings(const QString& path, CConnServerList& devices, CCrypt& crypt)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        messages.Show(settingsfile::kOpenFailed);
-        return;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return {false, faulttext::kSettingsOpenFailed};
     const QByteArray bom = file.read(2);
     if (bom.size() < 2 || static_cast<unsigned char>(bom[0]) != 0xFF ||
-        static_cast<unsigned char>(bom[1]) != 0xFE) {
-        messages.Show(settingsfile::kNotUtf16);
-        return;
-    }
-    const QByteArray body = file.readAll();
-    file.close();
-
-    // UTF-16LE units; an odd last byte is dropped and the text ends at the first zero unit.
-    const qsizetype units = body.size() / 2;
-    QString text;
-    text.reserve(units);
-    for (qsizetype i = 0; i < units; ++i) {
-        const auto unit = char16_t(static_cast<unsigned char>(body[2 * i]) |
-                                   (static_cast<unsigned char>(body[2 * i + 1]) << 8));
-        if (unit == 0)
-            break;
-        text.append(QChar(unit));
-    }
-    ParseSettingsText(text, devices, crypt);
-
-    FillDeviceChoice(devices, combo);
+        static_cast<unsigned char>(bom[1]) != 0xFE)
+        return {false, faulttext::kSettingsNotUtf16};
+    ParseSettingsText(FromUtf16Le(file.readAll()), devices, crypt);
+    return {true, {}};
 }
 
-void FillDeviceChoice(const CConnServerList& devices, DeviceChoice& combo)
-{
-    combo.ResetContent();
-    int position = 0;
-    for (const CConnServer& device : devices)
-        if (device.IsCheck == QLatin1String("1"))
-            combo.InsertString(position++, device.Name);
-}
-
-bool ReloadSettings(const QString& path, CConnServerList& devices, DeviceChoice& combo,
-                    CCrypt& crypt, MessageSink& messages)
+SettingsLoad ReloadSettings(const QString& path, CConnServerList& devices, CCrypt& crypt)
 {
     devices.clear();
-    LoadSettings(path, devices, combo, crypt, messages);
-    return true;
+    return LoadSettings(path, devices, crypt);
+}
+
+QStringList OfferedNames(const CConnServerList& devices)
+{
+    QStringList names;
+    for (const CConnServer& device : devices)
+        if (device.IsCheck == QLatin1String("1"))
+            names.append(device.Name);
+    return names;
 }

@@ -4,42 +4,37 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 class CCrypt;
-class DeviceChoice;
-class MessageSink;
-class ProgressSink;
 
 // config.ini: UTF-16LE with a byte-order mark, one section of nine lines per
-// device with a DeviceId, the database password enciphered.
-namespace settingsfile {
-inline const QString kOpenFailed = QStringLiteral("Failed to open the file.");
-inline const QString kNotUtf16 = QStringLiteral("The file is not UTF-16 encoded.");
-} // namespace settingsfile
+// device with a DeviceId, the database password enciphered. Reading and
+// writing work on a device list and say what happened; showing it to the
+// operator is the caller's business.
 
 // The bytes SaveSettings writes for a device list.
 QByteArray SettingsBytes(const CConnServerList& devices, CCrypt& crypt);
 
 // Writes the device list to path, replacing the file in one step (mode 0600).
-// When the file cannot be written, shows the "file not opened" notification,
-// leaves the old file as it was and returns false.
-bool SaveSettings(const CConnServerList& devices, const QString& path, CCrypt& crypt,
-                  ProgressSink& progress);
+// False when the file cannot be written; the old file is then left as it was.
+bool SaveSettings(const CConnServerList& devices, const QString& path, CCrypt& crypt);
 
-// Adds the file's records to devices and refills combo with the names of the
-// devices to offer. A file that cannot be read or lacks the byte-order mark
-// gets a message and changes nothing.
-void LoadSettings(const QString& path, CConnServerList& devices, DeviceChoice& combo, CCrypt& crypt,
-                  MessageSink& messages);
+// What reading config.ini did.
+struct SettingsLoad {
+    bool read = false; // the file was read and its records added
+    QString problem;   // when not: the message for the operator
+};
 
-// Empties combo and inserts the names of the ticked devices (IsCheck "1"), in
-// list order.
-void FillDeviceChoice(const CConnServerList& devices, DeviceChoice& combo);
+// Adds the file's records to devices. A file that cannot be read or lacks the
+// byte-order mark changes nothing.
+SettingsLoad LoadSettings(const QString& path, CConnServerList& devices, CCrypt& crypt);
 
-// Empties devices and loads path into it. Returns true.
-bool ReloadSettings(const QString& path, CConnServerList& devices, DeviceChoice& combo,
-                    CCrypt& crypt, MessageSink& messages);
+// Empties devices and loads path into it.
+SettingsLoad ReloadSettings(const QString& path, CConnServerList& devices, CCrypt& crypt);
 
-// Parses the text of a settings file (after its byte-order mark) into devices,
-// as LoadSettings does, without touching the combo.
+// The names of the devices to offer for selection (IsCheck "1"), in list order.
+QStringList OfferedNames(const CConnServerList& devices);
+
+// Parses the text of a settings file (after its byte-order mark) into devices.
 void ParseSettingsText(const QString& text, CConnServerList& devices, CCrypt& crypt);

@@ -1,5 +1,7 @@
 #include "store/Database.h"
 
+#include "resources/FaultTexts.h"
+
 #include <QSqlError>
 
 #include <atomic>
@@ -38,7 +40,7 @@ void Database::Open(const QString& connStr)
     Close();
     QSqlDatabase db = QSqlDatabase::database(name_, false);
     if (!db.isValid())
-        throw DatabaseError(QStringLiteral("The Qt ODBC driver (QODBC) is not available."));
+        throw DatabaseError(faulttext::kNoOdbcDriver);
     db.setDatabaseName(connStr);
     db.setConnectOptions(
         QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_ODBC_VERSION=SQL_OV_ODBC3")
@@ -67,7 +69,7 @@ bool Database::IsOpen() const
 void Database::Execute(const QString& statement, const QVariantList& values)
 {
     if (!IsOpen())
-        throw DatabaseError(QStringLiteral("The database connection is not open."));
+        throw DatabaseError(faulttext::kNotOpen);
     Run(statement, values);
 }
 
@@ -102,6 +104,10 @@ bool NextRow(QSqlQuery& query)
 
 bool EnsureOpen(Database& db, const QString& connStr)
 {
+    // An all-empty device record (no device selected) has no connection
+    // string: there is nothing to open, which is not a database fault.
+    if (connStr.isEmpty())
+        return false;
     if (db.IsOpen()) {
         if (db.ConnectionString() == connStr)
             return true;

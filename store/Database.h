@@ -56,5 +56,6 @@ bool NextRow(QSqlQuery& query);
 // Opens db with connStr unless it is open with that very string already. A
 // database open with a different string is closed and reopened, so a look-up
 // never goes to the previous device's database. Returns whether db is open
-// afterwards; a failed open throws DatabaseError.
+// afterwards; a failed open throws DatabaseError. An empty connection string
+// (the record of no device) opens nothing and returns false, leaving db as it was.
 bool EnsureOpen(Database& db, const QString& connStr);

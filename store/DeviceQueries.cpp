@@ -1,12 +1,7 @@
 #include "store/DeviceQueries.h"
 
+#include "resources/FaultTexts.h"
 #include "store/SqlValues.h"
-
-namespace {
-
-const QString kQueryFailed = QStringLiteral("Failed to execute query to retrieve devices.");
-
-} // namespace
 
 void LoadDeviceAddress(CConnServer& record, Database& db, MessageSink& messages)
 {
@@ -16,7 +11,7 @@ void LoadDeviceAddress(CConnServer& record, Database& db, MessageSink& messages)
         db.Query(QStringLiteral("SELECT IP, Port, IPKey FROM tsrHrDeviceShift WHERE Id =?"),
                  {record.DeviceId});
     if (!query) {
-        messages.Show(kQueryFailed);
+        messages.Show(faulttext::kDeviceQueryFailed);
         return;
     }
     while (NextRow(*query)) {
@@ -35,7 +30,7 @@ std::optional<QList<DeviceRow>> ListDevices(Database& db, const QString& connStr
     std::optional<QSqlQuery> query =
         db.Query(QStringLiteral("SELECT ID, code, Name FROM tsrHrDeviceShift WHERE DevType = 1"));
     if (!query) {
-        messages.Show(kQueryFailed);
+        messages.Show(faulttext::kDeviceQueryFailed);
         return std::nullopt;
     }
     QList<DeviceRow> rows;

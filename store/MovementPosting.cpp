@@ -1,17 +1,16 @@
 #include "store/MovementPosting.h"
 
+#include "platform/DateTexts.h"
+#include "resources/FaultTexts.h"
 #include "store/SqlValues.h"
-#include "terminal/DateTexts.h"
 
 #include <QUuid>
 
 namespace {
 
-const QString kQueryFailed = QStringLiteral("Failed to execute the query.");
-
 void ShowDatabaseError(MessageSink& messages, const DatabaseError& error)
 {
-    messages.Show(QStringLiteral("Database error: ") + error.Text());
+    messages.Show(faulttext::kDatabaseError + error.Text());
 }
 
 } // namespace
@@ -22,7 +21,7 @@ double NextMovementNumber(Database& db, MessageSink& messages)
         std::optional<QSqlQuery> query =
             db.Query(QStringLiteral("SELECT Max(Number) As Number FROM tsrHrMovement"));
         if (!query) {
-            messages.Show(kQueryFailed);
+            messages.Show(faulttext::kQueryFailed);
             return 0;
         }
         if (!NextRow(*query))
@@ -43,7 +42,7 @@ bool IsDuplicateMovement(Database& db, MessageSink& messages, const QString& car
                                     "WHERE Date =? AND CardNb =?"),
                      {date, cardNb});
         if (!query) {
-            messages.Show(kQueryFailed);
+            messages.Show(faulttext::kQueryFailed);
             return false;
         }
         if (!NextRow(*query))

@@ -37,8 +37,9 @@ bool IsDuplicateMovement(Database& db, MessageSink& messages, const QString& car
                          const QString& date);
 
 // Inserts one movement row numbered number; CDate is the clock's local date.
-// code2 is accepted and not posted (Direction is always -1). False when the
-// server refused the row (message shown).
+// code2 is accepted and not posted: the suite's Direction column takes -1 for
+// every punch, and the parameter keeps the punch's code at hand should a site
+// ever map it. False when the server refused the row (message shown).
 bool InsertMovement(Database& db, MessageSink& messages, const Clock& clock, const QString& cardNb,
                     const QString& date, const QString& code2, double number);
 

@@ -33,16 +33,22 @@ struct MoveRec {
     bool operator==(const MoveRec&) const = default;
 };
 
-// One punch as read from the terminal.
+// One punch as read from the terminal: the one shape in which a punch goes
+// from the link through the date filter to the export file and the movement
+// list. Date and time are the terminal's values as sent, so an impossible
+// date reaches the filter, which skips it.
 struct CAttLogRec {
-    int Seq = 0; // running number within one download, from 1
-    int Aux = 0;
+    int Seq = 0; // running number within one download, from 1, out-of-range punches included
     QString CardNb;
     int Code1 = 0;
-    QString AuxText1;
-    QString AuxText2;
     int Code2 = 0;
     int Code3 = 0;
+    int Year = 0;
+    int Month = 0;
+    int Day = 0;
+    int Hour = 0;
+    int Minute = 0;
+    int Second = 0;
 
     bool operator==(const CAttLogRec&) const = default;
 };
@@ -57,6 +63,10 @@ Q_DECLARE_TYPEINFO(CAttLogRec, Q_RELOCATABLE_TYPE);
 using CConnServerList = QList<CConnServer>;
 using MoveRecList = QList<MoveRec>;
 using CAttLogRecList = QList<CAttLogRec>;
+
+// The movement that posts a punch: its card number as read, its Date
+// "2024-03-05 08:07:09 " (trailing blank included) and Code2 as decimal text.
+MoveRec MovementOf(const CAttLogRec& punch);
 
 // A copy of the first record whose Name equals name exactly (case-sensitive),
 // or an all-empty record when none does.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Records.h"
+
 #include <QString>
 
 // The terminal control: the eight operations through which the program talks
@@ -21,11 +23,10 @@ public:
     virtual bool SetTerminalActive(int machine, bool active) = 0;
     // Has the terminal take a snapshot of its punch log for NextPunch.
     virtual bool LoadPunchLog(int machine) = 0;
-    // The next punch of the loaded log; false when there is none. False also
+    // The next punch of the loaded log into punch (card number, codes, date and
+    // time; Seq is the caller's to count); false when there is none. False also
     // ends a stream that broke: StreamBroken() tells the two apart.
-    virtual bool NextPunch(int machine, QString& cardNb, int& code1, int& code2, int& year,
-                           int& month, int& day, int& hour, int& minute, int& second,
-                           int& code3) = 0;
+    virtual bool NextPunch(int machine, CAttLogRec& punch) = 0;
     // The terminal's code for the last refused request (negative: the link's own
     // code when the terminal could not be asked).
     virtual void FetchErrorCode(int& code) = 0;

@@ -3,19 +3,11 @@
 #include "store/Records.h"
 #include "terminal/TransferContext.h"
 
-// Captions of the connect button (1007).
-inline const QString kConnectCaption = QStringLiteral("إتصال بالجهاز");
-inline const QString kDisconnectCaption = QStringLiteral("فصل الإتصال");
-
 // Connects to the device's terminal with up to three attempts, or closes the
 // link when one is open. Reports "1" (no address or port), "2" before each
 // attempt, "3" when connected, "4" when every attempt failed. True when a link
 // was opened or closed.
 bool ConnectDevice(CConnServer& record, TransferContext& ctx);
-
-// The decimal integer a text begins with (leading blanks and a sign allowed,
-// saturating at the 32-bit limits); 0 when it does not begin with a number.
-int LeadingInt(const QString& text);
 
 // The link key stored for a device: its integer value, 0 when the text is
 // empty or not a number.

@@ -75,17 +75,17 @@ DayFilter::DayFilter(const DownloadRange& range, const QLocale& locale)
     lastDay_ = FloorDiv(WallClockMs(upper) + kHalfSecondMs - 1, kDayMs);
 }
 
-bool DayFilter::Keeps(int year, int month, int day, int hour, int minute, int second) const
+bool DayFilter::Keeps(const CAttLogRec& punch) const
 {
-    if (!QTime::isValid(hour, minute, second))
+    if (!QTime::isValid(punch.Hour, punch.Minute, punch.Second))
         return false;
-    if (year != lastYear_ || month != lastMonth_ || day != lastDate_) {
-        lastYear_ = year;
-        lastMonth_ = month;
-        lastDate_ = day;
-        const qint64 julian = QDate(year, month, day).toJulianDay();
-        lastKept_ = IsValidPunchTime(year, month, day, 0, 0, 0) && julian >= firstDay_ &&
-                    julian <= lastDay_;
+    if (punch.Year != lastYear_ || punch.Month != lastMonth_ || punch.Day != lastDate_) {
+        lastYear_ = punch.Year;
+        lastMonth_ = punch.Month;
+        lastDate_ = punch.Day;
+        const qint64 julian = QDate(punch.Year, punch.Month, punch.Day).toJulianDay();
+        lastKept_ = IsValidPunchTime(punch.Year, punch.Month, punch.Day, 0, 0, 0) &&
+                    julian >= firstDay_ && julian <= lastDay_;
     }
     return lastKept_;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/Records.h"
 #include "terminal/TransferContext.h"
 
 #include <QDate>
@@ -25,7 +26,7 @@ public:
     explicit DayFilter(const DownloadRange& range, const QLocale& locale = QLocale::system());
 
     // True when the punch has a valid date and time and its day is in the range.
-    bool Keeps(int year, int month, int day, int hour, int minute, int second) const;
+    bool Keeps(const CAttLogRec& punch) const;
 
 private:
     qint64 firstDay_ = 1;

@@ -1,53 +1,29 @@
 #include "terminal/DownloadLog.h"
 
+#include "resources/FaultTexts.h"
+#include "resources/OperatorTexts.h"
 #include "terminal/DateRange.h"
-#include "terminal/DateTexts.h"
 #include "terminal/ExportFile.h"
 #include "terminal/ExportWriter.h"
-
-#include <array>
 
 namespace {
 
 constexpr int kMachine = 1;
 
-// "2024-03-05 08:07:09 " as the movement's Date text.
-QString MovementDate(int year, int month, int day, int hour, int minute, int second)
-{
-    char buffer[2 * datetext::kMaxTextBytes + 1];
-    int n = datetext::WriteYearMonthDay(buffer, year, month, day);
-    buffer[n++] = ' ';
-    n += datetext::WriteTime(buffer + n, hour, minute, second);
-    return QString::fromLatin1(buffer, n);
-}
-
-// The decimal text of a code; the usual small codes share one text each.
-QString CodeText(int code)
-{
-    static const std::array<QString, 16> small = [] {
-        std::array<QString, 16> texts;
-        for (int i = 0; i < 16; ++i)
-            texts[std::size_t(i)] = QString::number(i);
-        return texts;
-    }();
-    return code >= 0 && code < 16 ? small[std::size_t(code)] : QString::number(code);
-}
-
 void FileNotOpened(TransferContext& ctx)
 {
-    ctx.progress.ShowNotification(progress::kDataStatusTitle, progress::kFileNotOpenedText);
+    ctx.progress.ShowNotification(optext::kDataStatusTitle, optext::kFileNotOpenedText);
 }
 
 } // namespace
 
-bool DownloadLog(const CConnServer& record, const DownloadRange& range, const QString& selectedName,
-                 MoveRecList& movements, TransferContext& ctx)
+bool DownloadLog(const CConnServer& record, const DownloadRange& range, MoveRecList& movements,
+                 TransferContext& ctx)
 {
-    Q_UNUSED(selectedName); // the file deleted is the one written, named after record.Name
     movements.clear();
     if (ctx.Connected == 0) {
         ctx.progress.ReportStatus(progress::kNotConnected);
-        ctx.progress.ShowNotification(progress::kNotConnectedTitle, progress::kNotConnectedText);
+        ctx.progress.ShowNotification(optext::kNotConnectedTitle, optext::kNotConnectedText);
         return false;
     }
 
@@ -67,41 +43,38 @@ bool DownloadLog(const CConnServer& record, const DownloadRange& range, const QS
         exportFile.Discard();
         // Leave the terminal usable for the staff's punches.
         link.SetTerminalActive(kMachine, true);
-        ctx.messages.Show(code != 0 ? kReadFailedMessage + QString::number(code) : kNoDataMessage);
+        ctx.messages.Show(code != 0 ? faulttext::kReadFailed + QString::number(code)
+                                    : faulttext::kNoData);
         return false;
     }
 
     const DayFilter filter(range);
-    qint64 seq = 0;
+    CAttLogRec punch;
     if (gate) {
-        QString cardNb;
-        int code1 = 0, code2 = 0, year = 0, month = 0, day = 0;
-        int hour = 0, minute = 0, second = 0, code3 = 0;
-        while (link.NextPunch(kMachine, cardNb, code1, code2, year, month, day, hour, minute,
-                              second, code3)) {
-            ++seq;
-            if (!filter.Keeps(year, month, day, hour, minute, second))
+        while (link.NextPunch(kMachine, punch)) {
+            ++punch.Seq;
+            if (!filter.Keeps(punch))
                 continue;
-            exportFile.WriteLine(cardNb, code1, code2, year, month, day, hour, minute, second,
-                                 code3);
-            movements.append(MoveRec{cardNb, MovementDate(year, month, day, hour, minute, second),
-                                     CodeText(code2)});
+            exportFile.WriteLine(punch);
+            movements.append(MovementOf(punch));
         }
         if (link.StreamBroken()) {
             movements.clear();
             exportFile.Discard();
-            ctx.messages.Show(kStreamBrokenMessage.arg(seq).arg(link.LastFailure()));
+            ctx.messages.Show(faulttext::kStreamBroken.arg(punch.Seq).arg(link.LastFailure()));
             return false;
         }
     }
 
     if (exportFile.IsOpen() && !exportFile.Commit())
         FileNotOpened(ctx);
+    // The file deleted is the one written, named after the record (not after
+    // the combo's selection, which may name another device).
     if (record.IsDeleteFile == QLatin1String("1"))
         DeleteExportFile(exportPath, ctx.messages);
 
     link.SetTerminalActive(kMachine, true);
     ctx.progress.ReportStatus(progress::kDownloaded);
-    ctx.progress.ShowNotification(progress::kDataStatusTitle, progress::kDownloadedText);
+    ctx.progress.ShowNotification(optext::kDataStatusTitle, optext::kDownloadedText);
     return true;
 }

@@ -3,19 +3,11 @@
 #include "store/Records.h"
 #include "terminal/TransferContext.h"
 
-// Messages of a download that the terminal refused or that broke off.
-inline const QString kReadFailedMessage =
-    QStringLiteral("Reading data from terminal failed,ErrorCode: ");
-inline const QString kNoDataMessage = QStringLiteral("No data from terminal returns!");
-inline const QString kStreamBrokenMessage =
-    QStringLiteral("Reading data from terminal failed: the punch log was cut short after %1 "
-                   "punches (%2). Nothing was exported or queued.");
-
 // Downloads the terminal's punch log over the open link: keeps the punches
 // whose day lies in the range, writes their export lines and queues one
 // movement each (movements is emptied first). Reports "5" without a link and
 // "7" when the log was read to its end. False when there is no link, the
 // terminal refused its log, or the log broke off; then nothing is queued and
 // the export file keeps its previous content.
-bool DownloadLog(const CConnServer& record, const DownloadRange& range, const QString& selectedName,
-                 MoveRecList& movements, TransferContext& ctx);
+bool DownloadLog(const CConnServer& record, const DownloadRange& range, MoveRecList& movements,
+                 TransferContext& ctx);

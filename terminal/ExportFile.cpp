@@ -1,6 +1,7 @@
 #include "terminal/ExportFile.h"
 
 #include "platform/MessageSink.h"
+#include "resources/FaultTexts.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,7 +31,7 @@ void PrepareExportFile(const QString& path)
 void DeleteExportFile(const QString& path, MessageSink& messages)
 {
     if (path.isEmpty()) {
-        messages.Show(kEmptyPathMessage);
+        messages.Show(faulttext::kEmptyPath);
         return;
     }
     QFile::remove(path);

@@ -22,8 +22,6 @@ QString MakeExportPath(const QString& name, const QString& filePath,
 // belong in an 8-bit file.
 void PrepareExportFile(const QString& path);
 
-inline const QString kEmptyPathMessage = QStringLiteral("File path cannot be empty.");
-
 // Removes the file (a failure is not reported); an empty path shows
 // "File path cannot be empty." instead.
 void DeleteExportFile(const QString& path, MessageSink& messages);

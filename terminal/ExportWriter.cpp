@@ -1,8 +1,8 @@
 #include "terminal/ExportWriter.h"
 
 #include "platform/CodePage.h"
-#include "terminal/DateTexts.h"
-#include "terminal/WireText.h"
+#include "platform/DateTexts.h"
+#include "platform/IntText.h"
 
 namespace {
 constexpr std::size_t kFlushBytes = 64 * 1024;
@@ -42,23 +42,22 @@ void ExportWriter::AppendCard(const QString& cardNb)
     }
 }
 
-void ExportWriter::WriteLine(const QString& cardNb, int code1, int code2, int year, int month,
-                             int day, int hour, int minute, int second, int code3)
+void ExportWriter::WriteLine(const CAttLogRec& punch)
 {
     if (!open_)
         return;
-    AppendCard(cardNb);
+    AppendCard(punch.CardNb);
     const std::size_t at = buffer_.size();
     buffer_.resize(at + kLineTailBytes);
     char* out = buffer_.data() + at;
     char* p = out;
     *p++ = '\t';
-    p += datetext::WriteDayMonthYear(p, day, month, year);
+    p += datetext::WriteDayMonthYear(p, punch.Day, punch.Month, punch.Year);
     *p++ = ' ';
-    p += datetext::WriteTime(p, hour, minute, second);
-    for (const int code : {code1, code2, code3}) {
+    p += datetext::WriteTime(p, punch.Hour, punch.Minute, punch.Second);
+    for (const int code : {punch.Code1, punch.Code2, punch.Code3}) {
         *p++ = '\t';
-        p += ztp::WriteInt(p, code);
+        p += WriteInt(p, code);
     }
     *p++ = '\r';
     *p++ = '\n';

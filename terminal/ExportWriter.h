@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/Records.h"
+
 #include <QSaveFile>
 #include <QString>
 
@@ -19,8 +21,7 @@ public:
     bool Open(const QString& path);
     bool IsOpen() const { return open_; }
 
-    void WriteLine(const QString& cardNb, int code1, int code2, int year, int month, int day,
-                   int hour, int minute, int second, int code3);
+    void WriteLine(const CAttLogRec& punch);
 
     // Replaces the export file with what was written; false when anything failed.
     bool Commit();

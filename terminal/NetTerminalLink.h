@@ -30,8 +30,7 @@ public:
     bool PreparePunchRead(int machine) override;
     bool SetTerminalActive(int machine, bool active) override;
     bool LoadPunchLog(int machine) override;
-    bool NextPunch(int machine, QString& cardNb, int& code1, int& code2, int& year, int& month,
-                   int& day, int& hour, int& minute, int& second, int& code3) override;
+    bool NextPunch(int machine, CAttLogRec& punch) override;
     void FetchErrorCode(int& code) override;
     bool StreamBroken() const override { return broken_; }
     QString LastFailure() const override { return failure_; }

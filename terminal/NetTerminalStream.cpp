@@ -3,9 +3,7 @@
 
 #include "terminal/WireText.h"
 
-bool NetTerminalLink::NextPunch(int machine, QString& cardNb, int& code1, int& code2, int& year,
-                                int& month, int& day, int& hour, int& minute, int& second,
-                                int& code3)
+bool NetTerminalLink::NextPunch(int machine, CAttLogRec& punch)
 {
     if (stream_ == Stream::Loaded && !BeginStream(machine))
         return false;
@@ -14,16 +12,16 @@ bool NetTerminalLink::NextPunch(int machine, QString& cardNb, int& code1, int& c
     if (ReadStreamStep() != Step::Punch)
         return false;
     const auto& v = punch_.values;
-    cardNb = cards_.Text(punch_.card());
-    code1 = v[ztp::kCode1];
-    code2 = v[ztp::kCode2];
-    year = v[ztp::kYear];
-    month = v[ztp::kMonth];
-    day = v[ztp::kDay];
-    hour = v[ztp::kHour];
-    minute = v[ztp::kMinute];
-    second = v[ztp::kSecond];
-    code3 = v[ztp::kCode3];
+    punch.CardNb = cards_.Text(punch_.card());
+    punch.Code1 = v[ztp::kCode1];
+    punch.Code2 = v[ztp::kCode2];
+    punch.Year = v[ztp::kYear];
+    punch.Month = v[ztp::kMonth];
+    punch.Day = v[ztp::kDay];
+    punch.Hour = v[ztp::kHour];
+    punch.Minute = v[ztp::kMinute];
+    punch.Second = v[ztp::kSecond];
+    punch.Code3 = v[ztp::kCode3];
     return true;
 }
 

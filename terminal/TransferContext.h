@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/Progress.h"
 #include "platform/Clock.h"
 #include "platform/MessageSink.h"
+#include "platform/Progress.h"
 #include "terminal/CTerminalLink.h"
 
 #include <QDateTime>
@@ -15,7 +15,7 @@
 struct TransferContext {
     CTerminalLink& link;
     int& Connected;                                        // the main dialog's connected flag
-    ProgressSink& progress;                                // app/Progress.h
+    ProgressSink& progress;                                // platform/Progress.h
     MessageSink& messages;                                 // platform/MessageSink.h
     const Clock& clock;                                    // platform/Clock.h
     QString exeFolder;                                     // ExeFolder() in the program

@@ -1,7 +1,5 @@
 #include "terminal/WireText.h"
 
-#include <climits>
-
 namespace ztp {
 namespace {
 
@@ -25,56 +23,6 @@ int HexValue(char c)
 }
 
 } // namespace
-
-bool ParseInt(std::string_view field, int& value)
-{
-    std::size_t i = 0;
-    const bool negative = !field.empty() && field[0] == '-';
-    if (negative)
-        i = 1;
-    if (i == field.size() || field.size() - i > 10)
-        return false;
-    long long v = 0;
-    for (; i < field.size(); ++i) {
-        const char c = field[i];
-        if (c < '0' || c > '9')
-            return false;
-        v = v * 10 + (c - '0');
-    }
-    if (negative)
-        v = -v;
-    if (v < INT_MIN || v > INT_MAX)
-        return false;
-    value = int(v);
-    return true;
-}
-
-int WriteInt(char* out, int value)
-{
-    if (value >= 0 && value < 100) { // most values of a punch
-        if (value < 10) {
-            out[0] = char('0' + value);
-            return 1;
-        }
-        out[0] = char('0' + value / 10);
-        out[1] = char('0' + value % 10);
-        return 2;
-    }
-    char digits[12];
-    int n = 0;
-    // Work on the unsigned magnitude so INT_MIN is written correctly.
-    unsigned int magnitude = value < 0 ? 0u - unsigned(value) : unsigned(value);
-    do {
-        digits[n++] = char('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
-    int written = 0;
-    if (value < 0)
-        out[written++] = '-';
-    while (n > 0)
-        out[written++] = digits[--n];
-    return written;
-}
 
 int SplitFields(std::string_view line, std::string_view* fields, int maxFields)
 {

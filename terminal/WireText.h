@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/IntText.h"
+
 #include <cstddef>
 #include <string_view>
 
@@ -9,10 +11,12 @@ namespace ztp {
 
 // Parses a whole field as a signed 32-bit decimal ("-" allowed, no "+", no
 // blanks, at least one digit). False on anything else, overflow included.
-bool ParseInt(std::string_view field, int& value);
+inline bool ParseInt(std::string_view field, int& value)
+{
+    return ParseWholeInt(field, value);
+}
 
-// Writes value in decimal at out (at least 11 bytes free); returns the bytes written.
-int WriteInt(char* out, int value);
+using ::WriteInt;
 
 // Splits a line into fields separated by single blanks. Returns the number of
 // fields, or -1 when there are more than maxFields.

@@ -2,7 +2,6 @@
 
 #include "access/gui/CCommandDlg.h"
 #include "app/MainController.h"
-#include "app/MainTexts.h"
 #include "platform/gui/DialogKeyFilter.h"
 #include "platform/gui/DialogTemplate.h"
 #include "settings/gui/CConfigDlg.h"
@@ -16,11 +15,6 @@ CZelvorDlg::CZelvorDlg(const QDateTime& now, QWidget* parent)
 {
     ui_->setupUi(this);
     SetUpDialog(*this);
-
-    setWindowTitle(maintexts::kTitle);
-    ui_->netGroup_1039->setTitle(maintexts::kNetworkGroup);
-    ui_->connectButton_1007->setText(maintexts::kConnectButton);
-    ui_->pullButton_1028->setText(maintexts::kPullButton);
 
     // Short dates; the from-date keeps its time of day, since the download
     // compares punches with the picker's whole value.
@@ -139,11 +133,11 @@ std::optional<QString> CZelvorDlg::SelectedDeviceText() const
 
 void CZelvorDlg::SetDeviceText(const QString& text)
 {
-    // A drop-down list shows entries only; with none matching, nothing is
-    // shown and nothing becomes selected.
-    Q_UNUSED(text);
+    // A drop-down list shows entries only: the entry with this text becomes
+    // selected, and with none matching nothing is shown or selected.
     const QSignalBlocker quiet(ui_->deviceCombo_1060);
-    ui_->deviceCombo_1060->setCurrentIndex(-1);
+    ui_->deviceCombo_1060->setCurrentIndex(
+        ui_->deviceCombo_1060->findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive));
 }
 
 void CZelvorDlg::SelectDevice(int index)

@@ -2,6 +2,7 @@
 
 #include "platform/MessageSink.h"
 #include "platform/gui/DialogTemplate.h"
+#include "resources/OperatorTexts.h"
 #include "store/ConnectionString.h"
 #include "store/DeviceQueries.h"
 #include "ui_ConfigDlg.h"
@@ -25,8 +26,6 @@ CConfigDlg::CConfigDlg(CConnServerList& devices, MessageSink& messages, QWidget*
     QTreeWidget* list = ui_->deviceList_1067;
     list->setLayoutDirection(Qt::RightToLeft);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list->setColumnCount(1);
-    list->setHeaderLabels({kDevicesColumn});
     list->headerItem()->setTextAlignment(0, Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
     list->header()->setStretchLastSection(true);
 
@@ -85,7 +84,7 @@ bool CConfigDlg::ValidateConnection()
     scratch_.Pass = scratch_.Pass.trimmed();
     if (!scratch_.Server.isEmpty() && !scratch_.User.isEmpty() && !scratch_.Pass.isEmpty())
         return true;
-    messages_.Show(kIncomplete);
+    messages_.Show(optext::kIncompleteConnection);
     return false;
 }
 

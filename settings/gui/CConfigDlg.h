@@ -20,9 +20,6 @@ class MessageSink;
 class CConfigDlg : public QDialog {
     Q_OBJECT
 public:
-    static inline const QString kDevicesColumn = QStringLiteral("الاجهزة");
-    static inline const QString kIncomplete =
-        QStringLiteral("يرجى إدخال اعدادات الاتصال بشكل كامل");
     static constexpr int kDeviceIdRole = Qt::UserRole;
 
     // devices must outlive the dialog.

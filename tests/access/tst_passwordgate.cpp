@@ -2,6 +2,7 @@
 #include "access/PasswordGate.h"
 #include "platform/MessageSink.h"
 #include "platform/RegistryStore.h"
+#include "resources/OperatorTexts.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -47,7 +48,7 @@ void TestPasswordGate::gate_data()
     QTest::addColumn<QString>("storedAfter");
 
     QTest::newRow("first use, nothing typed") << ""
-                                              << "" << 0 << gate::kEnterPassword << "";
+                                              << "" << 0 << optext::kEnterPassword << "";
     QTest::newRow("first use stores the text") << ""
                                                << "Kalima 1" << 2 << ""
                                                << "Kalima 1";
@@ -55,11 +56,11 @@ void TestPasswordGate::gate_data()
                                     << "Kalima" << 2 << ""
                                     << "Kalima";
     QTest::newRow("letter case differs") << "Kalima"
-                                         << "kalima" << 1 << gate::kWrongPassword << "Kalima";
+                                         << "kalima" << 1 << optext::kWrongPassword << "Kalima";
     QTest::newRow("trailing blank") << "Kalima"
-                                    << "Kalima " << 1 << gate::kWrongPassword << "Kalima";
+                                    << "Kalima " << 1 << optext::kWrongPassword << "Kalima";
     QTest::newRow("prompt closed") << "Kalima"
-                                   << "" << 1 << gate::kWrongPassword << "Kalima";
+                                   << "" << 1 << optext::kWrongPassword << "Kalima";
     QTest::newRow("arabic password") << "كلمة"
                                      << "كلمة" << 2 << ""
                                      << "كلمة";

@@ -1,4 +1,4 @@
-#include "app/Progress.h"
+#include "platform/Progress.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -87,16 +87,16 @@ void TestProgress::firstNotificationAddsLaterOnesModify()
     RecordingNotificationSink notes;
     notes.addResult = false; // a failed add still counts as added
     ProgressReporter reporter(registry, notes, nullptr);
-    reporter.ShowNotification(progress::kConnectedTitle, progress::kConnectedText);
-    reporter.ShowNotification(progress::kDataStatusTitle, progress::kDownloadedText);
-    reporter.ShowNotification(progress::kErrorTitle, progress::kNoAddressText);
+    reporter.ShowNotification(optext::kConnectedTitle, optext::kConnectedText);
+    reporter.ShowNotification(optext::kDataStatusTitle, optext::kDownloadedText);
+    reporter.ShowNotification(optext::kErrorTitle, optext::kNoAddressText);
     QCOMPARE(notes.calls.size(), 3);
     QVERIFY(notes.calls[0].added);
     QVERIFY(!notes.calls[1].added);
     QVERIFY(!notes.calls[2].added);
-    QCOMPARE(notes.calls[0].note.tip, progress::kTip);
+    QCOMPARE(notes.calls[0].note.tip, optext::kTip);
     QCOMPARE(notes.calls[0].note.timeoutMs, 5000);
-    QCOMPARE(notes.calls[1].note.text, progress::kDownloadedText);
+    QCOMPARE(notes.calls[1].note.text, optext::kDownloadedText);
 }
 
 void TestProgress::notificationTextsAreCut()

@@ -2,7 +2,7 @@
 
 #include "TempDir.h"
 
-#include "app/Progress.h"
+#include "platform/Progress.h"
 #include "platform/RegistryStore.h"
 #include "settings/CCrypt.h"
 #include "settings/SettingsFile.h"
@@ -10,17 +10,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-
-namespace {
-
-// Keeps the notifications of a save; a save that fails is a test failure anyway.
-class SilentProgress : public ProgressSink {
-public:
-    void ReportStatus(const QString&) override {}
-    void ShowNotification(const QString&, const QString&, const QString&, int) override {}
-};
-
-} // namespace
 
 ProgramInstall::ProgramInstall()
 {
@@ -41,8 +30,7 @@ QString ProgramInstall::RegistryRoot() const
 bool ProgramInstall::WriteConfig(const CConnServerList& devices)
 {
     CCrypt crypt;
-    SilentProgress progress;
-    return SaveSettings(devices, ConfigPath(), crypt, progress);
+    return SaveSettings(devices, ConfigPath(), crypt);
 }
 
 QString ProgramInstall::DevStatus() const

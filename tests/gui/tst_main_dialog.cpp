@@ -4,12 +4,11 @@
 
 #include "access/PasswordGate.h"
 #include "app/MainController.h"
-#include "app/MainTexts.h"
-#include "app/Progress.h"
 #include "app/gui/CZelvorDlg.h"
 #include "platform/Clock.h"
 #include "platform/MessageSink.h"
 #include "platform/NotificationSink.h"
+#include "platform/Progress.h"
 #include "platform/RegistryStore.h"
 #include "platform/gui/DialogTemplate.h"
 #include "resources/ResourceIds.h"
@@ -163,10 +162,10 @@ QString TestMainDialog::DevStatus() const
 void TestMainDialog::startsWithTextsAndNoSelection()
 {
     Open(devices_);
-    QCOMPARE(dialog_->windowTitle(), maintexts::kTitle);
-    QCOMPARE(Caption(), maintexts::kConnectButton);
+    QCOMPARE(dialog_->windowTitle(), QStringLiteral("الإتصال بالأجهزة-v2"));
+    QCOMPARE(Caption(), QStringLiteral("الإتصال"));
     QCOMPARE(FindControl<QPushButton>(*dialog_, resid::main::kPullButton)->text(),
-             maintexts::kPullButton);
+             QStringLiteral("سحب البيانات"));
     auto* combo = FindControl<QComboBox>(*dialog_, resid::main::kDeviceCombo);
     QCOMPARE(combo->count(), 2);
     QCOMPARE(combo->itemText(0), kGateA); // the settings file's order, not sorted
@@ -187,14 +186,14 @@ void TestMainDialog::connectTwiceTogglesTheCaption()
     ChooseDevice(kGateA);
     auto* connect = FindControl<QPushButton>(*dialog_, resid::main::kConnectButton);
     Click(connect);
-    QCOMPARE(Caption(), kDisconnectCaption);
+    QCOMPARE(Caption(), optext::kDisconnectCaption);
     QCOMPARE(controller_->Connected, 1);
     QCOMPARE(DevStatus(), progress::kConnected);
     QVERIFY(notes_.calls.first().added); // the first notification adds the icon
-    QCOMPARE(notes_.calls.last().note.title, progress::kConnectedTitle);
+    QCOMPARE(notes_.calls.last().note.title, optext::kConnectedTitle);
 
     Click(connect);
-    QCOMPARE(Caption(), kConnectCaption);
+    QCOMPARE(Caption(), optext::kConnectCaption);
     QCOMPARE(controller_->Connected, 0);
     QVERIFY(!notes_.calls.last().added);
     QVERIFY(messages_.messages.isEmpty());
@@ -222,8 +221,8 @@ void TestMainDialog::pullBeforeConnectingReportsFive()
     ChooseDevice(kGateA);
     Click(FindControl<QPushButton>(*dialog_, resid::main::kPullButton));
     QCOMPARE(DevStatus(), progress::kNotConnected);
-    QCOMPARE(notes_.calls.last().note.title, progress::kNotConnectedTitle);
-    QCOMPARE(notes_.calls.last().note.text, progress::kNotConnectedText);
+    QCOMPARE(notes_.calls.last().note.title, optext::kNotConnectedTitle);
+    QCOMPARE(notes_.calls.last().note.text, optext::kNotConnectedText);
     QVERIFY(rig_->db.Movements().isEmpty());
     QCOMPARE(controller_->Connected, 0);
 }
@@ -236,7 +235,7 @@ void TestMainDialog::choosingAnotherDeviceDisconnects()
     QCOMPARE(controller_->Connected, 1);
     ChooseDevice(kGateB);
     QCOMPARE(controller_->Connected, 0);
-    QCOMPARE(Caption(), kConnectCaption);
+    QCOMPARE(Caption(), optext::kConnectCaption);
     QCOMPARE(controller_->Current.Name, kGateB);
     QCOMPARE(controller_->Run.SelectedName, kGateB);
     QVERIFY(messages_.messages.isEmpty());
@@ -250,7 +249,7 @@ void TestMainDialog::emptyEntryAsksForADevice()
     ChooseDevice(kGateA);
     QCOMPARE(controller_->Current.Name, kGateA);
     ChooseDevice(QString());
-    QCOMPARE(messages_.messages, QStringList{maintexts::kChooseDevice});
+    QCOMPARE(messages_.messages, QStringList{optext::kChooseDevice});
     QCOMPARE(controller_->Run.SelectedName, QString());
     QCOMPARE(controller_->Current.Name, kGateA); // unchanged
 }
@@ -291,7 +290,7 @@ void TestMainDialog::enterAndEscapeKeepTheDialogOpen()
     QVERIFY(!finished);
     QVERIFY(dialog_->isVisible());
     QVERIFY(!modalOpened);                          // no button was pressed by the key
-    QCOMPARE(Caption(), maintexts::kConnectButton); // nor connect
+    QCOMPARE(Caption(), QStringLiteral("الإتصال")); // nor connect
     QVERIFY(notes_.calls.isEmpty());
 }
 
@@ -368,7 +367,7 @@ void TestMainDialog::settingsThatCannotBeSavedKeepTheList()
         &done);
     Click(FindControl<QPushButton>(*dialog_, resid::main::kSettingsButton));
     QVERIFY(done);
-    QCOMPARE(notes_.calls.last().note.text, progress::kFileNotOpenedText);
+    QCOMPARE(notes_.calls.last().note.text, optext::kFileNotOpenedText);
     QCOMPARE(controller_->Devices.size(), 2);
     QCOMPARE(controller_->Devices[0].Name, kGateB);
     QCOMPARE(controller_->Devices[0].FilePath, QStringLiteral("/srv/other"));

@@ -3,6 +3,7 @@
 
 #include "platform/MessageSink.h"
 #include "platform/gui/DialogTemplate.h"
+#include "resources/OperatorTexts.h"
 #include "resources/ResourceIds.h"
 #include "settings/gui/CConfigDlg.h"
 #include "store/ConnectionString.h"
@@ -201,7 +202,7 @@ void TestSettingsDialog::testConnectionNeedsServerUserAndPassword()
     TypeInto(FindControl<QLineEdit>(dialog, blanked), QStringLiteral("  "));
     QVERIFY(!dialog.ValidateConnection());
     Click(FindControl<QPushButton>(dialog, resid::config::kTestButton));
-    QCOMPARE(messages_.messages, QStringList(2, CConfigDlg::kIncomplete));
+    QCOMPARE(messages_.messages, QStringList(2, optext::kIncompleteConnection));
     QCOMPARE(Rows(dialog), (QStringList{QStringLiteral("B"), QStringLiteral("A")}));
     QCOMPARE(Ticks(dialog), (QList<bool>{true, true}));
     QVERIFY(dialog.isVisible());

@@ -1,9 +1,9 @@
 #include "TempDir.h"
 
-#include "app/Progress.h"
+#include "platform/CodePage.h"
 #include "platform/MessageSink.h"
+#include "resources/FaultTexts.h"
 #include "settings/CCrypt.h"
-#include "settings/DeviceChoice.h"
 #include "settings/SettingsFile.h"
 #include "store/ConnectionString.h"
 
@@ -18,26 +18,9 @@ using testsupport::WriteBytes;
 
 namespace {
 
-// Records the notifications the settings file shows.
-class RecordingProgress : public ProgressSink {
-public:
-    void ReportStatus(const QString& code) override { codes.append(code); }
-    void ShowNotification(const QString& title, const QString& text, const QString&, int) override
-    {
-        notes.append(title + QLatin1Char('|') + text);
-    }
-    QStringList codes;
-    QStringList notes;
-};
-
 QByteArray utf16(const QString& text)
 {
-    QByteArray bytes("\xFF\xFE", 2);
-    for (QChar c : text) {
-        bytes.append(char(c.unicode() & 0xFF));
-        bytes.append(char(c.unicode() >> 8));
-    }
-    return bytes;
+    return QByteArray("\xFF\xFE", 2) + ToUtf16Le(text);
 }
 
 CConnServer device(const QString& id, const QString& name,
@@ -69,7 +52,7 @@ private slots:
     void init();
     void saveWritesExactBytes();
     void saveOfEmptyListIsTheMarkAlone();
-    void saveFailureNotifiesAndKeepsOldFile();
+    void saveFailureKeepsOldFile();
     void reloadGivesBackTheSavedList();
     void readingFreedoms_data();
     void readingFreedoms();
@@ -83,7 +66,7 @@ private slots:
 
 private:
     QString path() const { return dir_->filePath(QStringLiteral("config.ini")); }
-    CConnServerList load(const QByteArray& bytes, NameListChoice* combo = nullptr);
+    CConnServerList load(const QByteArray& bytes, QStringList* offered = nullptr);
 
     std::unique_ptr<QTemporaryDir> dir_;
     CCrypt crypt_;
@@ -96,55 +79,50 @@ void TestSettingsFile::init()
     messages_.messages.clear();
 }
 
-CConnServerList TestSettingsFile::load(const QByteArray& bytes, NameListChoice* combo)
+// Reads the file as the program does: a problem becomes a message, and the
+// names offered replace the combo's only when the file was read.
+CConnServerList TestSettingsFile::load(const QByteArray& bytes, QStringList* offered)
 {
     WriteBytes(path(), bytes);
     CConnServerList devices;
-    NameListChoice own;
-    ReloadSettings(path(), devices, combo ? *combo : own, crypt_, messages_);
+    const SettingsLoad result = ReloadSettings(path(), devices, crypt_);
+    if (!result.read)
+        messages_.Show(result.problem);
+    else if (offered)
+        *offered = OfferedNames(devices);
     return devices;
 }
 
 void TestSettingsFile::saveWritesExactBytes()
 {
-    RecordingProgress progress;
     CConnServerList devices{device(QStringLiteral("7"), QStringLiteral("Gate1")),
                             device(QString(), QStringLiteral("NoId"))};
-    QVERIFY(SaveSettings(devices, path(), crypt_, progress));
+    QVERIFY(SaveSettings(devices, path(), crypt_));
     QCOMPARE(ReadBytes(path()), utf16(kGate1Section));
     QCOMPARE(FileMode(path()), 0600);
-    QVERIFY(progress.notes.isEmpty());
 }
 
 void TestSettingsFile::saveOfEmptyListIsTheMarkAlone()
 {
-    RecordingProgress progress;
-    QVERIFY(SaveSettings({}, path(), crypt_, progress));
+    QVERIFY(SaveSettings({}, path(), crypt_));
     QCOMPARE(ReadBytes(path()), QByteArray("\xFF\xFE", 2));
 }
 
-void TestSettingsFile::saveFailureNotifiesAndKeepsOldFile()
+void TestSettingsFile::saveFailureKeepsOldFile()
 {
-    RecordingProgress progress;
     // A folder where the file should be: nothing can replace it.
     QDir(dir_->path()).mkdir(QStringLiteral("config.ini"));
-    QVERIFY(!SaveSettings({device(QStringLiteral("1"), QStringLiteral("A"))}, path(), crypt_,
-                          progress));
-    QCOMPARE(progress.notes, QStringList{progress::kDataStatusTitle + QLatin1Char('|') +
-                                         progress::kFileNotOpenedText});
-    QVERIFY(progress.codes.isEmpty());
+    QVERIFY(!SaveSettings({device(QStringLiteral("1"), QStringLiteral("A"))}, path(), crypt_));
+    QVERIFY(QFileInfo(path()).isDir());
 
-    // A missing folder: the notification again, nothing created.
-    progress.notes.clear();
+    // A missing folder: nothing created.
     const QString missing = dir_->filePath(QStringLiteral("no/such/config.ini"));
-    QVERIFY(!SaveSettings({}, missing, crypt_, progress));
-    QCOMPARE(progress.notes.size(), 1);
+    QVERIFY(!SaveSettings({}, missing, crypt_));
     QVERIFY(!QFile::exists(missing));
 }
 
 void TestSettingsFile::reloadGivesBackTheSavedList()
 {
-    RecordingProgress progress;
     CConnServer a = device(QStringLiteral("3"), QStringLiteral("Front door"));
     a.IP = QStringLiteral("10.0.0.5");
     a.Port = QStringLiteral("4370");
@@ -152,10 +130,9 @@ void TestSettingsFile::reloadGivesBackTheSavedList()
     a.Pass = QStringLiteral("كلمة;{x}%");
     CConnServer b = device(QStringLiteral("1"), QStringLiteral("البوابة"), QStringLiteral("0"));
     CConnServer c = device(QStringLiteral("2"), QStringLiteral("Back"));
-    QVERIFY(SaveSettings({a, b, c}, path(), crypt_, progress));
+    QVERIFY(SaveSettings({a, b, c}, path(), crypt_));
 
-    NameListChoice combo;
-    combo.names = QStringList{QStringLiteral("stale")};
+    QStringList combo{QStringLiteral("stale")};
     const CConnServerList loaded = load(ReadBytes(path()), &combo);
     QVERIFY(messages_.messages.isEmpty());
     QCOMPARE(loaded.size(), 3);
@@ -167,7 +144,7 @@ void TestSettingsFile::reloadGivesBackTheSavedList()
         d->ConnStr = BuildConnStr(*d);
     }
     QCOMPARE(loaded, (CConnServerList{a, b, c}));
-    QCOMPARE(combo.names, (QStringList{QStringLiteral("Front door"), QStringLiteral("Back")}));
+    QCOMPARE(combo, (QStringList{QStringLiteral("Front door"), QStringLiteral("Back")}));
 }
 
 void TestSettingsFile::readingFreedoms_data()
@@ -243,29 +220,28 @@ void TestSettingsFile::refusedFiles_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("message");
-    QTest::newRow("empty") << QByteArray() << settingsfile::kNotUtf16;
-    QTest::newRow("one byte") << QByteArray("\xFF", 1) << settingsfile::kNotUtf16;
-    QTest::newRow("no mark") << QByteArray("[A]\nDeviceId=1\n") << settingsfile::kNotUtf16;
-    QTest::newRow("big-endian mark") << QByteArray("\xFE\xFF\x00[", 4) << settingsfile::kNotUtf16;
+    QTest::newRow("empty") << QByteArray() << faulttext::kSettingsNotUtf16;
+    QTest::newRow("one byte") << QByteArray("\xFF", 1) << faulttext::kSettingsNotUtf16;
+    QTest::newRow("no mark") << QByteArray("[A]\nDeviceId=1\n") << faulttext::kSettingsNotUtf16;
+    QTest::newRow("big-endian mark")
+        << QByteArray("\xFE\xFF\x00[", 4) << faulttext::kSettingsNotUtf16;
 }
 
 void TestSettingsFile::refusedFiles()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, message);
-    NameListChoice combo;
-    combo.names = QStringList{QStringLiteral("kept")};
+    QStringList combo{QStringLiteral("kept")};
     QVERIFY(load(bytes, &combo).isEmpty());
     QCOMPARE(messages_.messages, QStringList{message});
-    QCOMPARE(combo.names, QStringList{QStringLiteral("kept")});
+    QCOMPARE(combo, QStringList{QStringLiteral("kept")});
 
-    messages_.messages.clear();
     CConnServerList devices{device(QStringLiteral("1"), QStringLiteral("old"))};
-    ReloadSettings(dir_->filePath(QStringLiteral("missing.ini")), devices, combo, crypt_,
-                   messages_);
+    const SettingsLoad missing =
+        ReloadSettings(dir_->filePath(QStringLiteral("missing.ini")), devices, crypt_);
     QVERIFY(devices.isEmpty());
-    QCOMPARE(messages_.messages, QStringList{settingsfile::kOpenFailed});
-    QCOMPARE(combo.names, QStringList{QStringLiteral("kept")});
+    QVERIFY(!missing.read);
+    QCOMPARE(missing.problem, faulttext::kSettingsOpenFailed);
 }
 
 void TestSettingsFile::oddAndTruncatedText()
@@ -296,10 +272,10 @@ void TestSettingsFile::junkNeverCrashes()
             bytes.append(char(1 + random.bounded(255)));
         // Sprinkle structure so that headers and keys do occur.
         bytes.append(utf16(QStringLiteral("\n[Z]\nPass=zz\xFF\nIsCheck=1\n")).mid(2));
-        NameListChoice combo;
+        QStringList combo;
         const CConnServerList loaded = load(bytes, &combo);
         QVERIFY(!loaded.isEmpty());
-        QVERIFY(combo.names.contains(QStringLiteral("Z")));
+        QVERIFY(combo.contains(QStringLiteral("Z")));
     }
 }
 
@@ -312,11 +288,11 @@ void TestSettingsFile::hugeLineIsReadQuickly()
         text += QStringLiteral("[S%1]\nDeviceId=%1\nIsCheck=1\n").arg(i);
     QElapsedTimer timer;
     timer.start();
-    NameListChoice combo;
+    QStringList combo;
     const CConnServerList loaded = load(utf16(text), &combo);
     QCOMPARE(loaded.size(), 20000);
     QCOMPARE(loaded.first().FilePath.size(), 5 * 1024 * 1024);
-    QCOMPARE(combo.names.size(), 20000);
+    QCOMPARE(combo.size(), 20000);
     QVERIFY2(timer.elapsed() < 20000, "reading took too long");
 }
 

@@ -14,9 +14,9 @@ void TestRecords::freshRecordsAreEmpty()
 {
     const CAttLogRec punch;
     QCOMPARE(punch.Seq, 0);
-    QCOMPARE(punch.Aux, 0);
     QCOMPARE(punch.Code1 + punch.Code2 + punch.Code3, 0);
-    QVERIFY(punch.CardNb.isEmpty() && punch.AuxText1.isEmpty() && punch.AuxText2.isEmpty());
+    QCOMPARE(punch.Year + punch.Month + punch.Day + punch.Hour + punch.Minute + punch.Second, 0);
+    QVERIFY(punch.CardNb.isEmpty());
     QCOMPARE(CConnServer(), CConnServer{});
 }
 

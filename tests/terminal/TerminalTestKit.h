@@ -3,9 +3,9 @@
 #include "LoopbackPorts.h"
 #include "SimProcess.h"
 
-#include "app/Progress.h"
 #include "platform/Clock.h"
 #include "platform/MessageSink.h"
+#include "platform/Progress.h"
 #include "store/Records.h"
 #include "terminal/NetTerminalLink.h"
 #include "terminal/TransferContext.h"

@@ -1,6 +1,8 @@
 // Connecting and disconnecting through the real link and simulator.
 #include "TerminalTestKit.h"
 
+#include "platform/IntText.h"
+#include "resources/OperatorTexts.h"
 #include "terminal/ConnectDevice.h"
 
 #include <QElapsedTimer>
@@ -98,11 +100,11 @@ void ConnectDeviceTest::attempts()
     QCOMPARE(rig.connected, result ? 1 : 0);
     QCOMPARE(rig.link.IsOpen(), result);
     // Each attempt names the address; the last note tells the outcome.
-    QCOMPARE(rig.progress.notes.first().title, progress::kTryingTitle);
+    QCOMPARE(rig.progress.notes.first().title, optext::kTryingTitle);
     QCOMPARE(rig.progress.notes.first().text, rig.device.IP);
     QCOMPARE(rig.progress.notes.last().title,
-             result ? progress::kConnectedTitle : progress::kConnectFailedTitle);
-    QCOMPARE(rig.captions, result ? QStringList{kDisconnectCaption} : QStringList{});
+             result ? optext::kConnectedTitle : optext::kConnectFailedTitle);
+    QCOMPARE(rig.captions, result ? QStringList{optext::kDisconnectCaption} : QStringList{});
 }
 
 void ConnectDeviceTest::missingAddressWhileConnectedKeepsLink_data()
@@ -127,7 +129,7 @@ void ConnectDeviceTest::missingAddressWhileConnectedKeepsLink()
     (emptyIp ? incomplete.IP : incomplete.Port).clear();
     QVERIFY(!ConnectDevice(incomplete, rig.ctx));
     QCOMPARE(rig.progress.codes, QStringList{progress::kNoAddress});
-    QCOMPARE(rig.progress.notes.last().text, progress::kNoAddressText);
+    QCOMPARE(rig.progress.notes.last().text, optext::kNoAddressText);
     QCOMPARE(rig.connected, connectFirst ? 1 : 0);
     QCOMPARE(rig.link.IsOpen(), connectFirst);
     if (connectFirst) // the link still answers
@@ -145,7 +147,7 @@ void ConnectDeviceTest::toggles()
     QCOMPARE(rig.connected, 0);
     QVERIFY(!rig.link.IsOpen());
     QVERIFY(rig.progress.codes.isEmpty());
-    QCOMPARE(rig.captions, (QStringList{kDisconnectCaption, kConnectCaption}));
+    QCOMPARE(rig.captions, (QStringList{optext::kDisconnectCaption, optext::kConnectCaption}));
     QVERIFY(ConnectDevice(rig.device, rig.ctx)); // and opens again
     QCOMPARE(rig.connected, 1);
     QCOMPARE(rig.progress.codes, (QStringList{progress::kTrying, progress::kConnected}));

@@ -65,7 +65,12 @@ QDateTime At(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0)
 }
 bool KeepsDay(const DayFilter& filter, QDate day)
 {
-    return filter.Keeps(day.year(), day.month(), day.day(), 12, 0, 0);
+    CAttLogRec punch;
+    punch.Year = day.year();
+    punch.Month = day.month();
+    punch.Day = day.day();
+    punch.Hour = 12;
+    return filter.Keeps(punch);
 }
 } // namespace
 
@@ -182,8 +187,15 @@ void DateRangeTest::impossiblePunches()
     range.ToPicker = At(9999, 12, 31);
     const DayFilter filter(range);
     // Twice, so that the remembered verdict of the day is checked too.
+    CAttLogRec rec;
+    rec.Year = punch[0];
+    rec.Month = punch[1];
+    rec.Day = punch[2];
+    rec.Hour = punch[3];
+    rec.Minute = punch[4];
+    rec.Second = punch[5];
     for (int round = 0; round < 2; ++round)
-        QCOMPARE(filter.Keeps(punch[0], punch[1], punch[2], punch[3], punch[4], punch[5]), kept);
+        QCOMPARE(filter.Keeps(rec), kept);
     QCOMPARE(IsValidPunchTime(punch[0], punch[1], punch[2], punch[3], punch[4], punch[5]), kept);
 }
 

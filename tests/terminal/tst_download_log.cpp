@@ -3,6 +3,7 @@
 #include "TempDir.h"
 #include "TerminalTestKit.h"
 
+#include "resources/OperatorTexts.h"
 #include "terminal/ConnectDevice.h"
 #include "terminal/DownloadLog.h"
 
@@ -53,7 +54,7 @@ struct DownloadRig : TransferRig {
     }
     bool Download(const DownloadRange& range = March())
     {
-        return DownloadLog(device, range, device.Name, movements, ctx);
+        return DownloadLog(device, range, movements, ctx);
     }
     // Files other than the export file left in the export folder.
     QStringList Leftovers() const
@@ -92,8 +93,8 @@ void DownloadLogTest::notConnected()
     QVERIFY(rig.movements.isEmpty());
     QCOMPARE(rig.progress.codes, QStringList{progress::kNotConnected});
     QCOMPARE(rig.progress.notes.size(), 1);
-    QCOMPARE(rig.progress.notes[0].title, progress::kNotConnectedTitle);
-    QCOMPARE(rig.progress.notes[0].text, progress::kNotConnectedText);
+    QCOMPARE(rig.progress.notes[0].title, optext::kNotConnectedTitle);
+    QCOMPARE(rig.progress.notes[0].text, optext::kNotConnectedText);
     QVERIFY(!QFileInfo::exists(rig.device.FilePath));
 }
 
@@ -115,8 +116,8 @@ void DownloadLogTest::keepsPunchesOfTheRange()
                         "55\t01-03-2024 00:00:00 \t1\t1\t0\r\n"
                         "A?B\t02-03-2024 09:05:00 \t1\t0\t0\r\n"));
     QCOMPARE(rig.progress.codes, QStringList{progress::kDownloaded});
-    QCOMPARE(rig.progress.notes.last().title, progress::kDataStatusTitle);
-    QCOMPARE(rig.progress.notes.last().text, progress::kDownloadedText);
+    QCOMPARE(rig.progress.notes.last().title, optext::kDataStatusTitle);
+    QCOMPARE(rig.progress.notes.last().text, optext::kDownloadedText);
     QVERIFY(rig.messages.messages.isEmpty());
     QVERIFY(rig.Leftovers().isEmpty());
     // A second download replaces the file rather than adding to it.
@@ -194,8 +195,8 @@ void DownloadLogTest::exportFileNotOpened()
     QVERIFY2(rig.ConnectWithLog(), qPrintable(rig.sim.Error()));
     QVERIFY(rig.Download());
     QCOMPARE(rig.movements.size(), 4);
-    QCOMPARE(rig.progress.notes.first().title, progress::kDataStatusTitle);
-    QCOMPARE(rig.progress.notes.first().text, progress::kFileNotOpenedText);
+    QCOMPARE(rig.progress.notes.first().title, optext::kDataStatusTitle);
+    QCOMPARE(rig.progress.notes.first().text, optext::kFileNotOpenedText);
     QCOMPARE(rig.progress.codes, QStringList{progress::kDownloaded});
     QVERIFY(!QFileInfo::exists(rig.Folder() + QStringLiteral("/missing")));
 }
@@ -208,7 +209,7 @@ void DownloadLogTest::deletesTheFileWritten()
     QDir().mkpath(rig.device.FilePath);
     const QString otherFile = rig.device.FilePath + QStringLiteral("/Other_20240305.txt");
     QVERIFY(testsupport::WriteBytes(otherFile, "keep\r\n"));
-    QVERIFY(DownloadLog(rig.device, March(), QStringLiteral("Other"), rig.movements, rig.ctx));
+    QVERIFY(DownloadLog(rig.device, March(), rig.movements, rig.ctx));
     QCOMPARE(rig.movements.size(), 4);
     QVERIFY(!QFileInfo::exists(rig.ExportPath()));
     QCOMPARE(testsupport::ReadBytes(otherFile), QByteArray("keep\r\n"));

@@ -1,8 +1,8 @@
 // Export file: path, preparation, deletion, line bytes, date texts.
 #include "TempDir.h"
 
+#include "platform/DateTexts.h"
 #include "platform/MessageSink.h"
-#include "terminal/DateTexts.h"
 #include "terminal/ExportFile.h"
 #include "terminal/ExportWriter.h"
 
@@ -184,8 +184,9 @@ void ExportFileTest::lineBytes()
     ExportWriter writer;
     QVERIFY(writer.Open(path));
     const auto& v = values;
-    writer.WriteLine(card, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]);
-    writer.WriteLine(card, v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8]);
+    const CAttLogRec punch{0, card, v[0], v[1], v[8], v[2], v[3], v[4], v[5], v[6], v[7]};
+    writer.WriteLine(punch);
+    writer.WriteLine(punch);
     QVERIFY(writer.Commit());
     QCOMPARE(testsupport::ReadBytes(path), bytes + bytes);
 }
@@ -197,7 +198,7 @@ void ExportFileTest::discardKeepsPreviousFile()
     QVERIFY(testsupport::WriteBytes(path, "previous\r\n"));
     ExportWriter writer;
     QVERIFY(writer.Open(path));
-    writer.WriteLine(QStringLiteral("1"), 1, 0, 2024, 3, 5, 8, 0, 0, 0);
+    writer.WriteLine(CAttLogRec{0, QStringLiteral("1"), 1, 0, 0, 2024, 3, 5, 8, 0, 0});
     QCOMPARE(testsupport::ReadBytes(path), QByteArray("previous\r\n"));
     writer.Discard();
     QCOMPARE(testsupport::ReadBytes(path), QByteArray("previous\r\n"));

@@ -7,18 +7,12 @@
 
 namespace {
 
-struct Punch {
-    QString card;
-    int v[9] = {};
-};
-
 // Reads punches until NextPunch returns false.
-QList<Punch> ReadAll(NetTerminalLink& link)
+QList<CAttLogRec> ReadAll(NetTerminalLink& link)
 {
-    QList<Punch> punches;
-    Punch p;
-    while (link.NextPunch(1, p.card, p.v[0], p.v[1], p.v[2], p.v[3], p.v[4], p.v[5], p.v[6], p.v[7],
-                          p.v[8]))
+    QList<CAttLogRec> punches;
+    CAttLogRec p;
+    while (link.NextPunch(1, p))
         punches.append(p);
     return punches;
 }
@@ -60,15 +54,12 @@ void TerminalLinkTest::completeStream()
     QVERIFY(rig.link.PreparePunchRead(1));
     QVERIFY(rig.link.SetTerminalActive(1, false));
     QVERIFY(rig.link.LoadPunchLog(1));
-    const QList<Punch> punches = ReadAll(rig.link);
+    const QList<CAttLogRec> punches = ReadAll(rig.link);
     QVERIFY2(!rig.link.StreamBroken(), qPrintable(rig.link.LastFailure()));
     QCOMPARE(punches.size(), 2);
-    QCOMPARE(punches[0].card, QStringLiteral("1042"));
-    QCOMPARE(QList<int>(punches[0].v, punches[0].v + 9),
-             (QList<int>{1, 0, 2024, 3, 5, 8, 7, 9, 0}));
+    QCOMPARE(punches[0], (CAttLogRec{0, QStringLiteral("1042"), 1, 0, 0, 2024, 3, 5, 8, 7, 9}));
     // Impossible values pass through unchanged; judging them is the download's job.
-    QCOMPARE(QList<int>(punches[1].v, punches[1].v + 9),
-             (QList<int>{2, 1, 2024, 13, 31, 25, 61, 61, -4}));
+    QCOMPARE(punches[1], (CAttLogRec{0, punches[1].CardNb, 2, 1, -4, 2024, 13, 31, 25, 61, 61}));
     QVERIFY(rig.link.SetTerminalActive(1, true));
     // A second download on the same link gets the same log again.
     QVERIFY(rig.link.LoadPunchLog(1));
@@ -84,14 +75,14 @@ void TerminalLinkTest::oddCardsArriveIntact()
              qPrintable(rig.sim.Error()));
     QVERIFY(rig.link.OpenLink(rig.sim.Address(), rig.sim.Port()));
     QVERIFY(rig.link.LoadPunchLog(1));
-    const QList<Punch> punches = ReadAll(rig.link);
+    const QList<CAttLogRec> punches = ReadAll(rig.link);
     QVERIFY(!rig.link.StreamBroken());
     const QStringList expected = {QStringLiteral("12\"34"), QStringLiteral("O'Neil 7"),
                                   QStringLiteral("A\tB"),   QStringLiteral("أحمد٣٤"),
                                   QStringLiteral("x%y"),    QStringLiteral("ص-9")};
     QCOMPARE(punches.size(), 12);
     for (int i = 0; i < punches.size(); ++i)
-        QCOMPARE(punches[i].card, expected[i % expected.size()]);
+        QCOMPARE(punches[i].CardNb, expected[i % expected.size()]);
 }
 
 void TerminalLinkTest::brokenStreams_data()
@@ -128,9 +119,8 @@ void TerminalLinkTest::brokenStreams()
     QVERIFY(!rig.link.LastFailure().isEmpty());
     QVERIFY(!rig.link.IsOpen());
     // Nothing more comes, and later requests fail instead of hanging.
-    Punch p;
-    QVERIFY(!rig.link.NextPunch(1, p.card, p.v[0], p.v[1], p.v[2], p.v[3], p.v[4], p.v[5], p.v[6],
-                                p.v[7], p.v[8]));
+    CAttLogRec p;
+    QVERIFY(!rig.link.NextPunch(1, p));
     QVERIFY(!rig.link.SetTerminalActive(1, true));
     int code = 0;
     rig.link.FetchErrorCode(code);
@@ -194,9 +184,8 @@ void TerminalLinkTest::unreadRestIsSkipped()
     QVERIFY2(rig.StartSim(Args(QStringLiteral("--count 5000"))), qPrintable(rig.sim.Error()));
     QVERIFY(rig.link.OpenLink(rig.sim.Address(), rig.sim.Port()));
     QVERIFY(rig.link.LoadPunchLog(1));
-    Punch p;
-    QVERIFY(rig.link.NextPunch(1, p.card, p.v[0], p.v[1], p.v[2], p.v[3], p.v[4], p.v[5], p.v[6],
-                               p.v[7], p.v[8]));
+    CAttLogRec p;
+    QVERIFY(rig.link.NextPunch(1, p));
     // A request in the middle of the stream first reads the rest of it.
     QVERIFY(rig.link.SetTerminalActive(1, true));
     QVERIFY(!rig.link.StreamBroken());

@@ -1,10 +1,7 @@
 #include "SettingsCommand.h"
 
-#include "app/Progress.h"
 #include "platform/ExeFolder.h"
-#include "platform/MessageSink.h"
 #include "settings/CCrypt.h"
-#include "settings/DeviceChoice.h"
 #include "settings/SettingsFile.h"
 
 #include <QFile>
@@ -34,36 +31,28 @@ void Print(FILE* stream, const QString& text)
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
 }
 
-// Saving failures come as a notification; here they are a line on standard error.
-class ConsoleProgress : public ProgressSink {
-public:
-    void ReportStatus(const QString&) override {}
-    void ShowNotification(const QString& title, const QString& text, const QString&, int) override
-    {
-        Print(stderr, QStringLiteral("zelvor-settings: %1: %2\n").arg(title, text));
-    }
-};
-
 struct Session {
     QString path;
     CConnServerList devices;
     CCrypt crypt;
-    StreamMessageSink messages{stderr};
-    ConsoleProgress progress;
 
     // An absent file is an empty list for add; anything else must read cleanly.
     bool Load(bool mayBeMissing)
     {
         if (mayBeMissing && !QFile::exists(path))
             return true;
-        RecordingMessageSink problems;
-        NameListChoice names;
-        LoadSettings(path, devices, names, crypt, problems);
-        for (const QString& problem : problems.messages)
-            messages.Show(path + QStringLiteral(": ") + problem);
-        return problems.messages.isEmpty();
+        const SettingsLoad load = LoadSettings(path, devices, crypt);
+        if (!load.read)
+            Print(stderr, QStringLiteral("zelvor-settings: %1: %2\n").arg(path, load.problem));
+        return load.read;
     }
-    bool Save() { return SaveSettings(devices, path, crypt, progress); }
+    bool Save()
+    {
+        if (SaveSettings(devices, path, crypt))
+            return true;
+        Print(stderr, QStringLiteral("zelvor-settings: cannot write %1\n").arg(path));
+        return false;
+    }
 };
 
 int List(Session& session)

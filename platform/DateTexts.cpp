@@ -1,6 +1,6 @@
-#include "terminal/DateTexts.h"
+#include "platform/DateTexts.h"
 
-#include "terminal/WireText.h"
+#include "platform/IntText.h"
 
 namespace datetext {
 
@@ -9,7 +9,7 @@ int WritePad2(char* out, int v)
     int n = 0;
     if (v < 10)
         out[n++] = '0';
-    return n + ztp::WriteInt(out + n, v);
+    return n + WriteInt(out + n, v);
 }
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/Progress.h"
+#include "platform/Progress.h"
 
 ProgressReporter::ProgressReporter(RegistryStore& registry, NotificationSink& notifications,
                                    FILE* console)

@@ -2,6 +2,7 @@
 
 #include "platform/NotificationSink.h"
 #include "platform/RegistryStore.h"
+#include "resources/OperatorTexts.h"
 
 #include <QString>
 
@@ -9,11 +10,11 @@
 
 // The two progress channels: the one-character code in the registry value
 // DevStatus, which the host suite reads to follow a run, and the balloon
-// notification at the notification-area icon.
+// notification at the notification-area icon. Their texts are in
+// resources/OperatorTexts.h.
 namespace progress {
 inline const QString kStatusKey = QStringLiteral("Software\\Quorvant\\Tessar\\Settings\\");
 inline const QString kStatusValue = QStringLiteral("DevStatus");
-inline const QString kTip = QStringLiteral("Zovu Roz - (tool tip)");
 constexpr int kSeconds = 5;
 
 // Field sizes of the notification record, terminating zero included.
@@ -28,29 +29,17 @@ inline const QString kConnectFailed = QStringLiteral("4");
 inline const QString kNotConnected = QStringLiteral("5");
 inline const QString kDownloaded = QStringLiteral("7");
 
-inline const QString kErrorTitle = QStringLiteral("خطأ");
-inline const QString kNoAddressText = QStringLiteral("يرجى إدخال العنوان");
-inline const QString kTryingTitle = QStringLiteral("محاولة الإتصال بالعنوان");
-inline const QString kConnectedTitle = QStringLiteral("متصل");
-inline const QString kConnectedText = QStringLiteral("تم الإتصال");
-inline const QString kConnectFailedTitle = QStringLiteral("فشل الإتصال");
-inline const QString kConnectFailedText = QStringLiteral("يرجى إعادة الإتصال");
-inline const QString kNotConnectedTitle = QStringLiteral("فشل في تحميل البيانات");
-inline const QString kNotConnectedText = QStringLiteral("يرجى الإتصال بالجهاز أولاً");
-inline const QString kDataStatusTitle = QStringLiteral("حالة البيانات");
-inline const QString kDownloadedText = QStringLiteral("تم تحميل البيانات إلى الملف بنجاح");
-inline const QString kFileNotOpenedText = QStringLiteral("لم يتم فتح الملف يرجى التاكد من المسار");
 } // namespace progress
 
-// What the operations report through. The connection, the download and the
-// settings file take one of these; tests can record the calls.
+// What the operations report through. The connection and the download take
+// one of these; tests can record the calls.
 class ProgressSink {
 public:
     virtual ~ProgressSink() = default;
     // Writes the code into DevStatus. Silent towards the caller whatever happens.
     virtual void ReportStatus(const QString& code) = 0;
     virtual void ShowNotification(const QString& title, const QString& text,
-                                  const QString& tip = progress::kTip,
+                                  const QString& tip = optext::kTip,
                                   int seconds = progress::kSeconds) = 0;
 };
 
@@ -65,7 +54,7 @@ public:
 
     void ReportStatus(const QString& code) override;
     void ShowNotification(const QString& title, const QString& text,
-                          const QString& tip = progress::kTip,
+                          const QString& tip = optext::kTip,
                           int seconds = progress::kSeconds) override;
 
     bool TrayIconAdded() const { return trayIconAdded_; }

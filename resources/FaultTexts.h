@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+// The English texts of technical faults that the program shows in message
+// boxes (or writes as lines when it runs unattended).
+namespace faulttext {
+
+// The terminal.
+inline const QString kReadFailed = QStringLiteral("Reading data from terminal failed,ErrorCode: ");
+inline const QString kNoData = QStringLiteral("No data from terminal returns!");
+inline const QString kStreamBroken =
+    QStringLiteral("Reading data from terminal failed: the punch log was cut short after %1 "
+                   "punches (%2). Nothing was exported or queued.");
+
+// Files.
+inline const QString kEmptyPath = QStringLiteral("File path cannot be empty.");
+inline const QString kSettingsOpenFailed = QStringLiteral("Failed to open the file.");
+inline const QString kSettingsNotUtf16 = QStringLiteral("The file is not UTF-16 encoded.");
+
+// The database.
+inline const QString kDeviceQueryFailed =
+    QStringLiteral("Failed to execute query to retrieve devices.");
+inline const QString kQueryFailed = QStringLiteral("Failed to execute the query.");
+inline const QString kDatabaseError = QStringLiteral("Database error: ");
+inline const QString kNoOdbcDriver = QStringLiteral("The Qt ODBC driver (QODBC) is not available.");
+inline const QString kNotOpen = QStringLiteral("The database connection is not open.");
+
+} // namespace faulttext

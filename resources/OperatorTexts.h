@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+// The Arabic texts the operator reads that the program sets while it runs:
+// notifications, the connect button's changing caption and message boxes.
+// The forms beside this file hold their own fixed texts (titles, labels,
+// buttons); nothing overwrites them.
+namespace optext {
+
+// Notifications of the progress channel, by progress code.
+inline const QString kTip = QStringLiteral("Zovu Roz - (tool tip)");
+inline const QString kErrorTitle = QStringLiteral("خطأ");                             // "1"
+inline const QString kNoAddressText = QStringLiteral("يرجى إدخال العنوان");           // "1"
+inline const QString kTryingTitle = QStringLiteral("محاولة الإتصال بالعنوان");        // "2"
+inline const QString kConnectedTitle = QStringLiteral("متصل");                        // "3"
+inline const QString kConnectedText = QStringLiteral("تم الإتصال");                   // "3"
+inline const QString kConnectFailedTitle = QStringLiteral("فشل الإتصال");             // "4"
+inline const QString kConnectFailedText = QStringLiteral("يرجى إعادة الإتصال");       // "4"
+inline const QString kNotConnectedTitle = QStringLiteral("فشل في تحميل البيانات");    // "5"
+inline const QString kNotConnectedText = QStringLiteral("يرجى الإتصال بالجهاز أولاً"); // "5"
+inline const QString kDataStatusTitle = QStringLiteral("حالة البيانات");              // "7", file
+inline const QString kDownloadedText = QStringLiteral("تم تحميل البيانات إلى الملف بنجاح"); // "7"
+inline const QString kFileNotOpenedText = QStringLiteral("لم يتم فتح الملف يرجى التاكد من المسار");
+
+// Caption of the connect button after connecting and after disconnecting.
+inline const QString kConnectCaption = QStringLiteral("إتصال بالجهاز");
+inline const QString kDisconnectCaption = QStringLiteral("فصل الإتصال");
+
+// Message boxes.
+inline const QString kChooseDevice = QStringLiteral("اختر جهاز");
+inline const QString kIncompleteConnection = QStringLiteral("يرجى إدخال اعدادات الاتصال بشكل كامل");
+inline const QString kWrongPassword = QStringLiteral("يرجى ادخال كلمة السر الصحيحة");
+inline const QString kEnterPassword = QStringLiteral("ادخل كلمة السر");
+
+} // namespace optext
