@@ -72,29 +72,31 @@ QByteArray CCrypt::applyKeyStream(const QByteArray& input) const
     return output;
 }
 
+bool CCrypt::ensureKey()
+{
+    status_ = key_ ? true : CreateKey();
+    return status_;
+}
+
+namespace {
+// Bytes up to the first zero byte, as zero-terminated text ends.
+QByteArray UpToZero(const QByteArray& bytes)
+{
+    return QByteArray(bytes.constData(), qsizetype(qstrnlen(bytes.constData(), bytes.size())));
+}
+} // namespace
+
 QByteArray CCrypt::Encrypt(const QByteArray& plain)
 {
-    status_ = true;
-    if (!key_)
-        status_ = CreateKey();
-    if (!status_)
+    if (!ensureKey())
         return {};
-    // The plaintext is zero-terminated text: it ends at its first zero byte.
-    const QByteArray text(plain.constData(), qsizetype(qstrnlen(plain.constData(), plain.size())));
-    return BytesToHex(applyKeyStream(text)).toLatin1();
+    return BytesToHex(applyKeyStream(UpToZero(plain))).toLatin1();
 }
 
 QString CCrypt::Decrypt(const QByteArray& cipher)
 {
-    status_ = true;
-    if (!key_)
-        status_ = CreateKey();
-    if (!status_)
+    if (!ensureKey())
         return {};
     const QString hex = QString::fromLatin1(cipher);
-    const QByteArray bytes = HexToBytes(hex, hex.size() / 2);
-    const QByteArray plain = applyKeyStream(bytes);
-    // Read as zero-terminated 8-bit text.
-    return FromAnsi(
-        QByteArray(plain.constData(), qsizetype(qstrnlen(plain.constData(), plain.size()))));
+    return FromAnsi(UpToZero(applyKeyStream(HexToBytes(hex, hex.size() / 2))));
 }

@@ -38,6 +38,8 @@ public:
     static QByteArray KeyMaterial(const char* passPhrase);
 
 private:
+    // Derives the key when there is none yet; sets and returns Status().
+    bool ensureKey();
     QByteArray applyKeyStream(const QByteArray& input) const;
 
     struct Key;

@@ -78,10 +78,10 @@ ProgramInstall::Result ProgramInstall::Run(const QStringList& arguments, const Q
     return result;
 }
 
-QString WritePunchFile(const QString& path, const QList<PunchSpec>& punches)
+QString WritePunchFile(const QString& path, const QList<LogPunch>& punches)
 {
     QByteArray text;
-    for (const PunchSpec& p : punches) {
+    for (const LogPunch& p : punches) {
         const QDate d = p.at.date();
         const QTime t = p.at.time();
         text += QStringLiteral("P %1 %2 %3 %4 %5 %6 %7 %8 %9 %10\n")

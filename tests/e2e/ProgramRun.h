@@ -46,14 +46,14 @@ private:
 };
 
 // A punch log file for the simulator: one line per punch, "card y m d h mi s".
-struct PunchSpec {
+struct LogPunch {
     QString card;
     QDateTime at;
     int code1 = 1;
     int code2 = 0;
     int code3 = 0;
 };
-QString WritePunchFile(const QString& path, const QList<PunchSpec>& punches);
+QString WritePunchFile(const QString& path, const QList<LogPunch>& punches);
 
 // "yyyy-MM-dd HH:mm:ss" of a punch, as the test database shows Date.
 QString DbDateText(const QDateTime& at);

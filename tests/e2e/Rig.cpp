@@ -4,10 +4,10 @@
 
 #include "store/ConnectionString.h"
 
-QList<PunchSpec> Rig::TodayPunches(const QString& cardPrefix, int count)
+QList<LogPunch> Rig::TodayPunches(const QString& cardPrefix, int count)
 {
     const QDate today = QDate::currentDate();
-    QList<PunchSpec> punches;
+    QList<LogPunch> punches;
     for (int i = 0; i < count; ++i)
         punches.append({cardPrefix + QString::number(i % 7),
                         QDateTime(today, QTime(0, 0, 0).addSecs(60 * i)), 1, i % 2, 0});
@@ -42,7 +42,7 @@ bool Rig::Register(int number, const QString& name, int port, const QString& dbN
     return false;
 }
 
-CConnServer Rig::AddDevice(int number, const QString& name, const QList<PunchSpec>& punches,
+CConnServer Rig::AddDevice(int number, const QString& name, const QList<LogPunch>& punches,
                            const QStringList& simOptions, const QString& dbName)
 {
     const QString log =

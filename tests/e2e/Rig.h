@@ -17,12 +17,12 @@ public:
     Rig() = default;
 
     // Punches of today (so the all-devices range, first of month to now, keeps them).
-    static QList<PunchSpec> TodayPunches(const QString& cardPrefix, int count);
+    static QList<LogPunch> TodayPunches(const QString& cardPrefix, int count);
 
     // Starts a simulator serving punches (extra options for faults) and
     // registers the device in dbName's device table; returns its record for
     // config.ini. Empty Name on failure (see Error()).
-    CConnServer AddDevice(int number, const QString& name, const QList<PunchSpec>& punches,
+    CConnServer AddDevice(int number, const QString& name, const QList<LogPunch>& punches,
                           const QStringList& simOptions = {}, const QString& dbName = {});
     // A device whose terminal address answers nothing (a closed loopback port).
     CConnServer AddUnreachableDevice(int number, const QString& name, const QString& dbName = {});

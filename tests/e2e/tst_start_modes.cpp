@@ -58,7 +58,7 @@ void TestStartModes::init()
 void TestStartModes::singleTerminalRunWritesTheExportFile()
 {
     Rig& rig = *rig_;
-    const QList<PunchSpec> punches = Rig::TodayPunches(QStringLiteral("S"), 12);
+    const QList<LogPunch> punches = Rig::TodayPunches(QStringLiteral("S"), 12);
     const CConnServer device = rig.AddDevice(1, QStringLiteral("Solo"), punches);
     QVERIFY2(!device.Name.isEmpty(), qPrintable(rig.Error()));
     const QString folder = rig.install.Folder() + QStringLiteral("/single");
@@ -110,7 +110,7 @@ void TestStartModes::singleTerminalRunThatFailsExits()
 void TestStartModes::commandLineDatesChooseTheDays()
 {
     Rig& rig = *rig_;
-    QList<PunchSpec> punches;
+    QList<LogPunch> punches;
     for (int day = 4; day <= 6; ++day)
         for (int i = 0; i < 3; ++i)
             punches.append({QStringLiteral("D%1").arg(day),

@@ -19,10 +19,10 @@ QStringList Cards(const QList<MovementRow>& rows)
     return cards;
 }
 
-QStringList Cards(const QList<PunchSpec>& punches)
+QStringList Cards(const QList<LogPunch>& punches)
 {
     QStringList cards;
-    for (const PunchSpec& p : punches)
+    for (const LogPunch& p : punches)
         cards.append(p.card);
     cards.sort();
     return cards;
@@ -74,8 +74,8 @@ void TestUnattendedRun::init()
 void TestUnattendedRun::everyDeviceIsTriedAndTheGoodOnesPosted()
 {
     Rig& rig = *rig_;
-    const QList<PunchSpec> first = Rig::TodayPunches(QStringLiteral("A"), 30);
-    const QList<PunchSpec> third = Rig::TodayPunches(QStringLiteral("C"), 20);
+    const QList<LogPunch> first = Rig::TodayPunches(QStringLiteral("A"), 30);
+    const QList<LogPunch> third = Rig::TodayPunches(QStringLiteral("C"), 20);
     const CConnServer a = rig.AddDevice(1, QStringLiteral("Gate A"), first);
     const CConnServer b = rig.AddUnreachableDevice(2, QStringLiteral("Gate B"));
     const CConnServer c = rig.AddDevice(3, QStringLiteral("Gate C"), third);
@@ -128,7 +128,7 @@ void TestUnattendedRun::everyDeviceIsTriedAndTheGoodOnesPosted()
 void TestUnattendedRun::aFailedDeviceDoesNotSendTheNextLookUpToItsDatabase()
 {
     Rig& rig = *rig_;
-    const QList<PunchSpec> punches = Rig::TodayPunches(QStringLiteral("K"), 5);
+    const QList<LogPunch> punches = Rig::TodayPunches(QStringLiteral("K"), 5);
     const CConnServer first = rig.AddUnreachableDevice(1, QStringLiteral("First"));
     // The second device is known only in the second database.
     const CConnServer second =
@@ -146,7 +146,7 @@ void TestUnattendedRun::aFailedDeviceDoesNotSendTheNextLookUpToItsDatabase()
 void TestUnattendedRun::aBrokenDownloadPostsNothingAndKeepsTheOldExport()
 {
     Rig& rig = *rig_;
-    const QList<PunchSpec> punches = Rig::TodayPunches(QStringLiteral("M"), 40);
+    const QList<LogPunch> punches = Rig::TodayPunches(QStringLiteral("M"), 40);
     const CConnServer broken =
         rig.AddDevice(1, QStringLiteral("Broken"), punches,
                       {QStringLiteral("--close-after"), QStringLiteral("10")});
@@ -176,7 +176,7 @@ void TestUnattendedRun::aBrokenDownloadPostsNothingAndKeepsTheOldExport()
 void TestUnattendedRun::aDatabaseThatIsDownFailsEveryDeviceWithoutHanging()
 {
     Rig& rig = *rig_;
-    const QList<PunchSpec> punches = Rig::TodayPunches(QStringLiteral("Q"), 3);
+    const QList<LogPunch> punches = Rig::TodayPunches(QStringLiteral("Q"), 3);
     CConnServer wrongDb = rig.AddDevice(1, QStringLiteral("Wrong db"), punches);
     wrongDb.DbName = QStringLiteral("no_such_database");
     const CConnServer good = rig.AddDevice(2, QStringLiteral("Good"), punches);
@@ -202,7 +202,7 @@ void TestUnattendedRun::aDatabaseThatIsDownFailsEveryDeviceWithoutHanging()
 void TestUnattendedRun::aRefusedRowIsReportedAndTheOthersPosted()
 {
     Rig& rig = *rig_;
-    QList<PunchSpec> punches = Rig::TodayPunches(QStringLiteral("R"), 3);
+    QList<LogPunch> punches = Rig::TodayPunches(QStringLiteral("R"), 3);
     punches[1].card = QString(60, QLatin1Char('9')); // longer than the column allows
     const CConnServer device = rig.AddDevice(1, QStringLiteral("Gate"), punches);
     QVERIFY2(!device.Name.isEmpty(), qPrintable(rig.Error()));

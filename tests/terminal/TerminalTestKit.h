@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FakeTerminalLink.h"
 #include "LoopbackPorts.h"
 #include "SimProcess.h"
 
@@ -12,23 +13,6 @@
 
 #include <QStringList>
 #include <QTemporaryDir>
-
-// Keeps every progress code and notification, in order.
-class RecordingProgress : public ProgressSink {
-public:
-    struct Note {
-        QString title;
-        QString text;
-    };
-    void ReportStatus(const QString& code) override { codes.append(code); }
-    void ShowNotification(const QString& title, const QString& text, const QString& = {},
-                          int = 0) override
-    {
-        notes.append({title, text});
-    }
-    QStringList codes;
-    QList<Note> notes;
-};
 
 // One download or connection set-up against a real simulator: the link with
 // short time-outs, recording sinks, a fixed clock and a temporary folder.
