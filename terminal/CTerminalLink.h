@@ -2,6 +2,7 @@
 
 #include "store/Records.h"
 
+#include <QDeadlineTimer>
 #include <QString>
 
 // The terminal control: the eight operations through which the program talks
@@ -16,6 +17,9 @@ public:
     virtual void CloseLink() = 0;
     // The key that OpenLink proves to the terminal.
     virtual bool SetLinkKey(int key) = 0;
+    // Every later call ends by this deadline at the latest, whatever its own
+    // time-outs allow (the run's limit for one device).
+    virtual void SetDeadline(QDeadlineTimer deadline) = 0;
 
     // First call of a download; false means no punch is to be fetched.
     virtual bool PreparePunchRead(int machine) = 0;

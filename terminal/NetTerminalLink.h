@@ -27,6 +27,7 @@ public:
     bool OpenLink(const QString& address, int port) override;
     void CloseLink() override;
     bool SetLinkKey(int key) override;
+    void SetDeadline(QDeadlineTimer deadline) override { deadline_ = deadline; }
     bool PreparePunchRead(int machine) override;
     bool SetTerminalActive(int machine, bool active) override;
     bool LoadPunchLog(int machine) override;
@@ -67,6 +68,7 @@ private:
     ztp::WirePunch punch_;
     CardTextCache cards_;
     int key_ = 0;
+    QDeadlineTimer deadline_{QDeadlineTimer::Forever};
     int connectTimeoutMs_ = kDefaultConnectTimeoutMs;
     int readTimeoutMs_ = kDefaultReadTimeoutMs;
     bool open_ = false;

@@ -27,12 +27,14 @@ public:
     // What happened.
     QStringList calls;
     int key = 0;
+    QDeadlineTimer deadline{QDeadlineTimer::Forever};
     bool open = false;
     bool active = true; // the terminal takes punches
 
     bool OpenLink(const QString& address, int port) override;
     void CloseLink() override;
     bool SetLinkKey(int newKey) override;
+    void SetDeadline(QDeadlineTimer newDeadline) override { deadline = newDeadline; }
     bool PreparePunchRead(int machine) override;
     bool SetTerminalActive(int machine, bool on) override;
     bool LoadPunchLog(int machine) override;
