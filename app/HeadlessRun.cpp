@@ -32,8 +32,9 @@ int RunHeadless(const QStringList& arguments)
     NetTerminalLink link;
     HeadlessView view(clock.now());
 
-    MainController controller(view, MainServices{link, progress, messages, clock, registry, prompt,
-                                                 ExeFolder(), WriteRunLine});
+    MainController controller(
+        view, MainServices{link, progress, messages, clock, registry, prompt, ExeFolder(),
+                           WriteRunLine, [] { return std::make_unique<NetTerminalLink>(); }});
     controller.InitDialog(CCommandParse::Parse(arguments).Params);
     controller.OnStartRun();
 

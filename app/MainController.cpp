@@ -1,7 +1,11 @@
 #include "app/MainController.h"
 
 #include "access/PasswordGate.h"
+#include "app/DeviceRun.h"
+#include "app/LastSuccess.h"
 #include "app/MainView.h"
+#include "app/OrderedRun.h"
+#include "app/RecordedReports.h"
 #include "platform/Clock.h"
 #include "platform/MessageSink.h"
 #include "platform/Progress.h"
@@ -99,84 +103,63 @@ void MainController::RunAllDevices()
     }
     // Computed once, so a run that crosses midnight keeps the same range start.
     const QDateTime firstOfMonth = FirstOfMonth(services_.clock);
-    for (CConnServer& record : Devices) {
-        view_.SetFromDate(firstOfMonth);
+    const QDateTime to = view_.ToDate();
+    const int jobs = services_.makeLink ? services_.options.jobs : 1;
+    QList<DeviceOutcome> outcomes(Devices.size());
+
+    // A parallel run gives each thread a link of its own, and each device
+    // recorded sinks that are handed on in the order of the list.
+    thread_local std::unique_ptr<CTerminalLink> threadLink;
+    QList<RecordedReports> recorded(jobs > 1 ? Devices.size() : 0);
+    PostingOrder order(int(Devices.size()));
+    auto setUp = [&] {
+        if (jobs > 1)
+            threadLink = services_.makeLink();
+    };
+    auto work = [&](int index) {
+        CConnServer& record = Devices[index];
+        const QDateTime from =
+            RangeStart(firstOfMonth, ReadLastSuccess(services_.registry, record.DeviceId));
+        if (jobs > 1) {
+            RecordedReports& reports = recorded[index];
+            DeviceRunTools tools{*threadLink,
+                                 reports,
+                                 reports,
+                                 services_.clock,
+                                 services_.exeFolder,
+                                 services_.options.deviceTimeoutSeconds,
+                                 [&order, index] { order.AwaitTurn(index); }};
+            outcomes[index] = RunOneDevice(record, DownloadRange{{}, {}, from, to}, tools);
+            order.Done(index);
+            return;
+        }
+        view_.SetFromDate(from);
         services_.messages.SetContext(record.Name);
-        ++report_.devices;
-        if (!RunDevice(record))
-            ++report_.failed;
+        DeviceRunTools tools{services_.link,      services_.progress,
+                             services_.messages,  services_.clock,
+                             services_.exeFolder, services_.options.deviceTimeoutSeconds};
+        outcomes[index] = RunOneDevice(record, Range(), tools);
         services_.messages.SetContext({});
-    }
-}
-
-QString MainController::FailureReason(const CConnServer& record) const
-{
-    if (record.IP.isEmpty() || record.Port.isEmpty())
-        return QStringLiteral("no terminal address (device ID '%1' not found in tsrHrDeviceShift?)")
-            .arg(record.DeviceId);
-    if (Connected == 0)
-        return QStringLiteral("could not connect to %1:%2").arg(record.IP, record.Port);
-    const QString failure = services_.link.LastFailure();
-    return failure.isEmpty() ? QStringLiteral("download failed")
-                             : QStringLiteral("download failed: ") + failure;
-}
-
-// One device of the all-devices run: look up, connect, download, post. A
-// database failure is reported and ends this device only; the run goes on
-// with the next, so one unreachable database does not hold up the others.
-bool MainController::RunDevice(CConnServer& record)
-{
-    const QString name = record.Name.isEmpty() ? record.DeviceId : record.Name;
-    bool transferred = false;
-    QString reason;
-    try {
-        LoadDeviceAddress(record, Db, services_.messages);
-        transferred =
-            ConnectDevice(record, transfer_) && DownloadLog(record, Range(), Movements, transfer_);
-        if (!transferred)
-            reason = FailureReason(record);
-    } catch (const DatabaseError& error) {
-        services_.messages.Show(error.Text());
-        reason = QStringLiteral("database: ") + OneLine(error.Text());
-    }
-    const bool closeAfterFailure = Run.ArgCloseFlag == QLatin1String("0");
-    if (!transferred) {
-        if (closeAfterFailure)
-            report_.endRequested = true;
-        CloseLinkIfOpen();
-        Log(QStringLiteral("%1: FAILED, %2").arg(name, reason));
-        return false;
-    }
-
-    bool posted = false;
-    PostingSummary summary;
-    try {
-        summary = PostMovements(record, Movements, Db, services_.messages, services_.clock);
-        posted = true;
-    } catch (const DatabaseError& error) {
-        services_.messages.Show(error.Text());
-        reason = QStringLiteral("database: ") + OneLine(error.Text());
-    }
-    if (closeAfterFailure)
-        report_.endRequested = true;
-    if (Connected == 1) {
-        CloseLinkIfOpen();
-        report_.endRequested = true;
-    }
-    if (!posted) {
-        Log(QStringLiteral("%1: FAILED, %2 punches downloaded but not posted, %3")
-                .arg(name)
-                .arg(Movements.size())
-                .arg(reason));
-        return false;
-    }
-    Log(QStringLiteral("%1: %2 punches in range, %3 posted, %4 already present, %5 refused")
-            .arg(name)
-            .arg(Movements.size())
-            .arg(summary.inserted)
-            .arg(summary.skipped)
-            .arg(summary.failed));
-    return summary.failed == 0;
+    };
+    auto done = [&](int index) {
+        if (jobs > 1) {
+            services_.messages.SetContext(Devices[index].Name);
+            recorded[index].Replay(services_.progress, services_.messages);
+            services_.messages.SetContext({});
+        }
+        const DeviceOutcome& outcome = outcomes[index];
+        ++report_.devices;
+        if (!outcome.ok)
+            ++report_.failed;
+        else
+            StoreLastSuccess(services_.registry, outcome.deviceId, outcome.startedAt);
+        Log(outcome.Line());
+    };
+    RunInOrder(int(Devices.size()), jobs, setUp, work, done);
+    threadLink.reset();
+    // ArgCloseFlag is "0" in this run: the program ends after it, whatever happened.
+    report_.endRequested = true;
+    report_.outcomes = outcomes;
 }
 
 void MainController::RunSingleTerminal()
@@ -207,7 +190,8 @@ void MainController::RunSingleTerminal()
         return;
     }
     ++report_.failed;
-    Log(QStringLiteral("%1: FAILED, %2").arg(name, FailureReason(Current)));
+    Log(QStringLiteral("%1: FAILED, %2")
+            .arg(name, TransferFailure(Current, Connected, services_.link)));
     if (Run.ArgCloseFlag == QLatin1String("0"))
         report_.endRequested = true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/CommandLine.h"
+#include "app/RunOptions.h"
 #include "app/RunReport.h"
 #include "settings/CCrypt.h"
 #include "store/Database.h"
@@ -11,6 +12,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 class CTerminalLink;
 class MainView;
@@ -31,6 +33,10 @@ struct MainServices {
     QString exeFolder;
     // One line per device outcome of a start-up run; may be empty.
     std::function<void(const QString&)> log;
+    // Makes a link for another thread of a parallel all-devices run; without
+    // it the run takes one device after the other on link.
+    std::function<std::unique_ptr<CTerminalLink>()> makeLink = {};
+    RunOptions options = {};
 };
 
 // The main window's state and behaviour without its widgets: the run
@@ -71,13 +77,11 @@ private:
     void ReadComboSelection();
     void CloseLinkIfOpen();
     void RunAllDevices();
-    bool RunDevice(CConnServer& record);
     void RunSingleTerminal();
     // Empties the device list and reads config.ini into it and into the combo.
     void ReloadDevices();
     void FillDeviceCombo();
     void Log(const QString& line) const;
-    QString FailureReason(const CConnServer& record) const;
 
     MainView& view_;
     MainServices services_;

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <optional>
+
+class RegistryStore;
+
+// When each device last had a fully successful all-devices run. Kept in the
+// registry store under the program's own key (the host suite's key of
+// DevStatus may be missing, and the program never creates that one), one
+// value per device ID, as "yyyy-MM-ddTHH:mm:ss" local time.
+namespace lastsuccess {
+inline const QString kKey = QStringLiteral("Software\\Zelvor\\LastSuccess");
+}
+
+std::optional<QDateTime> ReadLastSuccess(const RegistryStore& registry, const QString& deviceId);
+// Failures are silent: the next run then starts at the first of the month.
+void StoreLastSuccess(RegistryStore& registry, const QString& deviceId, const QDateTime& at);
+
+// Where an all-devices run starts a device's range: the first of the month,
+// or the day of the device's last successful run (at 00:00) when that is
+// earlier, so punches made after the last run of a month are not left behind.
+QDateTime RangeStart(const QDateTime& firstOfMonth, const std::optional<QDateTime>& lastSuccess);

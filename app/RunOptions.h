@@ -1,0 +1,16 @@
+#pragma once
+
+// How the start-up run works, from the program's long options.
+struct RunOptions {
+    // Devices of the all-devices run processed at the same time: downloads
+    // run side by side, postings to one database take turns. 1 runs one
+    // device after the other.
+    static constexpr int kDefaultJobs = 4;
+    static constexpr int kMaxJobs = 64;
+    int jobs = kDefaultJobs;
+
+    // A device that takes longer than this (download and posting) fails, and
+    // the run goes on with the next. 0: no limit.
+    static constexpr int kDefaultDeviceTimeoutSeconds = 600;
+    int deviceTimeoutSeconds = kDefaultDeviceTimeoutSeconds;
+};
