@@ -9,6 +9,7 @@
 #include "platform/Clock.h"
 #include "platform/MessageSink.h"
 #include "platform/Progress.h"
+#include "resources/FaultTexts.h"
 #include "resources/OperatorTexts.h"
 #include "settings/SettingsFile.h"
 #include "store/DeviceQueries.h"
@@ -238,6 +239,16 @@ void MainController::OnDeviceSelChange()
 
 void MainController::OnSettingsAccepted()
 {
+    // A name that config.ini cannot hold is stored changed; say so.
+    QStringList changed;
+    for (CConnServer& device : Devices) {
+        const QString storable = StorableDeviceName(device.Name);
+        if (storable != device.Name)
+            changed.append(OneLine(device.Name) + QStringLiteral(" -> ") + storable);
+        device.Name = storable;
+    }
+    if (!changed.isEmpty())
+        services_.messages.Show(faulttext::kNameChanged + changed.join(QStringLiteral(", ")));
     // Reading back a file that could not be written would replace the list
     // just edited with the old one; the combo shows the edited list instead.
     if (SaveSettings(Devices, ConfigPath, Crypt)) {

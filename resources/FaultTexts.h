@@ -17,6 +17,8 @@ inline const QString kStreamBroken =
 inline const QString kEmptyPath = QStringLiteral("File path cannot be empty.");
 inline const QString kSettingsOpenFailed = QStringLiteral("Failed to open the file.");
 inline const QString kSettingsNotUtf16 = QStringLiteral("The file is not UTF-16 encoded.");
+inline const QString kNameChanged =
+    QStringLiteral("Device names with line breaks or control characters were stored changed: ");
 
 // The database.
 inline const QString kDeviceQueryFailed =

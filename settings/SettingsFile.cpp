@@ -17,12 +17,12 @@ QString sectionText(const CConnServer& device, CCrypt& crypt)
 {
     const QString pass = QString::fromLatin1(crypt.Encrypt(ToAnsi(device.Pass)));
     const QLatin1Char lf('\n');
-    return QLatin1Char('[') + device.Name + QLatin1Char(']') + lf + QStringLiteral("DeviceId=") +
-           device.DeviceId + lf + QStringLiteral("FilePath=") + device.FilePath + lf +
-           QStringLiteral("IsCheck=") + device.IsCheck + lf + QStringLiteral("IsDeleteFile=") +
-           device.IsDeleteFile + lf + QStringLiteral("Server=") + device.Server + lf +
-           QStringLiteral("User=") + device.User + lf + QStringLiteral("Pass=") + pass + lf +
-           QStringLiteral("DbName=") + device.DbName + lf;
+    return QLatin1Char('[') + StorableDeviceName(device.Name) + QLatin1Char(']') + lf +
+           QStringLiteral("DeviceId=") + device.DeviceId + lf + QStringLiteral("FilePath=") +
+           device.FilePath + lf + QStringLiteral("IsCheck=") + device.IsCheck + lf +
+           QStringLiteral("IsDeleteFile=") + device.IsDeleteFile + lf + QStringLiteral("Server=") +
+           device.Server + lf + QStringLiteral("User=") + device.User + lf +
+           QStringLiteral("Pass=") + pass + lf + QStringLiteral("DbName=") + device.DbName + lf;
 }
 
 // Stores value into the field named by key (compared ignoring case); false
@@ -136,6 +136,17 @@ private:
 };
 
 } // namespace
+
+QString StorableDeviceName(const QString& name)
+{
+    QString storable = name;
+    for (QChar& c : storable) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0) || u == 0x2028 || u == 0x2029)
+            c = QLatin1Char('_');
+    }
+    return storable;
+}
 
 QByteArray SettingsBytes(const CConnServerList& devices, CCrypt& crypt)
 {

@@ -13,7 +13,13 @@ class CCrypt;
 // writing work on a device list and say what happened; showing it to the
 // operator is the caller's business.
 
-// The bytes SaveSettings writes for a device list.
+// A device name as config.ini can hold it: a section header is one line, so
+// line breaks and other control characters become "_" (the name otherwise
+// stays as it is). Names come from the suite's device table and from the
+// operator; neither may add a section of its own.
+QString StorableDeviceName(const QString& name);
+
+// The bytes SaveSettings writes for a device list (names made storable).
 QByteArray SettingsBytes(const CConnServerList& devices, CCrypt& crypt);
 
 // Writes the device list to path, replacing the file in one step (mode 0600).

@@ -10,6 +10,8 @@
 #include "platform/RegistryStore.h"
 #include "resources/OperatorTexts.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -32,6 +34,7 @@ private slots:
     void singleTerminalRun_data();
     void singleTerminalRun();
     void choosingAnotherDeviceDisconnects();
+    void savedSettingsSayWhatChanged();
 
 private:
     std::unique_ptr<MainController> Start(const QStringList& params);
@@ -165,6 +168,29 @@ void TestMainController::choosingAnotherDeviceDisconnects()
     QCOMPARE(view_->ConnectCaption(), optext::kConnectCaption);
     QCOMPARE(controller->Run.SelectedName, QStringLiteral("Gate"));
     QVERIFY(messages_.messages.isEmpty());
+}
+
+void TestMainController::savedSettingsSayWhatChanged()
+{
+    const auto controller = Start({});
+    CConnServer device;
+    device.DeviceId = QStringLiteral("1");
+    device.Name = QStringLiteral("A\nB");
+    device.IsCheck = QStringLiteral("1");
+    controller->Devices = {device};
+    controller->OnSettingsAccepted();
+    QCOMPARE(view_->Names(), QStringList{QStringLiteral("A_B")});
+    QCOMPARE(messages_.messages.size(), 1);
+    QVERIFY(messages_.messages.first().contains(QStringLiteral("A_B")));
+
+    // A settings file that cannot be written: the notification, and the combo
+    // shows the edited list.
+    QVERIFY(QFile::remove(controller->ConfigPath));
+    QVERIFY(QDir().mkdir(controller->ConfigPath));
+    controller->Devices.append(device);
+    controller->OnSettingsAccepted();
+    QCOMPARE(progress_.notes.last().text, optext::kFileNotOpenedText);
+    QCOMPARE(view_->Names().size(), 2);
 }
 
 QTEST_GUILESS_MAIN(TestMainController)

@@ -63,6 +63,7 @@ private slots:
     void oddAndTruncatedText();
     void junkNeverCrashes();
     void hugeLineIsReadQuickly();
+    void namesCannotAddSections();
 
 private:
     QString path() const { return dir_->filePath(QStringLiteral("config.ini")); }
@@ -294,6 +295,20 @@ void TestSettingsFile::hugeLineIsReadQuickly()
     QCOMPARE(loaded.first().FilePath.size(), 5 * 1024 * 1024);
     QCOMPARE(combo.size(), 20000);
     QVERIFY2(timer.elapsed() < 20000, "reading took too long");
+}
+
+void TestSettingsFile::namesCannotAddSections()
+{
+    // A name from the device table with line breaks would otherwise start a
+    // section of its own with a device the operator never chose.
+    CConnServer hostile =
+        device(QStringLiteral("7"), QStringLiteral("Gate\n[Evil]\r\nDeviceId=666\x01"));
+    QVERIFY(SaveSettings({hostile}, path(), crypt_));
+    const CConnServerList loaded = load(ReadBytes(path()));
+    QCOMPARE(loaded.size(), 1);
+    QCOMPARE(loaded.first().Name, QStringLiteral("Gate_[Evil]__DeviceId=666_"));
+    QCOMPARE(loaded.first().DeviceId, QStringLiteral("7"));
+    QCOMPARE(StorableDeviceName(QStringLiteral("البوابة ]/..")), QStringLiteral("البوابة ]/.."));
 }
 
 QTEST_GUILESS_MAIN(TestSettingsFile)

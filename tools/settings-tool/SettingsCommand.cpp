@@ -109,6 +109,11 @@ int Add(Session& session, const QStringList& args)
         Print(stderr, QStringLiteral("zelvor-settings: add needs --id and --name\n"));
         return 2;
     }
+    if (StorableDeviceName(device.Name) != device.Name) {
+        Print(stderr, QStringLiteral("zelvor-settings: a device name cannot hold line breaks or "
+                                     "other control characters\n"));
+        return 2;
+    }
     if (!session.Load(true))
         return 1;
     CConnServerList kept;
