@@ -3,8 +3,10 @@
 #include "access/ConsolePasswordPrompt.h"
 #include "app/CommandLine.h"
 #include "app/DriverWarnings.h"
+#include "app/LastSuccess.h"
 #include "app/MainController.h"
 #include "app/MainView.h"
+#include "app/RunMetrics.h"
 #include "platform/Clock.h"
 #include "platform/ExeFolder.h"
 #include "platform/MessageSink.h"
@@ -13,12 +15,29 @@
 #include "platform/RegistryStore.h"
 #include "terminal/NetTerminalLink.h"
 
+#include <QElapsedTimer>
+
 #include <cstdio>
 
 void WriteRunLine(const QString& line)
 {
     WriteProgramLine(stderr, line);
 }
+
+namespace {
+
+// A metrics file that cannot be written costs one warning; the run's outcome stays.
+void WriteMetrics(const QString& path, const RunReport& report, const RegistryStore& registry,
+                  const QDateTime& endedAt, double seconds)
+{
+    QList<std::optional<QDateTime>> lastSuccess;
+    for (const DeviceOutcome& outcome : report.outcomes)
+        lastSuccess.append(ReadLastSuccess(registry, outcome.deviceId));
+    if (!WriteRunMetrics(path, RunMetricsText(report, lastSuccess, endedAt, seconds)))
+        WriteRunLine(QStringLiteral("warning: cannot write the metrics file %1").arg(path));
+}
+
+} // namespace
 
 int RunHeadless(const QStringList& arguments)
 {
@@ -36,9 +55,14 @@ int RunHeadless(const QStringList& arguments)
         view, MainServices{link, progress, messages, clock, registry, prompt, ExeFolder(),
                            WriteRunLine, [] { return std::make_unique<NetTerminalLink>(); }});
     controller.InitDialog(CCommandParse::Parse(arguments).Params);
+    QElapsedTimer elapsed;
+    elapsed.start();
     controller.OnStartRun();
 
     const RunReport& report = controller.Report();
+    const QString metricsPath = qEnvironmentVariable("ZELVOR_METRICS_FILE");
+    if (report.mode == RunReport::Mode::AllDevices && !metricsPath.isEmpty())
+        WriteMetrics(metricsPath, report, registry, clock.now(), double(elapsed.elapsed()) / 1000);
     // An accepted password would open the main window; without a display there
     // is nothing to wait for.
     if (!report.endRequested && report.mode == RunReport::Mode::Interactive)

@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-bool WriteFileAtomically(const QString& path, const QByteArray& data)
+bool WriteFileAtomically(const QString& path, const QByteArray& data, unsigned mode)
 {
     const QFileInfo info(path);
     if (info.isDir())
@@ -33,7 +33,7 @@ bool WriteFileAtomically(const QString& path, const QByteArray& data)
         p += n;
         left -= n;
     }
-    ok = ok && ::fchmod(fd, 0600) == 0;
+    ok = ok && ::fchmod(fd, mode_t(mode)) == 0;
     ok = (::close(fd) == 0) && ok;
     if (ok && std::rename(tmpl.constData(), QFile::encodeName(path).constData()) == 0)
         return true;

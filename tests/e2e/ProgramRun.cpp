@@ -56,6 +56,7 @@ ProgramInstall::Result ProgramInstall::Run(const QStringList& arguments, const Q
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_.filePath(QStringLiteral("xdg")));
+    env.insert(extraEnv_);
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(dir_.path());
     QElapsedTimer timer;

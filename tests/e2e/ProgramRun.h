@@ -36,6 +36,12 @@ public:
         QString err;
         qint64 elapsedMs = 0;
     };
+    // Adds a variable to the environment of every later run.
+    void SetEnvironment(const QString& name, const QString& value)
+    {
+        extraEnv_.insert(name, value);
+    }
+
     // Runs the program with these arguments; stdin receives input, then closes.
     Result Run(const QStringList& arguments, const QByteArray& input = {},
                int timeoutMs = 120000) const;
@@ -43,6 +49,7 @@ public:
 private:
     QTemporaryDir dir_;
     bool ready_ = false;
+    QProcessEnvironment extraEnv_;
 };
 
 // A punch log file for the simulator: one line per punch, "card y m d h mi s".

@@ -52,6 +52,7 @@ private slots:
     void aBrokenDownloadPostsNothingAndKeepsTheOldExport();
     void aDatabaseThatIsDownFailsEveryDeviceWithoutHanging();
     void aRefusedRowIsReportedAndTheOthersPosted();
+    void aParallelRunReportsInOrderAndWritesMetrics();
 
 private:
     std::unique_ptr<Rig> rig_;
@@ -218,6 +219,57 @@ void TestUnattendedRun::aRefusedRowIsReportedAndTheOthersPosted()
     QVERIFY2(run.err.contains(QStringLiteral("zelvor: Gate: Database error: ")),
              qPrintable(run.err));
     QCOMPARE(rig.db.Movements().size(), 2);
+}
+
+void TestUnattendedRun::aParallelRunReportsInOrderAndWritesMetrics()
+{
+    Rig& rig = *rig_;
+    const QList<LogPunch> a = Rig::TodayPunches(QStringLiteral("A"), 10);
+    const QList<LogPunch> c = Rig::TodayPunches(QStringLiteral("C"), 5);
+    const QList<LogPunch> e = Rig::TodayPunches(QStringLiteral("E"), 3);
+    // Devices run side by side and still report in the order of the list.
+    const CConnServerList devices{rig.AddDevice(1, QStringLiteral("Gate A"), a),
+                                  rig.AddUnreachableDevice(2, QStringLiteral("Gate \"B\"")),
+                                  rig.AddDevice(3, QStringLiteral("Gate C"), c),
+                                  rig.UnknownDevice(4, QStringLiteral("Gate D")),
+                                  rig.AddDevice(5, QStringLiteral("Gate E"), e)};
+    QVERIFY2(!devices.at(4).Name.isEmpty(), qPrintable(rig.Error()));
+    QVERIFY(rig.install.WriteConfig(devices));
+    const QString metrics = rig.install.Folder() + QStringLiteral("/zelvor.prom");
+    rig.install.SetEnvironment(QStringLiteral("ZELVOR_METRICS_FILE"), metrics);
+
+    ProgramInstall::Result run = rig.install.Run(kAllDevices);
+    QVERIFY2(run.finished, qPrintable(run.err));
+    QCOMPARE(run.exitCode, 1);
+    QStringList order;
+    for (const QString& line : run.err.split(QLatin1Char('\n')))
+        if (line.startsWith(QStringLiteral("zelvor: Gate ")) && line.contains(QStringLiteral(", ")))
+            order.append(line.mid(13, 1));
+    QCOMPARE(order, (QStringList{QStringLiteral("A"), QStringLiteral("\""), QStringLiteral("C"),
+                                 QStringLiteral("D"), QStringLiteral("E")}));
+    QCOMPARE(rig.install.DevStatus(), QStringLiteral("7"));
+    QCOMPARE(rig.db.Movements().size(), 18);
+    // Postings take turns in list order: Gate A's numbers come first.
+    QCOMPARE(rig.db.Movements().first().CardNb.left(1), QStringLiteral("A"));
+
+    const QString text = QString::fromUtf8(testsupport::ReadBytes(metrics));
+    QCOMPARE(testsupport::FileMode(metrics), 0644);
+    for (const char* sample :
+         {"zelvor_run_exit_status 1\n", "zelvor_run_devices 5\n",
+          "zelvor_device_failed{device=\"Gate \\\"B\\\"\",device_id=\"00000000-0000-0000-0000-"
+          "000000000002\"} 1\n",
+          "zelvor_device_punches_posted{device=\"Gate A\",device_id=\"00000000-0000-0000-0000-"
+          "000000000001\"} 10\n",
+          "zelvor_device_last_success_timestamp_seconds{device=\"Gate E\""})
+        QVERIFY2(text.contains(QLatin1String(sample)), sample);
+    QVERIFY(!text.contains(QStringLiteral("last_success_timestamp_seconds{device=\"Gate D\"")));
+
+    // A metrics file that cannot be written: one warning, the same outcome.
+    rig.install.SetEnvironment(QStringLiteral("ZELVOR_METRICS_FILE"),
+                               rig.install.Folder() + QStringLiteral("/missing/zelvor.prom"));
+    run = rig.install.Run(kAllDevices);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.err.count(QStringLiteral("warning: cannot write the metrics file")), 1);
 }
 
 QTEST_GUILESS_MAIN(TestUnattendedRun)
