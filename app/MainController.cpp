@@ -213,14 +213,23 @@ void MainController::OnPullData()
 {
     ReadComboSelection();
     Current = FindConnServer(Devices, Run.SelectedName);
+    // The operator sees the punches arrive and may cancel: a cancelled
+    // download counts as broken off, so nothing of it is posted.
+    transfer_.onPunches = [this](qint64 received, qint64 announced) {
+        return view_.ShowProgress(MainView::Stage::Download, received, announced);
+    };
     try {
         LoadDeviceAddress(Current, Db, services_.messages);
         DownloadLog(Current, Range(), Movements, transfer_);
-        if (!Run.SelectedName.isEmpty())
+        if (!Run.SelectedName.isEmpty()) {
+            view_.ShowProgress(MainView::Stage::Posting, 0, Movements.size());
             PostMovements(Current, Movements, Db, services_.messages, services_.clock);
+        }
     } catch (const DatabaseError& error) {
         services_.messages.Show(error.Text());
     }
+    transfer_.onPunches = {};
+    view_.EndProgress();
 }
 
 void MainController::OnDeviceSelChange()

@@ -28,6 +28,13 @@ public:
     // Selects an entry without running the selection-change handler.
     virtual void SelectDevice(int index) = 0;
     virtual void SetConnectCaption(const QString& caption) = 0;
+
+    // How a pull goes: its stage, done out of total (total -1 while unknown).
+    // The window keeps repainting meanwhile. False when the operator asked to
+    // cancel. EndProgress closes what ShowProgress opened.
+    enum class Stage { Download, Posting };
+    virtual bool ShowProgress(Stage stage, qint64 done, qint64 total) = 0;
+    virtual void EndProgress() = 0;
 };
 
 // The main window's state without a window: the pickers start at now, the
@@ -46,6 +53,8 @@ public:
     void SetDeviceText(const QString& text) override { selected_ = int(names_.indexOf(text)); }
     void SelectDevice(int index) override { selected_ = index; }
     void SetConnectCaption(const QString& caption) override { caption_ = caption; }
+    bool ShowProgress(Stage, qint64, qint64) override { return true; }
+    void EndProgress() override {}
 
     const QStringList& Names() const { return names_; }
     const QString& ConnectCaption() const { return caption_; }

@@ -27,6 +27,13 @@ inline const QString kFileNotOpenedText = QStringLiteral("لم يتم فتح ا�
 inline const QString kConnectCaption = QStringLiteral("إتصال بالجهاز");
 inline const QString kDisconnectCaption = QStringLiteral("فصل الإتصال");
 
+// The progress window of a pull.
+inline const QString kPullTitle = QStringLiteral("سحب البيانات");
+inline const QString kDownloading = QStringLiteral("جارٍ تحميل الحركات من الجهاز: %1 من %2");
+inline const QString kDownloadingUnknown = QStringLiteral("جارٍ تحميل الحركات من الجهاز: %1");
+inline const QString kPosting = QStringLiteral("جارٍ ترحيل الحركات إلى قاعدة البيانات: %1 من %2");
+inline const QString kCancel = QStringLiteral("إلغاء");
+
 // Message boxes.
 inline const QString kChooseDevice = QStringLiteral("اختر جهاز");
 inline const QString kIncompleteConnection = QStringLiteral("يرجى إدخال اعدادات الاتصال بشكل كامل");

@@ -8,7 +8,18 @@
 #include "ui_ZelvorDlg.h"
 
 #include <QLocale>
+#include <QRegularExpression>
 #include <QSignalBlocker>
+
+QString PickerDateFormat(const QLocale& locale)
+{
+    // The locale's long date without the weekday: "d MMMM yyyy" in Arabic,
+    // "MMMM d, yyyy" in American English.
+    QString format = locale.dateFormat(QLocale::LongFormat);
+    static const QRegularExpression weekday(QStringLiteral("^\\s*dddd[^dMy]*|[^dMy]*dddd\\s*$"));
+    format.remove(weekday);
+    return format.trimmed();
+}
 
 CZelvorDlg::CZelvorDlg(const QDateTime& now, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::MainDialogForm>())
@@ -16,14 +27,18 @@ CZelvorDlg::CZelvorDlg(const QDateTime& now, QWidget* parent)
     ui_->setupUi(this);
     SetUpDialog(*this);
 
-    // Short dates; the from-date keeps its time of day, since the download
-    // compares punches with the picker's whole value.
-    const QString shortDate = QLocale().dateFormat(QLocale::ShortFormat);
+    // Dates in the operator's language, month names included; the from-date
+    // keeps its time of day, since the download compares punches with the
+    // picker's whole value.
+    const QString dateFormat = PickerDateFormat(QLocale());
     for (QDateTimeEdit* picker : {ui_->fromPicker_1003, ui_->toPicker_1009}) {
-        picker->setDisplayFormat(shortDate);
         // A date reads in its locale's direction: right to left in an Arabic
-        // locale, while a Latin date would show its parts reversed.
+        // locale, while a Latin date would show its parts reversed. The
+        // direction comes first: the picker orders its sections by it when
+        // it takes the format.
         picker->setLayoutDirection(QLocale().textDirection());
+        picker->setLocale(QLocale());
+        picker->setDisplayFormat(dateFormat);
         picker->setDateTime(now);
     }
 
@@ -57,16 +72,23 @@ void CZelvorDlg::OnTrayNotify()
     activateWindow();
 }
 
+void CZelvorDlg::Exclusive(void (MainController::*handler)())
+{
+    if (!controller_ || busy_)
+        return;
+    busy_ = true;
+    (controller_->*handler)();
+    busy_ = false;
+}
+
 void CZelvorDlg::OnConnect()
 {
-    if (controller_)
-        controller_->OnConnect();
+    Exclusive(&MainController::OnConnect);
 }
 
 void CZelvorDlg::OnPullData()
 {
-    if (controller_)
-        controller_->OnPullData();
+    Exclusive(&MainController::OnPullData);
 }
 
 void CZelvorDlg::OnSettings()
@@ -149,4 +171,14 @@ void CZelvorDlg::SelectDevice(int index)
 void CZelvorDlg::SetConnectCaption(const QString& caption)
 {
     ui_->connectButton_1007->setText(caption);
+}
+
+bool CZelvorDlg::ShowProgress(Stage stage, qint64 done, qint64 total)
+{
+    return progress_.Show(stage, done, total);
+}
+
+void CZelvorDlg::EndProgress()
+{
+    progress_.End();
 }

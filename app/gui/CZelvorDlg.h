@@ -1,8 +1,10 @@
 #pragma once
 
 #include "app/MainView.h"
+#include "app/gui/PullProgress.h"
 
 #include <QDialog>
+#include <QLocale>
 
 #include <memory>
 
@@ -11,6 +13,10 @@ class MainDialogForm;
 }
 class MainController;
 class MessageSink;
+
+// The date pickers' format in a locale: its long date without the weekday,
+// so month names show in the operator's language.
+QString PickerDateFormat(const QLocale& locale);
 
 // The main window (template 102): the device combo, the date range and the
 // buttons of the operator's session. It keeps no state beyond its widgets:
@@ -42,6 +48,10 @@ public:
     void SetDeviceText(const QString& text) override;
     void SelectDevice(int index) override;
     void SetConnectCaption(const QString& caption) override;
+    bool ShowProgress(Stage stage, qint64 done, qint64 total) override;
+    void EndProgress() override;
+    // The progress window of the pull under way; null when none is.
+    QProgressDialog* ProgressWindow() const { return progress_.Dialog(); }
 
 private:
     void OnConnect();
@@ -50,7 +60,13 @@ private:
     void OnGenerateCommand();
     void OnDeviceSelChange();
 
+    // Runs a button's work unless another is under way (a pull repaints the
+    // window while it runs, so clicks could otherwise start a second one).
+    void Exclusive(void (MainController::*handler)());
+
     std::unique_ptr<Ui::MainDialogForm> ui_;
+    PullProgress progress_{this};
+    bool busy_ = false;
     MainController* controller_ = nullptr;
     MessageSink* messages_ = nullptr;
     QString exePath_;

@@ -1,14 +1,17 @@
 #include "GuiTestKit.h"
 #include "access/gui/CCommandDlg.h"
 #include "access/gui/CPasswordDlg.h"
+#include "app/gui/CZelvorDlg.h"
 #include "platform/MessageSink.h"
 #include "platform/gui/DialogTemplate.h"
 #include "resources/ResourceIds.h"
 #include "settings/gui/CConfigDlg.h"
 
 #include <QApplication>
+#include <QDateTimeEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QtTest>
 
@@ -30,6 +33,9 @@ private slots:
     void commandEditsAreNotKept();
     void formsHaveEveryControl_data();
     void formsHaveEveryControl();
+    void pickersShowMonthNames_data();
+    void pickersShowMonthNames();
+    void pullProgressCancels();
 };
 
 void TestSmallDialogs::initTestCase()
@@ -196,6 +202,69 @@ void TestSmallDialogs::formsHaveEveryControl()
     QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
     const QStringList clipped = guitest::ClippedTexts(*dialog);
     QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QStringLiteral("; "))));
+}
+
+void TestSmallDialogs::pickersShowMonthNames_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("month");
+    QTest::newRow("arabic") << "ar_EG"
+                            << "d MMMM yyyy" << QStringLiteral("ديسمبر");
+    QTest::newRow("levantine arabic") << "ar_JO"
+                                      << "d MMMM yyyy" << QStringLiteral("كانون الأول");
+    QTest::newRow("american") << "en_US"
+                              << "MMMM d, yyyy"
+                              << "December";
+    QTest::newRow("german") << "de_DE"
+                            << "d. MMMM yyyy"
+                            << "Dezember";
+}
+
+void TestSmallDialogs::pickersShowMonthNames()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, format);
+    QFETCH(QString, month);
+    const QLocale previous;
+    QLocale::setDefault(QLocale(locale));
+    const QString used = PickerDateFormat(QLocale());
+    QString shown;
+    Qt::LayoutDirection direction = Qt::LeftToRight;
+    {
+        CZelvorDlg dialog(QDateTime(QDate(2026, 12, 7), QTime(9, 0)));
+        const auto* picker = FindControl<QDateTimeEdit>(dialog, resid::main::kToPicker);
+        shown = picker->text();
+        direction = picker->layoutDirection();
+    }
+    QLocale::setDefault(previous);
+    QCOMPARE(used, format);
+    QVERIFY2(shown.contains(month), qPrintable(shown));
+    // A Latin date keeps its parts in the locale's order; an Arabic one runs
+    // right to left (the picker then holds its sections in reverse).
+    QCOMPARE(direction, QLocale(locale).textDirection());
+    if (direction == Qt::LeftToRight)
+        QCOMPARE(shown, QLocale(locale).toString(QDate(2026, 12, 7), format));
+}
+
+void TestSmallDialogs::pullProgressCancels()
+{
+    CZelvorDlg dialog(QDateTime::currentDateTime());
+    QVERIFY(dialog.ProgressWindow() == nullptr);
+    QVERIFY(dialog.ShowProgress(MainView::Stage::Download, 10, 200000));
+    QProgressDialog* window = dialog.ProgressWindow();
+    QVERIFY(window && window->isVisible());
+    QCOMPARE(window->maximum(), 200000);
+    QVERIFY(window->labelText().contains(QLocale().toString(200000)));
+    QPushButton* cancel = window->findChild<QPushButton*>();
+    QVERIFY(cancel && cancel->isEnabled());
+    Click(cancel);
+    QVERIFY(!dialog.ShowProgress(MainView::Stage::Download, 20, 200000));
+    // The posting cannot be cancelled; the window closes at the end.
+    QVERIFY(dialog.ShowProgress(MainView::Stage::Posting, 0, 20));
+    QVERIFY(!cancel->isEnabled());
+    dialog.EndProgress();
+    QVERIFY(dialog.ProgressWindow() == nullptr);
 }
 
 QTEST_MAIN(TestSmallDialogs)
