@@ -1,0 +1,172 @@
+// zelvor-bench-site: the all-devices run of a site, the real program against
+// rate-limited simulated terminals and the test database (run it under
+// scripts/with-testdb, or through scripts/bench-site). It times the run with
+// one job and with the default, and the download of one terminal alone, and
+// prints each run's peak memory.
+//
+//   zelvor-bench-site [terminals] [punches per terminal] [punches per second]
+//                     (default 20 10000 5000)
+#include "Rig.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QThread>
+
+#include <cstdio>
+
+namespace {
+
+struct Measure {
+    bool ok = false;
+    double seconds = 0;
+    qint64 peakKiB = -1;
+    QString err;
+};
+
+// Peak resident memory of a running process; grows only, so the last
+// reading before the process ends is its peak within a few milliseconds.
+qint64 PeakKiB(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+Measure RunProgram(const ProgramInstall& install, const QStringList& arguments)
+{
+    Measure measure;
+    QProcess process;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), install.Folder() + QStringLiteral("/xdg"));
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(install.Folder());
+    QElapsedTimer timer;
+    timer.start();
+    process.start(install.Program(), arguments);
+    if (!process.waitForStarted(10000))
+        return measure;
+    while (!process.waitForFinished(10)) {
+        const qint64 peak = PeakKiB(process.processId());
+        measure.peakKiB = std::max(measure.peakKiB, peak);
+        if (timer.elapsed() > 600000) {
+            process.kill();
+            process.waitForFinished();
+            return measure;
+        }
+    }
+    measure.seconds = double(timer.nsecsElapsed()) / 1e9;
+    measure.err = QString::fromUtf8(process.readAllStandardError());
+    measure.ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    return measure;
+}
+
+// Punches spread over the month so far, distinct per terminal.
+QList<LogPunch> Punches(int terminal, int count)
+{
+    const QDate today = QDate::currentDate();
+    const int days = today.day();
+    QList<LogPunch> punches;
+    punches.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        const QDate day(today.year(), today.month(), 1 + i % days);
+        const QTime time = QTime(6, 0).addSecs(7 * (i / days));
+        punches.append(
+            {QStringLiteral("T%1-%2").arg(terminal).arg(i % 400), QDateTime(day, time), 1, 0, 0});
+    }
+    return punches;
+}
+
+double MiB(qint64 kib)
+{
+    return double(kib) / 1024.0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const int terminals = argc > 1 ? QByteArray(argv[1]).toInt() : 20;
+    const int punches = argc > 2 ? QByteArray(argv[2]).toInt() : 10000;
+    const QString rate = QString::fromLatin1(argc > 3 ? argv[3] : "5000");
+    const QString problem = testsupport::TestDatabase::EnvironmentProblem();
+    if (!problem.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(problem));
+        return 2;
+    }
+    Rig rig;
+    if (!rig.install.Ready() || !rig.db.Reset()) {
+        std::fprintf(stderr, "cannot set up: %s\n", qPrintable(rig.db.LastError()));
+        return 1;
+    }
+    CConnServerList devices;
+    for (int t = 1; t <= terminals; ++t) {
+        const CConnServer device =
+            rig.AddDevice(t, QStringLiteral("Terminal %1").arg(t), Punches(t, punches),
+                          {QStringLiteral("--rate"), rate});
+        if (device.Name.isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(rig.Error()));
+            return 1;
+        }
+        devices.append(device);
+    }
+    if (!rig.install.WriteConfig(devices))
+        return 1;
+    std::printf("%d terminals, %d punches each, %s punches/s each\n", terminals, punches,
+                qPrintable(rate));
+
+    // One terminal's own download: the single-terminal run, which does not post.
+    double slowest = 0;
+    for (int t = 1; t <= std::min(terminals, 3); ++t) {
+        const QString first = QDate::currentDate().toString(QStringLiteral("yyyy-MM-01"));
+        const QString today = QDate::currentDate().toString(Qt::ISODate);
+        QStringList args(17);
+        args[2] = rig.install.Folder() + QStringLiteral("/single");
+        args[3] = QStringLiteral("127.0.0.1");
+        args[4] = rig.Port(t);
+        args[13] = first;
+        args[14] = today;
+        args[15] = QStringLiteral("0");
+        const Measure single = RunProgram(rig.install, args);
+        if (!single.ok) {
+            std::fprintf(stderr, "single-terminal run failed: %s\n", qPrintable(single.err));
+            return 1;
+        }
+        slowest = std::max(slowest, single.seconds);
+    }
+    std::printf("one terminal alone (download, export, no posting): %.2f s\n", slowest);
+
+    const QList<std::pair<QString, QStringList>> runs{
+        {QStringLiteral("--jobs 1"),
+         {QStringLiteral("--jobs"), QStringLiteral("1"), QStringLiteral("1")}},
+        {QStringLiteral("default jobs"), {QStringLiteral("1")}}};
+    QList<Measure> measures;
+    for (const auto& [name, args] : runs) {
+        if (!rig.db.Execute(QStringLiteral("TRUNCATE tsrHrMovement"))) {
+            std::fprintf(stderr, "cannot empty the table: %s\n", qPrintable(rig.db.LastError()));
+            return 1;
+        }
+        const Measure run = RunProgram(rig.install, args);
+        const qint64 rows =
+            rig.db.QueryValue(QStringLiteral("SELECT count(*) FROM tsrHrMovement")).toLongLong();
+        std::printf("all-devices run, %-12s: %6.2f s, peak memory %6.1f MiB, %lld rows%s\n",
+                    qPrintable(name), run.seconds, MiB(run.peakKiB), rows,
+                    run.ok ? "" : "  FAILED");
+        if (!run.ok)
+            std::fprintf(stderr, "%s\n", qPrintable(run.err));
+        measures.append(run);
+    }
+    std::printf("default jobs / one terminal alone: %.2f (target at most 2)\n",
+                measures.at(1).seconds / slowest);
+    std::printf("peak memory default jobs / --jobs 1: %.2f (target under 2)\n",
+                double(measures.at(1).peakKiB) / double(measures.at(0).peakKiB));
+    return measures.at(0).ok && measures.at(1).ok ? 0 : 1;
+}
