@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+// One long option of the program ("--name"), as the option parser knows it.
+struct LongOption {
+    QString name;            // without the leading "--"
+    bool takesValue = false; // "--name VALUE" or "--name=VALUE"
+};
+
+// The program's own options, taken out of its argument list. What is left goes
+// to the positional parsing (CCommandParse) unchanged, in order: positional
+// arguments and single-dash flags (Qt's own, such as -style NAME, among them).
+struct ProgramOptions {
+    bool help = false;
+    bool version = false;
+    QMap<QString, QString> values; // options that take a value, by name; the last one given wins
+    QString error;                 // one line for standard error when the usage is wrong
+    QStringList arguments;         // the rest, for the positional parsing
+
+    bool operator==(const ProgramOptions&) const = default;
+};
+
+// The long options the program understands: --help and --version.
+const QList<LongOption>& ProgramLongOptions();
+
+// Takes the long options out of the arguments (without the program path).
+// "--" ends the options: every argument after it is left for the positional
+// parsing. An unknown "--name", a missing value or a value given to an option
+// that takes none sets error and stops the parsing.
+ProgramOptions ParseProgramOptions(const QStringList& arguments,
+                                   const QList<LongOption>& known = ProgramLongOptions());
+
+// The texts of --help and --version, each ending with a line break.
+QString ProgramHelpText();
+QString ProgramVersionText();
