@@ -39,7 +39,7 @@ void WriteMetrics(const QString& path, const RunReport& report, const RegistrySt
 
 } // namespace
 
-int RunHeadless(const QStringList& arguments)
+int RunHeadless(const QStringList& arguments, const RunOptions& options)
 {
     SuppressDriverWarnings();
     const Clock& clock = systemClock();
@@ -51,18 +51,19 @@ int RunHeadless(const QStringList& arguments)
     NetTerminalLink link;
     HeadlessView view(clock.now());
 
-    MainController controller(
-        view, MainServices{link, progress, messages, clock, registry, prompt, ExeFolder(),
-                           WriteRunLine, [] { return std::make_unique<NetTerminalLink>(); }});
+    MainController controller(view, MainServices{link, progress, messages, clock, registry, prompt,
+                                                 ExeFolder(), WriteRunLine,
+                                                 [] { return std::make_unique<NetTerminalLink>(); },
+                                                 options});
     controller.InitDialog(CCommandParse::Parse(arguments).Params);
     QElapsedTimer elapsed;
     elapsed.start();
     controller.OnStartRun();
 
     const RunReport& report = controller.Report();
-    const QString metricsPath = qEnvironmentVariable("ZELVOR_METRICS_FILE");
-    if (report.mode == RunReport::Mode::AllDevices && !metricsPath.isEmpty())
-        WriteMetrics(metricsPath, report, registry, clock.now(), double(elapsed.elapsed()) / 1000);
+    if (report.mode == RunReport::Mode::AllDevices && !options.metricsPath.isEmpty())
+        WriteMetrics(options.metricsPath, report, registry, clock.now(),
+                     double(elapsed.elapsed()) / 1000);
     // An accepted password would open the main window; without a display there
     // is nothing to wait for.
     if (!report.endRequested && report.mode == RunReport::Mode::Interactive)

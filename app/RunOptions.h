@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 // How the start-up run works, from the program's long options.
 struct RunOptions {
     // Devices of the all-devices run processed at the same time: downloads
@@ -13,4 +15,7 @@ struct RunOptions {
     // the run goes on with the next. 0: no limit.
     static constexpr int kDefaultDeviceTimeoutSeconds = 600;
     int deviceTimeoutSeconds = kDefaultDeviceTimeoutSeconds;
+
+    // Where the all-devices run writes its metrics; empty: nowhere.
+    QString metricsPath;
 };

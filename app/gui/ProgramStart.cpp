@@ -4,6 +4,7 @@
 #include "app/DriverWarnings.h"
 #include "app/HeadlessRun.h"
 #include "app/MainController.h"
+#include "app/ProgramOptions.h"
 #include "app/StartChoice.h"
 #include "app/gui/CZelvorDlg.h"
 #include "platform/Clock.h"
@@ -29,7 +30,7 @@ QStringList ArgumentsOf(int argc, char* argv[])
     return arguments;
 }
 
-int RunWithWindow(const QStringList& arguments)
+int RunWithWindow(const QStringList& arguments, const RunOptions& options)
 {
     SuppressDriverWarnings();
     const Clock& clock = systemClock();
@@ -50,8 +51,18 @@ int RunWithWindow(const QStringList& arguments)
 
     DialogPasswordPrompt prompt;
     NetTerminalLink link;
-    MainController controller(dialog, MainServices{link, progress, messages, clock, registry,
-                                                   prompt, ExeFolder(), WriteRunLine});
+    // A window's start runs a single terminal at most (the all-devices run never
+    // opens one), so it needs no links for other threads.
+    MainController controller(dialog, MainServices{link,
+                                                   progress,
+                                                   messages,
+                                                   clock,
+                                                   registry,
+                                                   prompt,
+                                                   ExeFolder(),
+                                                   WriteRunLine,
+                                                   {},
+                                                   options});
     dialog.Attach(controller, messages, ExePath());
 
     controller.InitDialog(params);
@@ -66,19 +77,45 @@ int RunWithWindow(const QStringList& arguments)
     return report.mode == RunReport::Mode::Interactive ? 0 : report.ExitStatus();
 }
 
+void Print(FILE* stream, const QString& text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+}
+
 } // namespace
 
 int RunProgram(int argc, char* argv[])
 {
-    const QStringList arguments = ArgumentsOf(argc, argv);
+    // --help, --version and wrong usage are answered before anything else:
+    // no application object, no display, no config.ini, no registry.
+    const ProgramOptions options = ParseProgramOptions(ArgumentsOf(argc, argv));
+    if (!options.error.isEmpty()) {
+        Print(stderr, options.error + QLatin1Char('\n'));
+        return 2;
+    }
+    if (options.help || options.version) {
+        Print(stdout, options.help ? ProgramHelpText() : ProgramVersionText());
+        return 0;
+    }
+    RunOptions run;
+    QString error;
+    if (!RunOptionsFrom(options, QProcessEnvironment::systemEnvironment(), run, error)) {
+        Print(stderr, error + QLatin1Char('\n'));
+        return 2;
+    }
+    // The choice and the run read the same list. Qt takes its own options
+    // (-style X) out of the list that the application object keeps; mapping that
+    // one would shift the positions against the ones the choice counted.
+    const QStringList& arguments = options.arguments;
     if (RunsWithoutWindow(arguments, HasDisplay(QProcessEnvironment::systemEnvironment()))) {
         QCoreApplication app(argc, argv);
-        return RunHeadless(app.arguments().mid(1));
+        return RunHeadless(arguments, run);
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zelvor"));
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setLayoutDirection(Qt::RightToLeft);
     QApplication::setWindowIcon(AppIcon());
-    return RunWithWindow(app.arguments().mid(1));
+    return RunWithWindow(arguments, run);
 }

@@ -1,5 +1,8 @@
 #include "app/StartChoice.h"
 
+#include "app/CommandLine.h"
+#include "app/ProgramOptions.h"
+
 #include <QtTest>
 
 // Which starts open a window and which run without one.
@@ -11,6 +14,8 @@ private slots:
     void display();
     void withoutWindow_data();
     void withoutWindow();
+    void choiceAndRunCountAlike_data();
+    void choiceAndRunCountAlike();
 };
 
 void TestStartChoice::display_data()
@@ -64,6 +69,42 @@ void TestStartChoice::withoutWindow()
     QFETCH(bool, hasDisplay);
     QFETCH(bool, withoutWindow);
     QCOMPARE(RunsWithoutWindow(arguments, hasDisplay), withoutWindow);
+}
+
+// The start-up choice and the run's positional mapping read the same list: the
+// arguments as given, our long options removed, Qt's own options left in. On a
+// desktop the choice runs without a window exactly when the mapping makes an
+// all-devices run, and the positions are the ones the choice counted.
+void TestStartChoice::choiceAndRunCountAlike_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("allDevices");
+    QTest::addColumn<QString>("ip"); // position 4
+
+    const auto L = [](std::initializer_list<const char*> items) {
+        QStringList list;
+        for (const char* item : items)
+            list.append(QString::fromUtf8(item));
+        return list;
+    };
+    QTest::newRow("style and one word") << L({"-style", "X"}) << true << QString();
+    QTest::newRow("style and two words") << L({"-style", "X", "A"}) << false << QString();
+    QTest::newRow("platform before one position")
+        << L({"-platform", "offscreen", "1"}) << false << QString();
+    QTest::newRow("style before a terminal's positions")
+        << L({"-style", "X", "p2", "p3", "p4", "p5"}) << false << QStringLiteral("p4");
+    QTest::newRow("double dash removed first")
+        << L({"--", "-style", "X", "p2", "p3", "p4"}) << false << QStringLiteral("p4");
+}
+
+void TestStartChoice::choiceAndRunCountAlike()
+{
+    QFETCH(QStringList, args);
+    const QStringList arguments = ParseProgramOptions(args).arguments;
+    const RunParameters run = MapParams(CCommandParse::Parse(arguments).Params);
+    QCOMPARE(RunsWithoutWindow(arguments, true), run.AllDevicesRun);
+    QTEST(run.AllDevicesRun, "allDevices");
+    QTEST(run.ArgIP, "ip");
 }
 
 QTEST_GUILESS_MAIN(TestStartChoice)

@@ -1,5 +1,6 @@
 #include "SettingsCommand.h"
 
+#include "app/Version.h"
 #include "platform/ExeFolder.h"
 #include "settings/CCrypt.h"
 #include "settings/SettingsFile.h"
@@ -9,21 +10,26 @@
 #include <QTextStream>
 
 #include <cstdio>
+#include <filesystem>
 
 namespace {
 
 const char* const kUsage =
     "usage: zelvor-settings [--file PATH] COMMAND\n"
+    "       zelvor-settings --help | --version\n"
     "\n"
     "Reads and edits config.ini (by default the one beside this program).\n"
     "\n"
     "commands:\n"
-    "  list                      the devices, one block each (passwords are not shown)\n"
+    "  list                      the devices, one block each (passwords are not shown);\n"
+    "                            no config.ini yet: no devices\n"
     "  add --id ID --name NAME --server HOST --user LOGIN --db NAME\n"
     "      [--password TEXT | --password-stdin] [--export PATH]\n"
     "      [--offer 1|0] [--delete-file 0|1]\n"
     "                            adds a device, or replaces the one of that name\n"
-    "  remove NAME               removes the devices of that name\n";
+    "  remove NAME               removes the devices of that name\n"
+    "\n"
+    "exit status: 0 done, 1 failed, 2 wrong usage\n";
 
 void Print(FILE* stream, const QString& text)
 {
@@ -36,10 +42,19 @@ struct Session {
     CConnServerList devices;
     CCrypt crypt;
 
-    // An absent file is an empty list for add; anything else must read cleanly.
+    // Only a file that is not there at all; one that cannot be looked at (a
+    // folder without access) is not missing but unreadable.
+    bool Missing() const
+    {
+        std::error_code error;
+        const auto status = std::filesystem::status(QFile::encodeName(path).toStdString(), error);
+        return status.type() == std::filesystem::file_type::not_found;
+    }
+
+    // An absent file is an empty list for list and add; anything else must read cleanly.
     bool Load(bool mayBeMissing)
     {
-        if (mayBeMissing && !QFile::exists(path))
+        if (mayBeMissing && Missing())
             return true;
         const SettingsLoad load = LoadSettings(path, devices, crypt);
         if (!load.read)
@@ -57,6 +72,12 @@ struct Session {
 
 int List(Session& session)
 {
+    // A fresh installation has no config.ini until the first device is added.
+    if (session.Missing()) {
+        Print(stderr, QStringLiteral("zelvor-settings: %1 does not exist yet: no devices\n")
+                          .arg(session.path));
+        return 0;
+    }
     if (!session.Load(false))
         return 1;
     for (const CConnServer& d : session.devices)
@@ -153,6 +174,10 @@ int RunSettingsCommand(const QStringList& arguments)
         session.path = args.at(1);
         args = args.mid(2);
     }
+    if (args.size() == 1 && args.first() == QLatin1String("--version")) {
+        Print(stdout, QStringLiteral("zelvor-settings %1\n").arg(QLatin1String(kZelvorVersion)));
+        return 0;
+    }
     if (args.isEmpty() || args.first() == QLatin1String("--help")) {
         Print(args.isEmpty() ? stderr : stdout, QString::fromLatin1(kUsage));
         return args.isEmpty() ? 2 : 0;
@@ -164,6 +189,11 @@ int RunSettingsCommand(const QStringList& arguments)
         return Add(session, args);
     if (command == QLatin1String("remove"))
         return Remove(session, args);
-    Print(stderr, QString::fromLatin1(kUsage));
+    if (command == QLatin1String("list"))
+        Print(stderr, QStringLiteral("zelvor-settings: list takes no arguments\n"));
+    else
+        Print(stderr, QStringLiteral("zelvor-settings: unknown command %1 "
+                                     "(see zelvor-settings --help)\n")
+                          .arg(command));
     return 2;
 }

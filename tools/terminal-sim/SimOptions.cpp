@@ -75,6 +75,10 @@ std::optional<SimOptions> ParseSimOptions(const QStringList& arguments, QString&
     const auto noData = opt("no-data", "Refuse LOAD with this error code (0: no data).", "code");
     const auto prepareRefused = opt("prepare-refused", "Refuse PREPARE.");
     const auto rawStream = opt("raw-stream", "Send the punch stream on connect, then close.");
+    const auto portFile = opt("port-file",
+                              "Once listening, write \"<address> <port>\" to this file "
+                              "(replaced in one step, so it is never seen half-written).",
+                              "path");
     p.addOptions({help,       listen,     port,          key,
                   machine,    sessions,   idle,          log,
                   count,      users,      from,          days,
@@ -82,6 +86,7 @@ std::optional<SimOptions> ParseSimOptions(const QStringList& arguments, QString&
                   closeAfter, stallAfter, garbageAfter,  oversizedAfter,
                   badDates,   oddCards,   noData,        prepareRefused,
                   rawStream});
+    p.addOption(portFile);
 
     exitCode = 2;
     if (!p.parse(QStringList{QStringLiteral("zelvor-terminal-sim")} + arguments)) {
@@ -99,6 +104,7 @@ std::optional<SimOptions> ParseSimOptions(const QStringList& arguments, QString&
     if (p.isSet(listen))
         o.listen = p.value(listen);
     n.Read(port, o.port, 0);
+    o.portFile = p.value(portFile);
     n.Read(key, o.key, INT_MIN);
     n.Read(machine, o.machine, INT_MIN);
     n.Read(sessions, o.sessions, 0);

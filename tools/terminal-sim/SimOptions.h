@@ -10,7 +10,8 @@
 // its command line (see --help and tools/README.md).
 struct SimOptions {
     QString listen = QStringLiteral("127.0.0.1");
-    int port = 0; // 0: any free port, printed on start
+    int port = 0;     // 0: any free port, printed on start
+    QString portFile; // once listening, "<address> <port>" is written here, atomically
     int key = 0;
     int machine = 1;
     int sessions = 0;          // exit after this many connections; 0: never

@@ -4,6 +4,8 @@
 #include "SimOptions.h"
 #include "SimSession.h"
 
+#include "platform/AtomicFile.h"
+
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <QTcpServer>
@@ -47,9 +49,15 @@ int main(int argc, char* argv[])
                           .arg(server.errorString()));
         return 1;
     }
-    Print(stdout, QStringLiteral("listening %1 %2")
-                      .arg(server.serverAddress().toString())
-                      .arg(server.serverPort()));
+    const QString where =
+        QStringLiteral("%1 %2").arg(server.serverAddress().toString()).arg(server.serverPort());
+    // A script waiting for the port polls this file; the rename makes it appear complete.
+    if (!options->portFile.isEmpty() &&
+        !WriteFileAtomically(options->portFile, (where + QLatin1Char('\n')).toUtf8())) {
+        Print(stderr, QStringLiteral("cannot write the port file %1").arg(options->portFile));
+        return 1;
+    }
+    Print(stdout, QStringLiteral("listening ") + where);
 
     for (int served = 0; options->sessions == 0 || served < options->sessions; ++served) {
         if (!server.waitForNewConnection(-1))

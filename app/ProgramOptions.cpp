@@ -1,0 +1,158 @@
+#include "app/ProgramOptions.h"
+
+#include "app/Version.h"
+#include "platform/IntText.h"
+
+namespace {
+
+const LongOption* Find(const QList<LongOption>& known, const QString& name)
+{
+    for (const LongOption& option : known)
+        if (option.name == name)
+            return &option;
+    return nullptr;
+}
+
+QString UsageError(const QString& text)
+{
+    return QStringLiteral("zelvor: %1 (see zelvor --help)").arg(text);
+}
+
+} // namespace
+
+const QList<LongOption>& ProgramLongOptions()
+{
+    static const QList<LongOption> options = {
+        {QStringLiteral("help"), false},   {QStringLiteral("version"), false},
+        {QStringLiteral("jobs"), true},    {QStringLiteral("device-timeout"), true},
+        {QStringLiteral("metrics"), true},
+    };
+    return options;
+}
+
+ProgramOptions ParseProgramOptions(const QStringList& arguments, const QList<LongOption>& known)
+{
+    ProgramOptions options;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& arg = arguments.at(i);
+        if (arg == QLatin1String("--")) {
+            options.arguments += arguments.mid(i + 1);
+            break;
+        }
+        // A single dash, or a lone "-", is a flag for the positional parsing.
+        if (!arg.startsWith(QLatin1String("--"))) {
+            options.arguments.append(arg);
+            continue;
+        }
+        const qsizetype equals = arg.indexOf(QLatin1Char('='));
+        const QString name = arg.mid(2, equals < 0 ? -1 : equals - 2);
+        const LongOption* option = Find(known, name);
+        if (!option) {
+            options.error = UsageError(QStringLiteral("unknown option --%1").arg(name));
+            break;
+        }
+        if (!option->takesValue) {
+            if (equals >= 0) {
+                options.error = UsageError(QStringLiteral("option --%1 takes no value").arg(name));
+                break;
+            }
+            options.help = options.help || name == QLatin1String("help");
+            options.version = options.version || name == QLatin1String("version");
+            continue;
+        }
+        // The value is part of the option, never a positional argument.
+        if (equals >= 0) {
+            options.values.insert(name, arg.mid(equals + 1));
+        } else if (i + 1 < arguments.size()) {
+            options.values.insert(name, arguments.at(++i));
+        } else {
+            options.error = UsageError(QStringLiteral("option --%1 needs a value").arg(name));
+            break;
+        }
+    }
+    return options;
+}
+
+namespace {
+
+// A whole number from low to high for the option name, or the usage error.
+bool NumberOption(const ProgramOptions& options, const char* name, int low, int high, int& value,
+                  QString& error)
+{
+    const QString key = QLatin1String(name);
+    if (!options.values.contains(key))
+        return true;
+    int number = 0;
+    if (!ParseWholeInt(QStringView(options.values.value(key)), number) || number < low ||
+        number > high) {
+        error = UsageError(
+            QStringLiteral("--%1 takes a whole number from %2 to %3").arg(key).arg(low).arg(high));
+        return false;
+    }
+    value = number;
+    return true;
+}
+
+} // namespace
+
+bool RunOptionsFrom(const ProgramOptions& options, const QProcessEnvironment& environment,
+                    RunOptions& run, QString& error)
+{
+    run.metricsPath = options.values.value(
+        QStringLiteral("metrics"), environment.value(QStringLiteral("ZELVOR_METRICS_FILE")));
+    return NumberOption(options, "jobs", 1, RunOptions::kMaxJobs, run.jobs, error) &&
+           NumberOption(options, "device-timeout", 0, 7 * 24 * 3600, run.deviceTimeoutSeconds,
+                        error);
+}
+
+QString ProgramHelpText()
+{
+    return QStringLiteral(
+        "usage: zelvor [OPTION]... [ARGUMENT]...\n"
+        "\n"
+        "Moves attendance punches from the time terminals listed in config.ini into\n"
+        "the HR suite's database, and writes a daily export file per terminal.\n"
+        "\n"
+        "Run modes, by the number of positional arguments:\n"
+        "  zelvor            interactive: the start-up password, then the main window\n"
+        "                    (without a display: the password on the terminal, then exit)\n"
+        "  zelvor 1          all-devices run: every device of config.ini in turn, then\n"
+        "                    exit; never opens a window (any one argument does this)\n"
+        "  zelvor A1 .. An   2 to 17 arguments: a single-terminal run when position 4\n"
+        "                    names a terminal, else interactive. Positions used:\n"
+        "                      3  export folder       14  first day (the locale's short\n"
+        "                      4  terminal address        date format or yyyy-mm-dd)\n"
+        "                      5  terminal port       15  last day\n"
+        "                                             16  0: exit after a failure too\n"
+        "                                             17  the device to select\n"
+        "                    the other positions are placeholders (write x)\n"
+        "\n"
+        "Options:\n"
+        "  --help            show this help and exit\n"
+        "  --version         show the version and exit\n"
+        "  --jobs N          all-devices run: devices processed at the same time (1-64,\n"
+        "                    default 4); downloads run side by side, postings take turns\n"
+        "                    in the order of config.ini; 1: one device after the other\n"
+        "  --device-timeout SECONDS\n"
+        "                    a device that takes longer (download and posting) fails\n"
+        "                    and the run goes on (default 600; 0: no limit)\n"
+        "  --metrics FILE    all-devices run: write its outcome as metrics in the\n"
+        "                    Prometheus text format to FILE (also: $ZELVOR_METRICS_FILE)\n"
+        "  --                end of options: the arguments after it are positional\n"
+        "Arguments beginning with a single \"-\" are flags: accepted, ignored, and they\n"
+        "take no position. Qt's own options are such flags (-style NAME, -platform\n"
+        "NAME); the NAME after one counts as a positional argument.\n"
+        "\n"
+        "Exit status:\n"
+        "  0  every device of the run succeeded; an interactive session\n"
+        "  1  a device failed, config.ini lists no device or cannot be read, or the\n"
+        "     password was refused\n"
+        "  2  wrong usage\n"
+        "\n"
+        "config.ini and the export folder log/ live beside the program. See zelvor(1).\n");
+}
+
+QString ProgramVersionText()
+{
+    return QStringLiteral("zelvor %1\n").arg(QLatin1String(kZelvorVersion));
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "app/RunOptions.h"
+
+#include <QList>
+#include <QMap>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+// One long option of the program ("--name"), as the option parser knows it.
+struct LongOption {
+    QString name;            // without the leading "--"
+    bool takesValue = false; // "--name VALUE" or "--name=VALUE"
+};
+
+// The program's own options, taken out of its argument list. What is left goes
+// to the positional parsing (CCommandParse) unchanged, in order: positional
+// arguments and single-dash flags (Qt's own, such as -style NAME, among them).
+struct ProgramOptions {
+    bool help = false;
+    bool version = false;
+    QMap<QString, QString> values; // options that take a value, by name; the last one given wins
+    QString error;                 // one line for standard error when the usage is wrong
+    QStringList arguments;         // the rest, for the positional parsing
+
+    bool operator==(const ProgramOptions&) const = default;
+};
+
+// The long options the program understands.
+const QList<LongOption>& ProgramLongOptions();
+
+// Takes the long options out of the arguments (without the program path).
+// "--" ends the options: every argument after it is left for the positional
+// parsing. An unknown "--name", a missing value or a value given to an option
+// that takes none sets error and stops the parsing.
+ProgramOptions ParseProgramOptions(const QStringList& arguments,
+                                   const QList<LongOption>& known = ProgramLongOptions());
+
+// The run's options (--jobs, --device-timeout, --metrics, and the metrics path
+// from ZELVOR_METRICS_FILE when the option is not given). False with a usage
+// error for a value out of range.
+bool RunOptionsFrom(const ProgramOptions& options, const QProcessEnvironment& environment,
+                    RunOptions& run, QString& error);
+
+// The texts of --help and --version, each ending with a line break.
+QString ProgramHelpText();
+QString ProgramVersionText();

@@ -1,0 +1,124 @@
+#include "TempDir.h"
+
+#include "app/Version.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The two programs as processes: --help, --version and wrong usage answer at
+// once, without a window and without config.ini or the registry; the settings
+// tool's list on a fresh installation; both find config.ini beside the real
+// program when started through a symbolic link, as the package installs them.
+class TestProgramManners : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void answers_data();
+    void answers();
+    void leftUntouched();
+
+private:
+    QTemporaryDir dir_;
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+};
+
+namespace {
+
+const QByteArray kBrokenConfig = "not a settings file";
+
+} // namespace
+
+void TestProgramManners::initTestCase()
+{
+    QVERIFY(dir_.isValid());
+    QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("opt")));
+    QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("bin")));
+    QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("xdg")));
+    QVERIFY(QFile::copy(QStringLiteral(ZELVOR_PROGRAM_PATH), Path(QStringLiteral("opt/zelvor"))));
+    QVERIFY(QFile::copy(QStringLiteral(ZELVOR_SETTINGS_PATH),
+                        Path(QStringLiteral("opt/zelvor-settings"))));
+    for (const QString& name : {QStringLiteral("zelvor"), QStringLiteral("zelvor-settings")})
+        QVERIFY(
+            QFile::link(Path(QStringLiteral("opt/")) + name, Path(QStringLiteral("bin/")) + name));
+    // Anything that read this file would complain about it.
+    QVERIFY(testsupport::WriteBytes(Path(QStringLiteral("opt/config.ini")), kBrokenConfig));
+}
+
+void TestProgramManners::answers_data()
+{
+    QTest::addColumn<QString>("program"); // relative to the test folder
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out"); // expected start of standard output
+    QTest::addColumn<QString>("err"); // expected standard error; "*text" for: contains text
+
+    const QString version = QString::fromLatin1(kZelvorVersion);
+    const QString zelvor = QStringLiteral("opt/zelvor");
+    const QString settings = QStringLiteral("opt/zelvor-settings");
+    const QString missing = Path(QStringLiteral("nowhere/config.ini"));
+    QTest::newRow("help") << zelvor << QStringList{QStringLiteral("--help")} << 0
+                          << QStringLiteral("usage: zelvor ") << QString();
+    QTest::newRow("version beside positions and Qt flags")
+        << zelvor
+        << QStringList{QStringLiteral("-style"), QStringLiteral("X"), QStringLiteral("1"),
+                       QStringLiteral("--version")}
+        << 0 << QStringLiteral("zelvor %1\n").arg(version) << QString();
+    QTest::newRow("unknown option")
+        << zelvor << QStringList{QStringLiteral("1"), QStringLiteral("--bogus")} << 2 << QString()
+        << QStringLiteral("zelvor: unknown option --bogus "
+                          "(see zelvor --help)\n");
+    QTest::newRow("settings help") << settings << QStringList{QStringLiteral("--help")} << 0
+                                   << QStringLiteral("usage: zelvor-settings ") << QString();
+    QTest::newRow("settings version")
+        << settings << QStringList{QStringLiteral("--version")} << 0
+        << QStringLiteral("zelvor-settings %1\n").arg(version) << QString();
+    QTest::newRow("list without config.ini")
+        << settings << QStringList{QStringLiteral("--file"), missing, QStringLiteral("list")} << 0
+        << QString() << QStringLiteral("*") + missing;
+    QTest::newRow("list of a broken config.ini, through a link")
+        << QStringLiteral("bin/zelvor-settings") << QStringList{QStringLiteral("list")} << 1
+        << QString() << QStringLiteral("*") + Path(QStringLiteral("opt/config.ini"));
+}
+
+void TestProgramManners::answers()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, args);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+
+    // A display that does not exist: opening a window would fail the run.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":97"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), Path(QStringLiteral("xdg")));
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(QDir::tempPath());
+    process.start(Path(program), args);
+    process.closeWriteChannel();
+    QVERIFY(process.waitForFinished(30000));
+    const QString gotOut = QString::fromUtf8(process.readAllStandardOutput());
+    const QString gotErr = QString::fromUtf8(process.readAllStandardError());
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QTEST(process.exitCode(), "exitCode");
+    QVERIFY2(out.isEmpty() ? gotOut.isEmpty() : gotOut.startsWith(out), qPrintable(gotOut));
+    if (err.startsWith(QLatin1Char('*')))
+        QVERIFY2(gotErr.contains(err.mid(1)), qPrintable(gotErr));
+    else
+        QCOMPARE(gotErr, err);
+}
+
+void TestProgramManners::leftUntouched()
+{
+    QCOMPARE(testsupport::ReadBytes(Path(QStringLiteral("opt/config.ini"))), kBrokenConfig);
+    QVERIFY(QDir(Path(QStringLiteral("xdg"))).isEmpty());
+    QVERIFY(!QFile::exists(Path(QStringLiteral("opt/log"))));
+}
+
+QTEST_GUILESS_MAIN(TestProgramManners)
+#include "tst_program_manners.moc"
