@@ -7,6 +7,7 @@
 //   zelvor-bench-site [terminals] [punches per terminal] [punches per second]
 //                     (default 20 10000 5000)
 #include "Rig.h"
+#include "SimProcess.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -25,19 +26,6 @@ struct Measure {
     QString err;
 };
 
-// Peak resident memory of a running process; grows only, so the last
-// reading before the process ends is its peak within a few milliseconds.
-qint64 PeakKiB(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
-
 Measure RunProgram(const ProgramInstall& install, const QStringList& arguments)
 {
     Measure measure;
@@ -54,7 +42,9 @@ Measure RunProgram(const ProgramInstall& install, const QStringList& arguments)
     if (!process.waitForStarted(10000))
         return measure;
     while (!process.waitForFinished(10)) {
-        const qint64 peak = PeakKiB(process.processId());
+        // The peak only grows: the last reading before the end is the peak
+        // within a few milliseconds.
+        const qint64 peak = PeakMemoryKiB(process.processId());
         measure.peakKiB = std::max(measure.peakKiB, peak);
         if (timer.elapsed() > 600000) {
             process.kill();
