@@ -30,6 +30,19 @@ QString ErrorText(const QSqlError& error)
 
 } // namespace
 
+QStringList ContentWithoutIds(const QList<MovementRow>& rows)
+{
+    QStringList texts;
+    for (const MovementRow& row : rows)
+        texts.append(QStringList{QString::number(row.Number, 'f', 6), row.CardNb, row.Date,
+                                 row.ParentID, QString::number(row.Direction),
+                                 QString::number(row.Status), QString::number(row.IsManual),
+                                 QString::number(row.IsDelete), QString::number(row.IsPosted),
+                                 row.UserID, row.CDate}
+                         .join(QLatin1Char('|')));
+    return texts;
+}
+
 TestDatabase::TestDatabase()
     : server_(Env("ZELVOR_TEST_DB_SERVER")), user_(Env("ZELVOR_TEST_DB_USER")),
       pass_(Env("ZELVOR_TEST_DB_PASS")), name_(Env("ZELVOR_TEST_DB_NAME")),

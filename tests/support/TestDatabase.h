@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVariantList>
 
@@ -28,6 +29,10 @@ struct MovementRow {
     QString UserID;
     QString CDate; // "yyyy-MM-dd"
 };
+
+// Every column but ID as one text per row, in the rows' order: what two
+// postings of the same punches are compared by (each makes new GUIDs).
+QStringList ContentWithoutIds(const QList<MovementRow>& rows);
 
 // A row of tsrHrDeviceShift to set up.
 struct DeviceFixture {

@@ -1,0 +1,90 @@
+#include "store/PostingStatements.h"
+
+namespace {
+
+// Why a batch table, and why its columns are made this way:
+//
+// The per-row method asks "Date = ? AND CardNb = ?" with the punch's texts as
+// parameters. The server converts the Date text to the column's type (the
+// column's type wins over a text parameter) and compares CardNb under the
+// column's collation (a column's collation wins over a parameter's). The
+// batch table's Date and CardNb columns are made to hold the texts in the
+// form that comparison gives them, so comparing them with the table's columns
+// is the per-row comparison, decided by the server:
+//
+// - PostgreSQL: the columns come from a UNION of the table's own columns with
+//   NULLs. That keeps each column's type and collation and drops its length or
+//   precision (the union of differing modifiers has none), which is exactly the
+//   type PostgreSQL gives an untyped parameter compared with the column: a
+//   card number too long for the column is staged whole, as the per-row check
+//   sees it, and refused only when inserted. psqlODBC sends every parameter
+//   untyped, so the staging INSERT converts each text as the per-row statement
+//   would.
+// - SQL Server: Qt sends texts as nvarchar. Date keeps the column's type (the
+//   per-row comparison converts the text to it); CardNb becomes nvarchar(max)
+//   through CAST, which keeps the column's collation, so the comparison runs
+//   on Unicode text under that collation, as the per-row one does.
+//
+// ID and Number are staged in the column's types: the staging INSERT converts
+// the GUID text and the number as the per-row INSERT does, and the final
+// INSERT copies them unchanged.
+const PostingStatements kPostgreSql{
+    QStringLiteral("LOCK TABLE tsrHrMovement IN EXCLUSIVE MODE"),
+    QStringLiteral("SELECT Max(Number) As Number FROM tsrHrMovement"),
+    QStringLiteral("CREATE TEMPORARY TABLE zelvor_batch ON COMMIT DROP AS "
+                   "SELECT 0 AS Ord, ID, Number, CardNb, Date FROM tsrHrMovement WHERE 1 = 0 "
+                   "UNION ALL SELECT NULL, NULL, NULL, NULL, NULL WITH NO DATA"),
+    QStringLiteral("zelvor_batch"),
+};
+
+// UPDLOCK with TABLOCK takes an update lock on the whole table, which admits
+// readers and excludes every other writer; HOLDLOCK keeps it to the end of
+// the transaction.
+const PostingStatements kSqlServer{
+    QString(),
+    QStringLiteral("SELECT Max(Number) As Number FROM tsrHrMovement WITH (UPDLOCK, TABLOCK, "
+                   "HOLDLOCK)"),
+    QStringLiteral("SELECT TOP (0) CAST(0 AS int) AS Ord, ID, Number, "
+                   "CAST(CardNb AS nvarchar(max)) AS CardNb, Date "
+                   "INTO #zelvor_batch FROM tsrHrMovement"),
+    QStringLiteral("#zelvor_batch"),
+};
+
+} // namespace
+
+const PostingStatements& StatementsFor(ServerKind kind)
+{
+    return kind == ServerKind::PostgreSQL ? kPostgreSql : kSqlServer;
+}
+
+QString StageStatement(const PostingStatements& statements, int rows)
+{
+    static const QString row = QStringLiteral("(?, ?, ?, ?, ?)");
+    QString text = QStringLiteral("INSERT INTO %1 (Ord, ID, Number, CardNb, Date) VALUES ")
+                       .arg(statements.batch);
+    text.reserve(text.size() + rows * (row.size() + 2));
+    for (int i = 0; i < rows; ++i) {
+        if (i > 0)
+            text += QStringLiteral(", ");
+        text += row;
+    }
+    return text;
+}
+
+QString MergeStatement(const PostingStatements& statements)
+{
+    // The fixed values are those of the per-row INSERT. A punch is new when no
+    // row of the table and no earlier punch of the same download has its Date
+    // and CardNb; the first of two equal punches is inserted, the second skipped.
+    return QStringLiteral(
+               "INSERT INTO tsrHrMovement (ID, ParentID, Number, CardNb, Date, Direction, "
+               "Status, IsManual, IsDelete, IsPosted,UserID,CDate) "
+               "SELECT b.ID, '00000000-0000-0000-0000-000000000000', b.Number, b.CardNb, "
+               "b.Date, -1, 0,0,0,0,'00000000-0000-0000-0000-000000000000', ? "
+               "FROM %1 b WHERE b.Ord BETWEEN ? AND ? "
+               "AND NOT EXISTS (SELECT 1 FROM tsrHrMovement t "
+               "WHERE t.Date = b.Date AND t.CardNb = b.CardNb) "
+               "AND NOT EXISTS (SELECT 1 FROM %1 e WHERE e.Ord >= ? AND e.Ord < b.Ord "
+               "AND e.Date = b.Date AND e.CardNb = b.CardNb)")
+        .arg(statements.batch);
+}
