@@ -16,6 +16,9 @@
 namespace {
 
 const QString kMaxNumber = QStringLiteral("SELECT Max(Number) As Number FROM tsrHrMovement");
+static_assert(kPostingBatchRows * kStagedRowParameters < 2100 && kPostingBatchRows <= 1000,
+              "a batch statement stays within SQL Server's limits");
+
 // Servers and drivers cancel a timed-out statement a little early or late.
 constexpr qint64 kTimerSlackMs = 250;
 
@@ -202,7 +205,7 @@ private:
                 for (qsizetype i = start; i < end; ++i) {
                     const MoveRec& movement = movements_.at(i);
                     values << int(i + 1) << NewGuidText() << number << movement.CardNb
-                           << movement.Date;
+                           << movement.Date << movement.CardNb;
                     number += 1;
                 }
                 Learning([&] { db_.Execute(StageStatement(*sql_, int(end - start)), values); },

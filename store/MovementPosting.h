@@ -36,9 +36,9 @@ struct PostingSummary {
 // Told after each batch how many of the punches have been handled.
 using PostingProgress = std::function<void(qint64 done, qint64 total)>;
 
-// Punches per batch statement: 400 rows of 5 parameters stay within SQL
+// Punches per batch statement: 333 rows of 6 parameters stay within SQL
 // Server's 2,100 parameters and 1,000 rows of VALUES per statement.
-inline constexpr int kPostingBatchRows = 400;
+inline constexpr int kPostingBatchRows = 333;
 
 // Posts movements through db, opened with the record's ConnStr (reused as it
 // is when open with that string), and closes db at the end, also when it

@@ -5,35 +5,44 @@ namespace {
 // Why a batch table, and why its columns are made this way:
 //
 // The per-row method asks "Date = ? AND CardNb = ?" with the punch's texts as
-// parameters. The server converts the Date text to the column's type (the
-// column's type wins over a text parameter) and compares CardNb under the
-// column's collation (a column's collation wins over a parameter's). The
-// batch table's Date and CardNb columns are made to hold the texts in the
-// form that comparison gives them, so comparing them with the table's columns
-// is the per-row comparison, decided by the server:
+// parameters, then inserts the texts. The server converts the Date text to
+// the column's type (the column's type wins over a text parameter) and
+// compares CardNb under the column's collation (a column's collation wins
+// over a parameter's). A punch is skipped when a row of the table, or one
+// inserted earlier in the same posting, holds a Date and CardNb that compare
+// equal to its texts.
 //
-// - PostgreSQL: the columns come from a UNION of the table's own columns with
-//   NULLs. That keeps each column's type and collation and drops its length or
-//   precision (the union of differing modifiers has none), which is exactly the
-//   type PostgreSQL gives an untyped parameter compared with the column: a
-//   card number too long for the column is staged whole, as the per-row check
-//   sees it, and refused only when inserted. psqlODBC sends every parameter
-//   untyped, so the staging INSERT converts each text as the per-row statement
-//   would.
-// - SQL Server: Qt sends texts as nvarchar. Date keeps the column's type (the
-//   per-row comparison converts the text to it); CardNb becomes nvarchar(max)
-//   through CAST, which keeps the column's collation, so the comparison runs
-//   on Unicode text under that collation, as the per-row one does.
+// The batch table holds each punch's texts twice over: CardNb and Date in the
+// form that comparison gives them, and Stored, the card number as the column
+// stores it (the staging INSERT converts it as the per-row INSERT would,
+// refusing a text too long and cutting surplus blanks, which PostgreSQL does
+// silently). Comparing table rows and the Stored of earlier punches with CardNb
+// and Date is then the per-row comparison, decided by the server:
+//
+// - PostgreSQL: CardNb and Date come from a UNION of the table's own columns
+//   with NULLs. That keeps each column's type and collation and drops its
+//   length or precision (a union of differing modifiers has none), which is
+//   the type PostgreSQL gives an untyped parameter compared with the column;
+//   psqlODBC sends every parameter untyped, so the staging INSERT converts the
+//   texts as the per-row statements do. Stored is the table's column itself.
+// - SQL Server: Qt sends texts as nvarchar. CardNb becomes nvarchar(max)
+//   through CAST, which keeps the column's collation, so the comparison runs on
+//   Unicode text under that collation, as the per-row one does. Date and
+//   Stored keep the column's type.
 //
 // ID and Number are staged in the column's types: the staging INSERT converts
-// the GUID text and the number as the per-row INSERT does, and the final
-// INSERT copies them unchanged.
+// the GUID text and the number as the per-row INSERT does. One difference
+// remains, for a Date text with more fractional digits than the column keeps
+// (PostgreSQL compares the unrounded value, stores it rounded); the punch
+// texts have whole seconds.
 const PostingStatements kPostgreSql{
     QStringLiteral("LOCK TABLE tsrHrMovement IN EXCLUSIVE MODE"),
     QStringLiteral("SELECT Max(Number) As Number FROM tsrHrMovement"),
     QStringLiteral("CREATE TEMPORARY TABLE zelvor_batch ON COMMIT DROP AS "
-                   "SELECT 0 AS Ord, ID, Number, CardNb, Date FROM tsrHrMovement WHERE 1 = 0 "
-                   "UNION ALL SELECT NULL, NULL, NULL, NULL, NULL WITH NO DATA"),
+                   "SELECT u.Ord, u.ID, u.Number, u.CardNb, u.Date, t.CardNb AS Stored "
+                   "FROM (SELECT 0 AS Ord, ID, Number, CardNb, Date FROM tsrHrMovement "
+                   "WHERE 1 = 0 UNION ALL SELECT NULL, NULL, NULL, NULL, NULL) AS u "
+                   "CROSS JOIN tsrHrMovement AS t WITH NO DATA"),
     QStringLiteral("zelvor_batch"),
 };
 
@@ -45,7 +54,7 @@ const PostingStatements kSqlServer{
     QStringLiteral("SELECT Max(Number) As Number FROM tsrHrMovement WITH (UPDLOCK, TABLOCK, "
                    "HOLDLOCK)"),
     QStringLiteral("SELECT TOP (0) CAST(0 AS int) AS Ord, ID, Number, "
-                   "CAST(CardNb AS nvarchar(max)) AS CardNb, Date "
+                   "CAST(CardNb AS nvarchar(max)) AS CardNb, Date, CardNb AS Stored "
                    "INTO #zelvor_batch FROM tsrHrMovement"),
     QStringLiteral("#zelvor_batch"),
 };
@@ -59,8 +68,8 @@ const PostingStatements& StatementsFor(ServerKind kind)
 
 QString StageStatement(const PostingStatements& statements, int rows)
 {
-    static const QString row = QStringLiteral("(?, ?, ?, ?, ?)");
-    QString text = QStringLiteral("INSERT INTO %1 (Ord, ID, Number, CardNb, Date) VALUES ")
+    static const QString row = QStringLiteral("(?, ?, ?, ?, ?, ?)");
+    QString text = QStringLiteral("INSERT INTO %1 (Ord, ID, Number, CardNb, Date, Stored) VALUES ")
                        .arg(statements.batch);
     text.reserve(text.size() + rows * (row.size() + 2));
     for (int i = 0; i < rows; ++i) {
@@ -74,8 +83,12 @@ QString StageStatement(const PostingStatements& statements, int rows)
 QString MergeStatement(const PostingStatements& statements)
 {
     // The fixed values are those of the per-row INSERT. A punch is new when no
-    // row of the table and no earlier punch of the same download has its Date
-    // and CardNb; the first of two equal punches is inserted, the second skipped.
+    // row of the table and no earlier punch of the same merge has its Date and
+    // CardNb. An earlier punch either was inserted by this statement or was
+    // itself found in the table (the comparison is the same), so the first of
+    // two equal punches is inserted and the second skipped, as row by row. A
+    // statement that fails inserts nothing; the posting then takes the batch
+    // row by row (MovementPosting.cpp).
     return QStringLiteral(
                "INSERT INTO tsrHrMovement (ID, ParentID, Number, CardNb, Date, Direction, "
                "Status, IsManual, IsDelete, IsPosted,UserID,CDate) "
@@ -85,6 +98,6 @@ QString MergeStatement(const PostingStatements& statements)
                "AND NOT EXISTS (SELECT 1 FROM tsrHrMovement t "
                "WHERE t.Date = b.Date AND t.CardNb = b.CardNb) "
                "AND NOT EXISTS (SELECT 1 FROM %1 e WHERE e.Ord >= ? AND e.Ord < b.Ord "
-               "AND e.Date = b.Date AND e.CardNb = b.CardNb)")
+               "AND e.Date = b.Date AND e.Stored = b.CardNb)")
         .arg(statements.batch);
 }

@@ -12,7 +12,7 @@ struct PostingStatements {
     QString lock;
     // The highest Number, read after (or while) taking the lock.
     QString maxNumber;
-    // Creates the batch table; columns Ord, ID, Number, CardNb, Date.
+    // Creates the batch table; columns Ord, ID, Number, CardNb, Date, Stored.
     QString createBatch;
     // The batch table's name in statements.
     QString batch;
@@ -21,9 +21,9 @@ struct PostingStatements {
 // The statements for a server kind; any kind but PostgreSQL gets SQL Server's.
 const PostingStatements& StatementsFor(ServerKind kind);
 
-// Parameters per staged row (Ord, ID, Number, CardNb, Date). SQL Server takes
-// at most 2,100 parameters and 1,000 rows of VALUES per statement.
-inline constexpr int kStagedRowParameters = 5;
+// Parameters per staged row: Ord, ID, Number, CardNb, Date and CardNb again
+// for Stored.
+inline constexpr int kStagedRowParameters = 6;
 
 // INSERT of rows rows into the batch table: rows * kStagedRowParameters parameters.
 QString StageStatement(const PostingStatements& statements, int rows);
