@@ -150,11 +150,15 @@ void TestPostingEquivalence::sameTableBothWays()
 
     const QString batchDb = testDb_.Name();
     const QString rowDb = testDb_.Name2();
+    QList<testsupport::MovementRow> rows;
+    for (qsizetype i = 0; i < existing.size(); ++i) {
+        testsupport::MovementRow& row = rows.emplace_back();
+        row.Number = 10.0 * double(i + 1);
+        row.CardNb = existing.at(i).CardNb;
+        row.Date = existing.at(i).Date.trimmed();
+    }
     for (const QString& name : {batchDb, rowDb})
-        for (qsizetype i = 0; i < existing.size(); ++i)
-            QVERIFY2(testDb_.InsertMovementRow(10.0 * double(i + 1), existing.at(i).CardNb,
-                                               existing.at(i).Date.trimmed(), name),
-                     qPrintable(testDb_.LastError()));
+        QVERIFY2(testDb_.InsertMovementRows(rows, name), qPrintable(testDb_.LastError()));
 
     for (const MoveRecList& download : downloads) {
         Database batchConnection;
@@ -175,7 +179,7 @@ void TestPostingEquivalence::sameTableBothWays()
         }
     }
 
-    const QList<testsupport::MovementRow> rows = testDb_.Movements(batchDb);
+    rows = testDb_.Movements(batchDb);
     QCOMPARE(ContentWithoutIds(rows), ContentWithoutIds(testDb_.Movements(rowDb)));
     QSet<QString> ids;
     for (const testsupport::MovementRow& row : rows)

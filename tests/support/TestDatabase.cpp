@@ -158,14 +158,40 @@ bool TestDatabase::InsertDevices(const QList<DeviceFixture>& devices, const QStr
     return true;
 }
 
+namespace {
+
+const QString kInsertMovementRow = QStringLiteral(
+    "INSERT INTO tsrHrMovement (ID, Number, CardNb, Date, Direction, Status, IsManual, IsDelete, "
+    "IsPosted, CDate) VALUES (gen_random_uuid(), ?, ?, ?::timestamp, -1, 0, 0, 0, 0, "
+    "current_date)");
+
+} // namespace
+
 bool TestDatabase::InsertMovementRow(double number, const QString& cardNb, const QString& date,
                                      const QString& dbName)
 {
-    return Execute(QStringLiteral("INSERT INTO tsrHrMovement (ID, Number, CardNb, Date, Direction, "
-                                  "Status, IsManual, IsDelete, IsPosted, CDate) VALUES "
-                                  "(gen_random_uuid(), ?, ?, ?::timestamp, -1, 0, 0, 0, 0, "
-                                  "current_date)"),
-                   {number, cardNb, date}, dbName);
+    return Execute(kInsertMovementRow, {number, cardNb, date}, dbName);
+}
+
+bool TestDatabase::InsertMovementRows(const QList<MovementRow>& rows, const QString& dbName)
+{
+    return WithConnection(dbName, [&](QSqlDatabase& db) {
+        QSqlQuery query(db);
+        if (!query.prepare(kInsertMovementRow)) {
+            lastError_ = ErrorText(query.lastError());
+            return false;
+        }
+        for (const MovementRow& row : rows) {
+            query.addBindValue(row.Number);
+            query.addBindValue(row.CardNb);
+            query.addBindValue(row.Date);
+            if (!query.exec()) {
+                lastError_ = ErrorText(query.lastError());
+                return false;
+            }
+        }
+        return true;
+    });
 }
 
 QList<MovementRow> TestDatabase::Movements(const QString& dbName)

@@ -76,6 +76,8 @@ public:
     // Adds a movement row as the host suite would hold it.
     bool InsertMovementRow(double number, const QString& cardNb, const QString& date,
                            const QString& dbName = {});
+    // Adds rows of Number, CardNb and Date ("yyyy-MM-dd HH:mm:ss") through one connection.
+    bool InsertMovementRows(const QList<MovementRow>& rows, const QString& dbName = {});
     // Every movement row, ordered by Number.
     QList<MovementRow> Movements(const QString& dbName = {});
     // Runs a statement as the test login (the owner of the tables).
