@@ -121,19 +121,45 @@ std::optional<QSqlQuery> Database::Query(const QString& text, const QVariantList
     return Run(text, values, timeoutSeconds.value_or(queryTimeoutSeconds_));
 }
 
-QSqlQuery Database::Run(const QString& text, const QVariantList& values, int timeoutSeconds)
+QSqlQuery Database::PrepareQuery(const QString& text, int timeoutSeconds)
 {
     QSqlQuery query(QSqlDatabase::database(name_, false));
     query.setForwardOnly(true);
     if (!query.prepare(text))
         throw DatabaseError(DriverText(query.lastError()));
     SetStatementTimeout(query, timeoutSeconds);
-    for (const QVariant& value : values)
-        query.addBindValue(value);
+    return query;
+}
+
+void Database::ExecutePrepared(QSqlQuery& query)
+{
     ++statementsSent_;
     if (!query.exec())
         throw DatabaseError(DriverText(query.lastError()));
+}
+
+QSqlQuery Database::Run(const QString& text, const QVariantList& values, int timeoutSeconds)
+{
+    QSqlQuery query = PrepareQuery(text, timeoutSeconds);
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    ExecutePrepared(query);
     return query;
+}
+
+Database::Prepared Database::Prepare(const QString& statement)
+{
+    if (!IsOpen())
+        throw DatabaseError(faulttext::kNotOpen);
+    return Prepared(*this, PrepareQuery(statement, queryTimeoutSeconds_));
+}
+
+int Database::Prepared::Execute(const QVariantList& values)
+{
+    for (qsizetype i = 0; i < values.size(); ++i)
+        query_.bindValue(int(i), values.at(i));
+    db_->ExecutePrepared(query_);
+    return query_.numRowsAffected();
 }
 
 void Database::Begin()

@@ -70,6 +70,11 @@ public:
     std::optional<QSqlQuery> Query(const QString& text, const QVariantList& values = {},
                                    std::optional<int> timeoutSeconds = std::nullopt);
 
+    // Prepares a statement to run many times with different values (the
+    // server parses and plans it once). Throws DatabaseError like Execute.
+    class Prepared;
+    Prepared Prepare(const QString& statement);
+
     // A transaction: statements after Begin take effect together at Commit, or
     // not at all. Prefer the Transaction object (store/Transaction.h). Begin
     // and Commit throw DatabaseError; Rollback reports nothing (a connection
@@ -83,7 +88,9 @@ public:
     qint64 StatementsSent() const { return statementsSent_; }
 
 private:
+    QSqlQuery PrepareQuery(const QString& text, int timeoutSeconds);
     QSqlQuery Run(const QString& text, const QVariantList& values, int timeoutSeconds);
+    void ExecutePrepared(QSqlQuery& query);
 
     QString name_;
     QString connStr_;
@@ -93,6 +100,22 @@ private:
     ServerKind kind_ = ServerKind::Other;
     bool inTransaction_ = false;
     qint64 statementsSent_ = 0;
+};
+
+// A statement prepared on a Database; valid while that connection stays open.
+class Database::Prepared {
+public:
+    // Runs the statement with these values (as many as it has parameters);
+    // returns the number of rows it changed (-1 when the driver does not say).
+    // Throws DatabaseError on failure.
+    int Execute(const QVariantList& values);
+
+private:
+    friend class Database;
+    Prepared(Database& db, QSqlQuery query) : db_(&db), query_(std::move(query)) {}
+
+    Database* db_;
+    QSqlQuery query_;
 };
 
 // Moves a query to its next row; false at the end. Throws DatabaseError when

@@ -188,6 +188,9 @@ private:
     {
         const qsizetype total = movements_.size();
         bool created = false;
+        // Every batch but the last has kPostingBatchRows punches and reuses
+        // one prepared statement.
+        std::optional<Database::Prepared> fullBatch;
         qsizetype unmerged = -1; // first staged punch not yet merged
         for (qsizetype start = 0; start < total; start += kPostingBatchRows) {
             const qsizetype end = std::min(total, start + kPostingBatchRows);
@@ -208,8 +211,17 @@ private:
                            << movement.Date << movement.CardNb;
                     number += 1;
                 }
-                Learning([&] { db_.Execute(StageStatement(*sql_, int(end - start)), values); },
-                         [&](const DatabaseError&) { return MarkRowByRow(start); });
+                Learning(
+                    [&] {
+                        if (end - start < kPostingBatchRows) {
+                            db_.Execute(StageStatement(*sql_, int(end - start)), values);
+                            return;
+                        }
+                        if (!fullBatch)
+                            fullBatch = db_.Prepare(StageStatement(*sql_, kPostingBatchRows));
+                        fullBatch->Execute(values);
+                    },
+                    [&](const DatabaseError&) { return MarkRowByRow(start); });
                 if (unmerged < 0)
                     unmerged = start;
                 if (mergeEachBatch_) {

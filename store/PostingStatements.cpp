@@ -89,6 +89,11 @@ QString MergeStatement(const PostingStatements& statements)
     // two equal punches is inserted and the second skipped, as row by row. A
     // statement that fails inserts nothing; the posting then takes the batch
     // row by row (MovementPosting.cpp).
+    //
+    // ORDER BY changes no result; it makes the server find all new punches
+    // before it inserts the first. Otherwise a server that believes the table
+    // small (statistics of an emptied table) scans it once per punch while the
+    // statement's own new rows pile up in it: quadratic.
     return QStringLiteral(
                "INSERT INTO tsrHrMovement (ID, ParentID, Number, CardNb, Date, Direction, "
                "Status, IsManual, IsDelete, IsPosted,UserID,CDate) "
@@ -98,6 +103,6 @@ QString MergeStatement(const PostingStatements& statements)
                "AND NOT EXISTS (SELECT 1 FROM tsrHrMovement t "
                "WHERE t.Date = b.Date AND t.CardNb = b.CardNb) "
                "AND NOT EXISTS (SELECT 1 FROM %1 e WHERE e.Ord >= ? AND e.Ord < b.Ord "
-               "AND e.Date = b.Date AND e.Stored = b.CardNb)")
+               "AND e.Date = b.Date AND e.Stored = b.CardNb) ORDER BY b.Ord")
         .arg(statements.batch);
 }
