@@ -50,28 +50,33 @@ void InsertRow(Database& db, const Clock& clock, const QString& cardNb, const QS
 }
 
 // Thrown inside an attempt of a posting when the server refused a statement
-// and the attempt has learnt what to do differently next time.
+// and ended the transaction with it; the attempt has learnt what to do
+// differently next time.
 struct Retry {};
 
 // One posting of a movement list, by batches or row by row.
 //
-// A posting is one transaction: lock, highest Number, then the batches (or
-// the checks and inserts), commit. When the server refuses a statement that
-// inserts, the whole transaction is rolled back and the posting starts again
-// from the lock, having learnt from the refusal: a refused batch table INSERT
-// or merge of one batch makes that batch go row by row; a refused merge of
-// several batches makes each batch merge on its own; a refused row insert
-// marks that punch refused, so it is counted and reported but not tried
-// again. Each attempt learns something new, so the attempts end. A statement
-// takes effect entirely or not at all, and rolling back the transaction undoes
-// everything else, so every attempt starts from the table as it was. This
-// needs no savepoints, which psqlODBC's own statement rollback would undo,
-// nor any server's rule about which errors end a transaction; refusals are
-// rare, and an attempt without them costs nothing extra.
+// A posting is one transaction: lock, highest Number, batch table, then the
+// batches (or the checks and inserts), commit. A statement takes effect
+// entirely or not at all, so a statement the server refuses changed nothing.
+// What happens next depends on whether the transaction goes on:
 //
-// A failure that teaches nothing (the lock, the highest Number, a duplicate
-// check, the commit, a lost connection) ends the posting with nothing of it
-// in the table.
+// - It goes on (SQL Server ends only the statement for the errors a punch
+//   causes; psqlODBC rolls back to a savepoint it takes before every
+//   statement): the posting carries on at once. A refused batch goes row by
+//   row, a refused merge of several batches goes batch by batch, a refused
+//   punch is counted and reported.
+// - It has ended (the batch table, made inside it, is gone): the posting
+//   starts again from the lock, having learnt which batch to take row by row,
+//   that batches merge one by one, or which punch is refused (counted and
+//   reported, not tried again). Each new attempt knows something more, so the
+//   attempts end; rolling back undoes everything else, so each starts from
+//   the table as it was.
+//
+// Savepoints of our own would cost a statement each, and psqlODBC's own
+// savepoints release them. A failure that is no refusal (the lock, the highest
+// Number, a duplicate check, the commit, a lost connection) ends the posting
+// with nothing of it in the table.
 class Posting {
 public:
     Posting(Database& db, const MoveRecList& movements, MessageSink& messages, const Clock& clock,
@@ -113,11 +118,18 @@ private:
         sql_ = &StatementsFor(db_.Kind());
         // The first punch gets the highest Number plus two; every punch uses
         // up one number, whether it is inserted, skipped or refused.
-        const double first = LockAndReadNumber() + 1;
+        numbers_.resize(movements_.size());
+        double number = LockAndReadNumber() + 1;
+        for (double& each : numbers_) {
+            each = number;
+            number += 1;
+        }
+        if (!movements_.isEmpty())
+            db_.Execute(sql_->createBatch);
         if (inBatches)
-            PostInBatches(first);
+            PostInBatches();
         else
-            PostRowByRow(first);
+            PostRowByRow();
         transaction.Commit();
         return summary_;
     }
@@ -145,117 +157,119 @@ private:
         return HighestNumberPlusOne(db_, sql_->maxNumber, std::nullopt);
     }
 
-    void PostRowByRow(double number)
+    void PostRowByRow()
     {
         const qsizetype total = movements_.size();
         for (qsizetype start = 0; start < total; start += kPostingBatchRows) {
             const qsizetype end = std::min(total, start + kPostingBatchRows);
-            number = PostRows(start, end, number);
+            PostRows(start, end);
             if (end < total)
                 Report(end);
         }
         Report(total);
     }
 
-    // Checks and inserts punches [start, end) one by one; returns the number
-    // after the last.
-    double PostRows(qsizetype start, qsizetype end, double number)
+    // Checks and inserts punches [start, end) one by one.
+    void PostRows(qsizetype start, qsizetype end)
     {
         for (qsizetype i = start; i < end; ++i) {
             const MoveRec& movement = movements_.at(i);
             if (IsDuplicateMovement(db_, movement.CardNb, movement.Date)) {
                 ++summary_.skipped;
-            } else if (refused_.contains(i)) {
+            } else if (!refused_.contains(i) && Refusable(
+                                                    [&] {
+                                                        InsertRow(db_, clock_, movement.CardNb,
+                                                                  movement.Date, numbers_[i]);
+                                                    },
+                                                    [&](const DatabaseError& error) {
+                                                        refused_.insert(i, error.Text());
+                                                        return true;
+                                                    })) {
+                ++summary_.inserted;
+            } else {
                 ++summary_.failed;
                 failedRows_.append(i);
-            } else {
-                Learning([&] { InsertRow(db_, clock_, movement.CardNb, movement.Date, number); },
-                         [&](const DatabaseError& error) {
-                             refused_.insert(i, error.Text());
-                             return true;
-                         });
-                ++summary_.inserted;
             }
-            number += 1;
         }
-        return number;
     }
 
     // The punches go into the batch table kPostingBatchRows at a time, and one
-    // statement inserts the new ones among them (MergeStatement); after a
-    // refusal, batches may merge one by one or go row by row.
-    void PostInBatches(double number)
+    // statement inserts the new ones among them (MergeStatement).
+    void PostInBatches()
     {
         const qsizetype total = movements_.size();
-        bool created = false;
         // Every batch but the last has kPostingBatchRows punches and reuses
         // one prepared statement.
         std::optional<Database::Prepared> fullBatch;
         qsizetype unmerged = -1; // first staged punch not yet merged
         for (qsizetype start = 0; start < total; start += kPostingBatchRows) {
             const qsizetype end = std::min(total, start + kPostingBatchRows);
-            if (rowByRow_.contains(start)) {
-                // Earlier punches go first: the checks must see them.
-                Merge(unmerged, start);
-                unmerged = -1;
-                number = PostRows(start, end, number);
-            } else {
-                if (!created)
-                    db_.Execute(sql_->createBatch);
-                created = true;
+            const auto stage = [&] {
                 QVariantList values;
                 values.reserve((end - start) * kStagedRowParameters);
                 for (qsizetype i = start; i < end; ++i) {
                     const MoveRec& movement = movements_.at(i);
-                    values << int(i + 1) << NewGuidText() << number << movement.CardNb
+                    values << int(i + 1) << NewGuidText() << numbers_[i] << movement.CardNb
                            << movement.Date << movement.CardNb;
-                    number += 1;
                 }
-                Learning(
-                    [&] {
-                        if (end - start < kPostingBatchRows) {
-                            db_.Execute(StageStatement(*sql_, int(end - start)), values);
-                            return;
-                        }
-                        if (!fullBatch)
-                            fullBatch = db_.Prepare(StageStatement(*sql_, kPostingBatchRows));
-                        fullBatch->Execute(values);
-                    },
-                    [&](const DatabaseError&) { return MarkRowByRow(start); });
+                if (end - start < kPostingBatchRows) {
+                    db_.Execute(StageStatement(*sql_, int(end - start)), values);
+                    return;
+                }
+                if (!fullBatch)
+                    fullBatch = db_.Prepare(StageStatement(*sql_, kPostingBatchRows));
+                fullBatch->Execute(values);
+            };
+            if (!rowByRow_.contains(start) &&
+                Refusable(stage, [&](const DatabaseError&) { return MarkRowByRow(start); })) {
                 if (unmerged < 0)
                     unmerged = start;
                 if (mergeEachBatch_) {
-                    Merge(unmerged, end);
+                    MergeStaged(unmerged, end);
                     unmerged = -1;
                 }
+            } else {
+                // The checks must see the earlier punches.
+                MergeStaged(unmerged, start);
+                unmerged = -1;
+                PostRows(start, end);
             }
             if (end < total)
                 Report(end);
         }
-        Merge(unmerged, total);
+        MergeStaged(unmerged, total);
         Report(total);
     }
 
-    // Inserts the new punches among the staged ones [start, end), if any.
-    void Merge(qsizetype start, qsizetype end)
+    // Inserts the new punches among the staged ones [start, end), whole
+    // batches: all at once, else batch by batch, else row by row.
+    void MergeStaged(qsizetype start, qsizetype end)
     {
         if (start < 0 || start >= end)
             return;
+        const bool oneBatch = end - start <= kPostingBatchRows;
+        if (Refusable([&] { Merge(start, end); },
+                      [&](const DatabaseError&) {
+                          if (oneBatch)
+                              return MarkRowByRow(start);
+                          const bool learnt = !mergeEachBatch_;
+                          mergeEachBatch_ = true;
+                          return learnt;
+                      }))
+            return;
+        if (oneBatch) {
+            PostRows(start, end);
+            return;
+        }
+        for (qsizetype batch = start; batch < end; batch += kPostingBatchRows)
+            MergeStaged(batch, std::min(end, batch + kPostingBatchRows));
+    }
+
+    void Merge(qsizetype start, qsizetype end)
+    {
         const int first = int(start + 1);
         const int last = int(end);
-        int inserted = 0;
-        Learning(
-            [&] {
-                inserted =
-                    db_.Execute(MergeStatement(*sql_), {TodayText(clock_), first, last, first});
-            },
-            [&](const DatabaseError&) {
-                if (end - start <= kPostingBatchRows)
-                    return MarkRowByRow(start);
-                const bool learnt = !mergeEachBatch_;
-                mergeEachBatch_ = true;
-                return learnt;
-            });
+        int inserted = db_.Execute(MergeStatement(*sql_), {TodayText(clock_), first, last, first});
         if (inserted < 0)
             inserted = CountStaged(first, last);
         summary_.inserted += inserted;
@@ -285,17 +299,34 @@ private:
         return int(NumberOf(query->value(QStringLiteral("Inserted"))).value_or(0));
     }
 
-    // Runs work; when the server refuses it, learn(error) records what the
-    // next attempt does differently and the attempt ends. A failure that
-    // teaches nothing new ends the posting.
-    template <typename Work, typename Learn> void Learning(const Work& work, const Learn& learn)
+    // Runs work and returns true; false when the server refused it and the
+    // transaction goes on. learn(error) records what the refusal taught and
+    // returns whether that was new. When the transaction has ended, the
+    // attempt ends to start again, or the posting, if nothing new was learnt.
+    template <typename Work, typename Learn> bool Refusable(const Work& work, const Learn& learn)
     {
         try {
             work();
+            return true;
         } catch (const DatabaseError& error) {
-            if (learn(error))
+            const bool learnt = learn(error);
+            if (TransactionGoesOn())
+                return false;
+            if (learnt)
                 throw Retry{};
             throw;
+        }
+    }
+
+    // Whether the transaction survived a refused statement. The batch table
+    // was made inside it, so it is gone when the transaction is.
+    bool TransactionGoesOn()
+    {
+        try {
+            db_.Query(QStringLiteral("SELECT COUNT(*) AS Staged FROM %1").arg(sql_->batch));
+            return true;
+        } catch (const DatabaseError&) {
+            return false;
         }
     }
 
@@ -311,9 +342,10 @@ private:
     const Clock& clock_;
     const PostingProgress& progress_;
     const PostingStatements* sql_ = nullptr;
+    QList<double> numbers_; // of every punch, in this attempt
     PostingSummary summary_;
 
-    // Learnt from refusals, kept across attempts.
+    // Learnt from refusals that ended the transaction, kept across attempts.
     bool mergeEachBatch_ = false;
     QSet<qsizetype> rowByRow_;          // batches, by their first punch
     QHash<qsizetype, QString> refused_; // punch -> the driver's text

@@ -7,8 +7,12 @@
 using testsupport::ContentWithoutIds;
 using testsupport::TestDatabase;
 
+using PostingMethod = PostingSummary (*)(CConnServer, const MoveRecList&, Database&, MessageSink&,
+                                         const Clock&, const PostingProgress&);
+
 Q_DECLARE_METATYPE(MoveRecList)
 Q_DECLARE_METATYPE(QList<MoveRecList>)
+Q_DECLARE_METATYPE(PostingMethod)
 
 namespace {
 
@@ -52,6 +56,8 @@ private slots:
     void init();
     void sameTableBothWays_data();
     void sameTableBothWays();
+    void refusalsWhateverBecomesOfTheTransaction_data();
+    void refusalsWhateverBecomesOfTheTransaction();
 
 private:
     TestDatabase testDb_;
@@ -185,6 +191,66 @@ void TestPostingEquivalence::sameTableBothWays()
     for (const testsupport::MovementRow& row : rows)
         ids.insert(row.ID);
     QCOMPARE(ids.size(), rows.size());
+}
+
+void TestPostingEquivalence::refusalsWhateverBecomesOfTheTransaction_data()
+{
+    QTest::addColumn<PostingMethod>("post");
+    QTest::addColumn<QString>("driverOption"); // added to the connection string
+
+    // psqlODBC's default rolls back just the refused statement; with
+    // Protocol=7.4-1 it rolls back the whole transaction, as SQL Server does
+    // for some errors, and with 7.4-0 the transaction stays aborted.
+    const QList<std::pair<const char*, QString>> options = {
+        {"statement rolled back", QString()},
+        {"transaction rolled back", QStringLiteral(";Protocol=7.4-1")},
+        {"transaction aborted", QStringLiteral(";Protocol=7.4-0")}};
+    for (const auto& [name, option] : options) {
+        QTest::addRow("in batches, %s", name) << PostingMethod(PostMovements) << option;
+        QTest::addRow("row by row, %s", name) << PostingMethod(PostMovementsPerRow) << option;
+    }
+}
+
+// The batch method and the per-row one, whatever the server does with the
+// transaction when it refuses a punch, leave the table as the per-row method
+// does when only the refused statement is undone.
+void TestPostingEquivalence::refusalsWhateverBecomesOfTheTransaction()
+{
+    QFETCH(PostingMethod, post);
+    QFETCH(QString, driverOption);
+
+    const int batch = kPostingBatchRows;
+    MoveRecList download = Punches(3 * batch);
+    for (const int refused : {5, batch + 1, batch + 2, 2 * batch + 7})
+        download[refused].CardNb = kTooLong + QString::number(refused);
+    download[batch + 3] = download.at(batch + 1);
+    const MoveRecList existing = EveryOther(Punches(40, batch));
+
+    QList<testsupport::MovementRow> rows;
+    for (qsizetype i = 0; i < existing.size(); ++i) {
+        testsupport::MovementRow& row = rows.emplace_back();
+        row.Number = 10.0 * double(i + 1);
+        row.CardNb = existing.at(i).CardNb;
+        row.Date = existing.at(i).Date.trimmed();
+    }
+    for (const QString& name : {testDb_.Name(), testDb_.Name2()})
+        QVERIFY2(testDb_.InsertMovementRows(rows, name), qPrintable(testDb_.LastError()));
+
+    CConnServer record = testDb_.Record();
+    record.ConnStr += driverOption;
+    Database connection;
+    RecordingMessageSink messages;
+    const PostingSummary summary = post(record, download, connection, messages, clock_, {});
+
+    Database referenceConnection;
+    RecordingMessageSink referenceMessages;
+    const PostingSummary reference = PostMovementsPerRow(
+        testDb_.Record(testDb_.Name2()), download, referenceConnection, referenceMessages, clock_);
+    QCOMPARE(summary, reference);
+    QCOMPARE(summary.failed, 5);
+    QCOMPARE(messages.messages, referenceMessages.messages);
+    QCOMPARE(ContentWithoutIds(testDb_.Movements()),
+             ContentWithoutIds(testDb_.Movements(testDb_.Name2())));
 }
 
 QTEST_GUILESS_MAIN(TestPostingEquivalence)
