@@ -323,8 +323,8 @@ private:
     bool TransactionGoesOn()
     {
         try {
-            db_.Query(QStringLiteral("SELECT COUNT(*) AS Staged FROM %1").arg(sql_->batch));
-            return true;
+            return db_.Query(QStringLiteral("SELECT COUNT(*) AS Staged FROM %1").arg(sql_->batch))
+                .has_value();
         } catch (const DatabaseError&) {
             return false;
         }

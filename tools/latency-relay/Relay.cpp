@@ -150,15 +150,12 @@ DelayedPipe::DelayedPipe(QIODevice* src, QIODevice* dst, std::chrono::microsecon
 
 void DelayedPipe::SourceEnded()
 {
-    Pull();
     ended_ = true;
-    Arm();
+    Pull();
 }
 
 void DelayedPipe::Pull()
 {
-    if (ended_)
-        return;
     const auto now = std::chrono::steady_clock::now();
     while (src_->bytesAvailable() > 0) {
         const qint64 room = maxQueued_ - queued_ - dst_->bytesToWrite();
@@ -187,7 +184,7 @@ void DelayedPipe::Deliver()
 void DelayedPipe::Arm()
 {
     if (queue_.empty()) {
-        if (ended_) {
+        if (ended_ && src_->bytesAvailable() == 0) {
             CloseWriting(dst_);
             emit finished();
         }

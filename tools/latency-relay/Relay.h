@@ -38,9 +38,9 @@ public:
     DelayedPipe(QIODevice* src, QIODevice* dst, std::chrono::microseconds delay, qint64 maxQueued,
                 QObject* parent);
 
-    // Stops reading; what is queued is still delivered, then dst is closed.
+    // src has closed: what it sent is still delivered, then dst is closed.
     void SourceEnded();
-    bool Done() const { return ended_ && queue_.empty(); }
+    bool Done() const { return ended_ && queue_.empty() && src_->bytesAvailable() == 0; }
 
 signals:
     void finished();
