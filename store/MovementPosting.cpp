@@ -176,21 +176,25 @@ private:
             const MoveRec& movement = movements_.at(i);
             if (IsDuplicateMovement(db_, movement.CardNb, movement.Date)) {
                 ++summary_.skipped;
-            } else if (!refused_.contains(i) && Refusable(
-                                                    [&] {
-                                                        InsertRow(db_, clock_, movement.CardNb,
-                                                                  movement.Date, numbers_[i]);
-                                                    },
-                                                    [&](const DatabaseError& error) {
-                                                        refused_.insert(i, error.Text());
-                                                        return true;
-                                                    })) {
+            } else if (!refused_.contains(i) && Insert(i)) {
                 ++summary_.inserted;
             } else {
                 ++summary_.failed;
                 failedRows_.append(i);
             }
         }
+    }
+
+    // Inserts punch i; false when the server refused it.
+    bool Insert(qsizetype i)
+    {
+        const MoveRec& movement = movements_.at(i);
+        return Refusable(
+            [&] { InsertRow(db_, clock_, movement.CardNb, movement.Date, numbers_[i]); },
+            [&](const DatabaseError& error) {
+                refused_.insert(i, error.Text());
+                return true;
+            });
     }
 
     // The punches go into the batch table kPostingBatchRows at a time, and one
