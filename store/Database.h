@@ -66,7 +66,8 @@ public:
                 std::optional<int> timeoutSeconds = std::nullopt);
 
     // Runs a forward-only query. nullopt when it cannot be run because the
-    // database is closed; throws DatabaseError when the driver reports an error.
+    // database is closed; throws DatabaseError when the driver reports an
+    // error. timeoutSeconds replaces the query time-out for this query.
     std::optional<QSqlQuery> Query(const QString& text, const QVariantList& values = {},
                                    std::optional<int> timeoutSeconds = std::nullopt);
 
