@@ -27,5 +27,8 @@ inline const QString kQueryFailed = QStringLiteral("Failed to execute the query.
 inline const QString kDatabaseError = QStringLiteral("Database error: ");
 inline const QString kNoOdbcDriver = QStringLiteral("The Qt ODBC driver (QODBC) is not available.");
 inline const QString kNotOpen = QStringLiteral("The database connection is not open.");
+inline const QString kMovementTableLocked =
+    QStringLiteral("The movement table tsrHrMovement stayed locked by another connection (another "
+                   "posting?) for %1 seconds; nothing was posted: ");
 
 } // namespace faulttext

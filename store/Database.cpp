@@ -2,7 +2,12 @@
 
 #include "resources/FaultTexts.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlResult>
+
+#include <sql.h>
+#include <sqlext.h>
 
 #include <atomic>
 
@@ -19,6 +24,34 @@ QString DriverText(const QSqlError& error)
 {
     const QString text = error.databaseText().trimmed();
     return text.isEmpty() ? error.text().trimmed() : text;
+}
+
+ServerKind KindOf(const QSqlDatabase& db)
+{
+    // Qt's ODBC driver names the server from the driver's SQL_DBMS_NAME.
+    switch (db.driver()->dbmsType()) {
+    case QSqlDriver::MSSqlServer:
+        return ServerKind::SqlServer;
+    case QSqlDriver::PostgreSQL:
+        return ServerKind::PostgreSQL;
+    default:
+        return ServerKind::Other;
+    }
+}
+
+// Qt has no query time-out of its own; its ODBC driver hands out the
+// statement handle, which takes the standard attribute between prepare and
+// execute. Drivers that ignore the attribute leave the statement unbounded.
+void SetStatementTimeout(const QSqlQuery& query, int seconds)
+{
+    const QVariant handle = query.result()->handle();
+    if (!handle.isValid() || handle.metaType() != QMetaType::fromType<SQLHANDLE>())
+        return;
+    SQLHANDLE statement = *static_cast<const SQLHANDLE*>(handle.constData());
+    if (statement)
+        SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT,
+                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(seconds)),
+                       SQL_IS_UINTEGER);
 }
 
 } // namespace
@@ -51,13 +84,19 @@ void Database::Open(const QString& connStr)
         throw DatabaseError(text);
     }
     connStr_ = connStr;
+    kind_ = KindOf(db);
 }
 
 void Database::Close()
 {
     QSqlDatabase db = QSqlDatabase::database(name_, false);
-    if (db.isOpen())
+    if (db.isOpen()) {
+        // The driver refuses to disconnect inside a transaction.
+        if (inTransaction_)
+            db.rollback();
         db.close();
+    }
+    inTransaction_ = false;
     connStr_.clear();
 }
 
@@ -66,31 +105,89 @@ bool Database::IsOpen() const
     return QSqlDatabase::database(name_, false).isOpen();
 }
 
-void Database::Execute(const QString& statement, const QVariantList& values)
+int Database::Execute(const QString& statement, const QVariantList& values,
+                      std::optional<int> timeoutSeconds)
 {
     if (!IsOpen())
         throw DatabaseError(faulttext::kNotOpen);
-    Run(statement, values);
+    return Run(statement, values, timeoutSeconds.value_or(queryTimeoutSeconds_)).numRowsAffected();
 }
 
-std::optional<QSqlQuery> Database::Query(const QString& text, const QVariantList& values)
+std::optional<QSqlQuery> Database::Query(const QString& text, const QVariantList& values,
+                                         std::optional<int> timeoutSeconds)
 {
     if (!IsOpen())
         return std::nullopt;
-    return Run(text, values);
+    return Run(text, values, timeoutSeconds.value_or(queryTimeoutSeconds_));
 }
 
-QSqlQuery Database::Run(const QString& text, const QVariantList& values)
+QSqlQuery Database::PrepareQuery(const QString& text, int timeoutSeconds)
 {
     QSqlQuery query(QSqlDatabase::database(name_, false));
     query.setForwardOnly(true);
     if (!query.prepare(text))
         throw DatabaseError(DriverText(query.lastError()));
-    for (const QVariant& value : values)
-        query.addBindValue(value);
+    SetStatementTimeout(query, timeoutSeconds);
+    return query;
+}
+
+void Database::ExecutePrepared(QSqlQuery& query)
+{
+    ++statementsSent_;
     if (!query.exec())
         throw DatabaseError(DriverText(query.lastError()));
+}
+
+QSqlQuery Database::Run(const QString& text, const QVariantList& values, int timeoutSeconds)
+{
+    QSqlQuery query = PrepareQuery(text, timeoutSeconds);
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    ExecutePrepared(query);
     return query;
+}
+
+Database::Prepared Database::Prepare(const QString& statement)
+{
+    if (!IsOpen())
+        throw DatabaseError(faulttext::kNotOpen);
+    return Prepared(*this, PrepareQuery(statement, queryTimeoutSeconds_));
+}
+
+int Database::Prepared::Execute(const QVariantList& values)
+{
+    for (qsizetype i = 0; i < values.size(); ++i)
+        query_.bindValue(int(i), values.at(i));
+    db_->ExecutePrepared(query_);
+    return query_.numRowsAffected();
+}
+
+void Database::Begin()
+{
+    QSqlDatabase db = QSqlDatabase::database(name_, false);
+    if (!db.isOpen())
+        throw DatabaseError(faulttext::kNotOpen);
+    if (!db.transaction())
+        throw DatabaseError(DriverText(db.lastError()));
+    inTransaction_ = true;
+}
+
+void Database::Commit()
+{
+    QSqlDatabase db = QSqlDatabase::database(name_, false);
+    ++statementsSent_;
+    // A commit that fails leaves the transaction to Rollback or Close.
+    if (!db.commit())
+        throw DatabaseError(DriverText(db.lastError()));
+    inTransaction_ = false;
+}
+
+void Database::Rollback()
+{
+    if (!inTransaction_)
+        return;
+    QSqlDatabase::database(name_, false).rollback();
+    inTransaction_ = false;
 }
 
 bool NextRow(QSqlQuery& query)

@@ -9,14 +9,30 @@
 
 #include <optional>
 
+// The kind of server behind a connection, as its ODBC driver names it. It
+// chooses the few statements that differ between servers (locking, savepoints).
+enum class ServerKind {
+    SqlServer,
+    PostgreSQL,
+    Other, // any other name; treated as SQL Server, the production target
+};
+
 // One ODBC connection to the host suite's database, open or closed. Each
 // instance has a connection of its own (a unique Qt connection name), so the
 // main dialog and the settings dialog never share one. Statements and queries
 // take their values as bound parameters; failures reported by the driver are
 // thrown as DatabaseError.
+//
+// Every statement runs with a query time-out (set through the statement
+// handle, SQL_ATTR_QUERY_TIMEOUT), so a statement that waits on a lock held
+// elsewhere or on a server that stopped answering fails after it instead of
+// hanging the run.
 class Database {
 public:
     static constexpr int kDefaultLoginTimeoutSeconds = 5;
+    static constexpr int kDefaultQueryTimeoutSeconds = 60;
+    // How long the posting waits for other writers of the movement table.
+    static constexpr int kDefaultLockWaitSeconds = 30;
 
     explicit Database(int loginTimeoutSeconds = kDefaultLoginTimeoutSeconds);
     ~Database();
@@ -27,26 +43,80 @@ public:
     // server that does not answer fails after the login time-out. Throws
     // DatabaseError when no connection is made; the database is closed then.
     void Open(const QString& connStr);
-    // Closing a closed database does nothing.
+    // Closing a closed database does nothing. An open transaction is rolled back.
     void Close();
     bool IsOpen() const;
     // The string of the current connection; empty while closed.
     const QString& ConnectionString() const { return connStr_; }
+    // The server's kind as the driver reported it when the connection opened.
+    ServerKind Kind() const { return kind_; }
 
-    // Runs a statement that returns no rows. Throws DatabaseError on failure,
-    // also when the database is closed.
-    void Execute(const QString& statement, const QVariantList& values = {});
+    // Seconds a statement may take before the driver cancels it; 0: no limit.
+    void SetQueryTimeout(int seconds) { queryTimeoutSeconds_ = seconds; }
+    int QueryTimeoutSeconds() const { return queryTimeoutSeconds_; }
+    // Seconds the posting waits to lock the movement table against other writers.
+    void SetLockWait(int seconds) { lockWaitSeconds_ = seconds; }
+    int LockWaitSeconds() const { return lockWaitSeconds_; }
+
+    // Runs a statement that returns no rows and returns the number of rows it
+    // changed (-1 when the driver does not say). Throws DatabaseError on
+    // failure, also when the database is closed. timeoutSeconds replaces the
+    // query time-out for this statement.
+    int Execute(const QString& statement, const QVariantList& values = {},
+                std::optional<int> timeoutSeconds = std::nullopt);
 
     // Runs a forward-only query. nullopt when it cannot be run because the
-    // database is closed; throws DatabaseError when the driver reports an error.
-    std::optional<QSqlQuery> Query(const QString& text, const QVariantList& values = {});
+    // database is closed; throws DatabaseError when the driver reports an
+    // error. timeoutSeconds replaces the query time-out for this query.
+    std::optional<QSqlQuery> Query(const QString& text, const QVariantList& values = {},
+                                   std::optional<int> timeoutSeconds = std::nullopt);
+
+    // Prepares a statement to run many times with different values (the
+    // server parses and plans it once). Throws DatabaseError like Execute.
+    class Prepared;
+    Prepared Prepare(const QString& statement);
+
+    // A transaction: statements after Begin take effect together at Commit, or
+    // not at all. Prefer the Transaction object (store/Transaction.h). Begin
+    // and Commit throw DatabaseError; Rollback reports nothing (a connection
+    // that is gone has rolled back on the server).
+    void Begin();
+    void Commit();
+    void Rollback();
+
+    // Statements sent on this object so far (each Execute and Query, and each
+    // commit), a cost figure for benchmarks.
+    qint64 StatementsSent() const { return statementsSent_; }
 
 private:
-    QSqlQuery Run(const QString& text, const QVariantList& values);
+    QSqlQuery PrepareQuery(const QString& text, int timeoutSeconds);
+    QSqlQuery Run(const QString& text, const QVariantList& values, int timeoutSeconds);
+    void ExecutePrepared(QSqlQuery& query);
 
     QString name_;
     QString connStr_;
     int loginTimeoutSeconds_;
+    int queryTimeoutSeconds_ = kDefaultQueryTimeoutSeconds;
+    int lockWaitSeconds_ = kDefaultLockWaitSeconds;
+    ServerKind kind_ = ServerKind::Other;
+    bool inTransaction_ = false;
+    qint64 statementsSent_ = 0;
+};
+
+// A statement prepared on a Database; valid while that connection stays open.
+class Database::Prepared {
+public:
+    // Runs the statement with these values (as many as it has parameters);
+    // returns the number of rows it changed (-1 when the driver does not say).
+    // Throws DatabaseError on failure.
+    int Execute(const QVariantList& values);
+
+private:
+    friend class Database;
+    Prepared(Database& db, QSqlQuery query) : db_(&db), query_(std::move(query)) {}
+
+    Database* db_;
+    QSqlQuery query_;
 };
 
 // Moves a query to its next row; false at the end. Throws DatabaseError when

@@ -7,34 +7,70 @@
 
 #include <QString>
 
+#include <functional>
+
 // Writing downloaded punches into the host suite's movement table
 // tsrHrMovement: one new row per punch that the table does not hold yet
 // (same Date and CardNb), numbered on from the table's highest Number.
+//
+// A posting is one transaction that locks the table against other writers
+// before it reads the highest Number, so two runs that overlap (a scheduled
+// run and the pull button, two workstations) never both insert a punch or
+// both use a number: the second waits for the first to commit. The lock wait
+// is bounded by the database's LockWaitSeconds.
 
 // What one posting did with the movement list.
 struct PostingSummary {
-    int inserted = 0; // new rows
-    int skipped = 0;  // punches the table already held
-    int failed = 0;   // punches whose insert the server refused (message shown)
+    int inserted = 0;   // new rows
+    int skipped = 0;    // punches the table already held
+    int failed = 0;     // punches whose insert the server refused (message shown)
+    int statements = 0; // statements sent to the server, the commit included
 
-    bool operator==(const PostingSummary&) const = default;
+    // The same outcome for the punches; statements is a cost, not an outcome.
+    bool operator==(const PostingSummary& other) const
+    {
+        return inserted == other.inserted && skipped == other.skipped && failed == other.failed;
+    }
 };
 
+// Told after each batch how many of the punches have been handled.
+using PostingProgress = std::function<void(qint64 done, qint64 total)>;
+
+// Punches per batch statement: 333 rows of 6 parameters stay within SQL
+// Server's 2,100 parameters and 1,000 rows of VALUES per statement.
+inline constexpr int kPostingBatchRows = 333;
+
 // Posts movements through db, opened with the record's ConnStr (reused as it
-// is when open with that string), and closes db at the end. A punch that fails
-// is reported through messages and the posting goes on with the next one.
-// Throws DatabaseError when the connection cannot be made; nothing is posted then.
+// is when open with that string), and closes db at the end, also when it
+// throws. The punches go to the server in batches of kPostingBatchRows; the
+// server decides which are new. The table ends as the per-row method below
+// leaves it: the same rows, Numbers and duplicate decisions.
+//
+// A punch the table refuses (too long for its column, a constraint) is
+// reported once through messages ("Database error: " and the driver's text)
+// and every other punch is still posted. Throws DatabaseError, with nothing
+// of this posting in the table, when the connection cannot be made, the table
+// cannot be locked within the lock wait, the highest Number or a duplicate
+// check cannot be read, or the connection is lost; the next run posts the
+// punches then.
 PostingSummary PostMovements(CConnServer record, const MoveRecList& movements, Database& db,
-                             MessageSink& messages, const Clock& clock);
+                             MessageSink& messages, const Clock& clock,
+                             const PostingProgress& progress = {});
 
-// The table's highest Number plus one: 1 for an empty table, 0 when the
-// maximum cannot be read (message shown).
-double NextMovementNumber(Database& db, MessageSink& messages);
+// The same posting the way the program first did it, a check and an insert
+// per punch: the reference that the batch method is tested against, and the
+// floor it is measured against. Same locking, transaction and failures.
+PostingSummary PostMovementsPerRow(CConnServer record, const MoveRecList& movements, Database& db,
+                                   MessageSink& messages, const Clock& clock,
+                                   const PostingProgress& progress = {});
 
-// Whether a row with this Date and CardNb exists. A check that fails (message
-// shown) counts as "not present".
-bool IsDuplicateMovement(Database& db, MessageSink& messages, const QString& cardNb,
-                         const QString& date);
+// The table's highest Number plus one: 1 for an empty table. Throws
+// DatabaseError when the maximum cannot be read.
+double NextMovementNumber(Database& db);
+
+// Whether a row with this Date and CardNb exists. Throws DatabaseError when
+// the check cannot be made.
+bool IsDuplicateMovement(Database& db, const QString& cardNb, const QString& date);
 
 // Inserts one movement row numbered number; CDate is the clock's local date.
 // code2 is accepted and not posted: the suite's Direction column takes -1 for

@@ -50,23 +50,41 @@ QString ProgramInstall::StoredPassword() const
 ProgramInstall::Result ProgramInstall::Run(const QStringList& arguments, const QByteArray& input,
                                            int timeoutMs) const
 {
-    QProcess process;
+    QElapsedTimer timer;
+    timer.start();
+    std::unique_ptr<QProcess> process = Start(arguments, input);
+    if (!process)
+        return {};
+    Result result = Finish(*process, timeoutMs);
+    result.elapsedMs = timer.elapsed();
+    return result;
+}
+
+std::unique_ptr<QProcess> ProgramInstall::Start(const QStringList& arguments,
+                                                const QByteArray& input) const
+{
+    auto process = std::make_unique<QProcess>();
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir_.filePath(QStringLiteral("xdg")));
     env.insert(extraEnv_);
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(dir_.path());
+    process->setProcessEnvironment(env);
+    process->setWorkingDirectory(dir_.path());
+    process->start(Program(), arguments);
+    if (!process->waitForStarted(10000))
+        return nullptr;
+    process->write(input);
+    process->closeWriteChannel();
+    return process;
+}
+
+ProgramInstall::Result ProgramInstall::Finish(QProcess& process, int timeoutMs)
+{
     QElapsedTimer timer;
     timer.start();
-    process.start(Program(), arguments);
     Result result;
-    if (!process.waitForStarted(10000))
-        return result;
-    process.write(input);
-    process.closeWriteChannel();
     result.finished = process.waitForFinished(timeoutMs);
     if (!result.finished) {
         process.kill();

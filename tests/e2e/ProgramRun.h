@@ -9,6 +9,10 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <memory>
+
+class QProcess;
+
 // One installation of the program in a temporary folder, as an operator would
 // have it: the executable with config.ini and the log folder beside it, and a
 // registry of its own (XDG_CONFIG_HOME) whose DevStatus key the host suite has
@@ -45,6 +49,12 @@ public:
     // Runs the program with these arguments; stdin receives input, then closes.
     Result Run(const QStringList& arguments, const QByteArray& input = {},
                int timeoutMs = 120000) const;
+
+    // The same in two steps, for several runs at once: Start returns the
+    // running process (null when it did not start), Finish waits for it.
+    std::unique_ptr<QProcess> Start(const QStringList& arguments,
+                                    const QByteArray& input = {}) const;
+    static Result Finish(QProcess& process, int timeoutMs = 120000);
 
 private:
     QTemporaryDir dir_;

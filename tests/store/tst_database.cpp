@@ -2,6 +2,7 @@
 #include "TestDatabase.h"
 #include "store/ConnectionString.h"
 #include "store/Database.h"
+#include "store/Transaction.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
@@ -21,6 +22,10 @@ private slots:
     void reopensForDifferentString();
     void silentServerTimesOut();
     void rejectedStatementThrowsDriverText();
+    void reportsTheServerKind();
+    void transactionRollsBackUnlessCommitted_data();
+    void transactionRollsBackUnlessCommitted();
+    void statementWaitingOnALockTimesOut();
 
 private:
     // The backend process and database of db's current connection.
@@ -158,6 +163,78 @@ void TestStoreDatabase::rejectedStatementThrowsDriverText()
     } catch (const DatabaseError& error) {
         QVERIFY2(error.Text().contains(QStringLiteral("no_such_table")), qPrintable(error.Text()));
     }
+}
+
+void TestStoreDatabase::reportsTheServerKind()
+{
+    TestDatabase testDb;
+    Database db;
+    QVERIFY(EnsureOpen(db, testDb.Record().ConnStr));
+    QCOMPARE(db.Kind(), ServerKind::PostgreSQL);
+}
+
+void TestStoreDatabase::transactionRollsBackUnlessCommitted_data()
+{
+    QTest::addColumn<bool>("commit");
+    QTest::addColumn<bool>("fail"); // an exception ends the scope
+    QTest::addColumn<int>("rowsAfter");
+    QTest::newRow("committed") << true << false << 1;
+    QTest::newRow("left without commit") << false << false << 0;
+    QTest::newRow("left by an exception") << true << true << 0;
+}
+
+void TestStoreDatabase::transactionRollsBackUnlessCommitted()
+{
+    QFETCH(bool, commit);
+    QFETCH(bool, fail);
+    QFETCH(int, rowsAfter);
+    TestDatabase testDb;
+    QVERIFY(testDb.Reset());
+    Database db;
+    QVERIFY(EnsureOpen(db, testDb.Record().ConnStr));
+    try {
+        Transaction transaction(db);
+        db.Execute(QStringLiteral("INSERT INTO tsrHrMovement (ID, Number) VALUES (?, ?)"),
+                   {QStringLiteral("{6F9619FF-8B86-D011-B42D-00C04FC964FF}"), 1.0});
+        if (fail)
+            db.Execute(QStringLiteral("UPDATE no_such_table SET x = 1"));
+        if (commit)
+            transaction.Commit();
+    } catch (const DatabaseError&) {
+        QVERIFY(fail);
+    }
+    QCOMPARE(testDb.Movements().size(), rowsAfter);
+    // The connection goes on in its own commit mode.
+    db.Execute(QStringLiteral("INSERT INTO tsrHrMovement (ID, Number) VALUES (?, ?)"),
+               {QStringLiteral("{6F9619FF-8B86-D011-B42D-00C04FC964FE}"), 2.0});
+    QCOMPARE(testDb.Movements().size(), rowsAfter + 1);
+}
+
+void TestStoreDatabase::statementWaitingOnALockTimesOut()
+{
+    TestDatabase testDb;
+    Database holder;
+    QVERIFY(EnsureOpen(holder, testDb.Record().ConnStr));
+    Transaction holding(holder);
+    holder.Execute(QStringLiteral("LOCK TABLE tsrHrMovement IN ACCESS EXCLUSIVE MODE"));
+
+    Database db;
+    db.SetQueryTimeout(2);
+    QVERIFY(EnsureOpen(db, testDb.Record().ConnStr));
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        db.Query(QStringLiteral("SELECT COUNT(*) FROM tsrHrMovement"));
+        QFAIL("the query did not wait for the lock");
+    } catch (const DatabaseError& error) {
+        QVERIFY2(error.Text().contains(QStringLiteral("statement timeout")),
+                 qPrintable(error.Text()));
+    }
+    QVERIFY2(timer.elapsed() >= 1500 && timer.elapsed() < 10000,
+             qPrintable(QString::number(timer.elapsed())));
+    // The time-out ended the statement, not the connection.
+    holding.Rollback();
+    QVERIFY(db.Query(QStringLiteral("SELECT COUNT(*) FROM tsrHrMovement")));
 }
 
 QTEST_GUILESS_MAIN(TestStoreDatabase)

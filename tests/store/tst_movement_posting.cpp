@@ -1,16 +1,24 @@
 #include "TestDatabase.h"
 #include "store/ConnectionString.h"
 #include "store/MovementPosting.h"
+#include "store/Transaction.h"
 
 #include <QRegularExpression>
 #include <QtTest>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 
+using testsupport::ContentWithoutIds;
 using testsupport::MovementRow;
 using testsupport::TestDatabase;
 
+using PostingMethod = PostingSummary (*)(CConnServer, const MoveRecList&, Database&, MessageSink&,
+                                         const Clock&, const PostingProgress&);
+
 Q_DECLARE_METATYPE(MoveRec)
+Q_DECLARE_METATYPE(PostingMethod)
 
 namespace {
 
@@ -26,6 +34,18 @@ MoveRec Punch(const QString& cardNb, const char* date, const char* code2 = "0")
 MoveRec Punch(const char* cardNb, const char* date)
 {
     return Punch(QString::fromUtf8(cardNb), date);
+}
+
+// count distinct punches: 97 cards, a minute and a second apart.
+MoveRecList ManyPunches(int count)
+{
+    MoveRecList movements;
+    const QDateTime start(QDate(2024, 3, 1), QTime(6, 0));
+    for (int i = 0; i < count; ++i)
+        movements.append({QStringLiteral("C%1").arg(i % 97),
+                          start.addSecs(61 * i).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")),
+                          QStringLiteral("0")});
+    return movements;
 }
 
 QList<double> Numbers(const QList<MovementRow>& rows)
@@ -68,7 +88,13 @@ private slots:
     void cardNumbersStoredAsText();
     void refusedPunchDoesNotStopPosting_data();
     void refusedPunchDoesNotStopPosting();
+    void serverStoppedMidPosting_data();
     void serverStoppedMidPosting();
+    void failedReadPostsNothing_data();
+    void failedReadPostsNothing();
+    void lockWaitIsBounded();
+    void secondPostingWaitsForTheFirst();
+    void progressAfterEachBatch();
     void postsToRecordDatabaseWhenOpenElsewhere();
     void wrongPasswordPostsNothing();
     void maximumOfAnyNumericType_data();
@@ -93,6 +119,7 @@ void TestMovementPosting::initTestCase()
 void TestMovementPosting::init()
 {
     messages_.messages.clear();
+    db_.SetLockWait(Database::kDefaultLockWaitSeconds);
     QVERIFY2(testDb_.Reset() && testDb_.Reset(testDb_.Name2()), qPrintable(testDb_.LastError()));
 }
 
@@ -217,8 +244,6 @@ void TestMovementPosting::refusedPunchDoesNotStopPosting_data()
     // Longer than the column: the check passes, the insert is refused.
     QTest::newRow("card number too long")
         << Punch(QString(60, QLatin1Char('9')), "2024-03-07 08:00:00") << 1;
-    // Not a date: both the check and the insert are refused.
-    QTest::newRow("impossible date") << Punch("5", "2024-02-30 08:00:00") << 2;
 }
 
 void TestMovementPosting::refusedPunchDoesNotStopPosting()
@@ -237,35 +262,185 @@ void TestMovementPosting::refusedPunchDoesNotStopPosting()
                  qPrintable(message));
 }
 
+void TestMovementPosting::serverStoppedMidPosting_data()
+{
+    QTest::addColumn<PostingMethod>("post");
+    QTest::newRow("in batches") << PostingMethod(PostMovements);
+    QTest::newRow("row by row") << PostingMethod(PostMovementsPerRow);
+}
+
 void TestMovementPosting::serverStoppedMidPosting()
 {
-    const MoveRecList movements = {Punch("1", "2024-03-07 08:00:00"),
-                                   Punch("2", "2024-03-07 08:00:00"),
-                                   Punch("3", "2024-03-07 08:00:00")};
+    QFETCH(PostingMethod, post);
+    const QString name2 = testDb_.Name2();
+    for (const QString& name : {QString(), name2})
+        QVERIFY(testDb_.InsertMovementRow(41, QStringLiteral("E"),
+                                          QStringLiteral("2024-01-01 08:00:00"), name));
+    const MoveRecList movements = ManyPunches(2 * kPostingBatchRows + 100);
+
+    // The server stops once the first batch has gone.
     bool stopped = false;
-    // The clock is read once per insert, just before it: stop before the second.
-    CallbackClock stoppingClock([&](int read) {
-        if (read == 2)
+    const PostingProgress stopAfterFirstBatch = [&](qint64 done, qint64) {
+        if (!stopped && done >= kPostingBatchRows)
             stopped = testDb_.StopServer();
-    });
-    const PostingSummary first =
-        PostMovements(testDb_.Record(), movements, db_, messages_, stoppingClock);
+    };
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, post(testDb_.Record(), movements, db_, messages_,
+                                                 clock_, stopAfterFirstBatch));
     QVERIFY2(stopped, qPrintable(testDb_.LastError()));
-    QCOMPARE(first, (PostingSummary{1, 0, 2}));
     QVERIFY(!db_.IsOpen());
-    // Each remaining punch was still tried: its check and its insert failed.
-    QCOMPARE(messages_.messages.size(), 3);
-
     QVERIFY2(testDb_.StartServer(), qPrintable(testDb_.LastError()));
+    // The table is as before the posting; the next run posts everything.
     QCOMPARE(testDb_.Movements().size(), 1);
-    QCOMPARE(Post(movements), (PostingSummary{2, 1, 0}));
-    QCOMPARE(Post(movements), (PostingSummary{0, 3, 0}));
+    QCOMPARE(post(testDb_.Record(), movements, db_, messages_, clock_, {}),
+             (PostingSummary{int(movements.size()), 0, 0}));
 
-    QStringList cards;
-    for (const MovementRow& row : testDb_.Movements())
-        cards << row.CardNb;
-    cards.sort();
-    QCOMPARE(cards, (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")}));
+    // The same as one posting that nothing interrupted.
+    QCOMPARE(post(testDb_.Record(name2), movements, db_, messages_, clock_, {}),
+             (PostingSummary{int(movements.size()), 0, 0}));
+    QCOMPARE(ContentWithoutIds(testDb_.Movements()), ContentWithoutIds(testDb_.Movements(name2)));
+    QCOMPARE(messages_.messages, QStringList());
+}
+
+void TestMovementPosting::failedReadPostsNothing_data()
+{
+    QTest::addColumn<PostingMethod>("post");
+    QTest::addColumn<QString>("breaking"); // a change of the table, undone afterwards
+    QTest::addColumn<QString>("mending");
+    QTest::addColumn<MoveRec>("punch");
+    QTest::addColumn<QString>("driverText");
+
+    const MoveRec good = Punch("7", "2024-03-07 08:00:00");
+    const QString rename = QStringLiteral("ALTER TABLE tsrHrMovement RENAME %1 TO %2");
+    for (const auto& [name, post] : {std::pair{"in batches", PostingMethod(PostMovements)},
+                                     std::pair{"row by row", PostingMethod(PostMovementsPerRow)}}) {
+        QTest::addRow("%s: no highest Number", name)
+            << post << rename.arg(QStringLiteral("Number"), QStringLiteral("Num"))
+            << rename.arg(QStringLiteral("Num"), QStringLiteral("Number")) << good
+            << QStringLiteral("number");
+        QTest::addRow("%s: no CardNb to check", name)
+            << post << rename.arg(QStringLiteral("CardNb"), QStringLiteral("Card"))
+            << rename.arg(QStringLiteral("Card"), QStringLiteral("CardNb")) << good
+            << QStringLiteral("cardnb");
+        // The server cannot read the date, so its duplicate check fails.
+        QTest::addRow("%s: check of an impossible date", name)
+            << post << QString() << QString() << Punch("5", "2024-02-30 08:00:00")
+            << QStringLiteral("out of range");
+    }
+}
+
+// Posting without knowing the highest Number or whether a punch is there
+// would number wrongly or post punches twice: nothing is posted.
+void TestMovementPosting::failedReadPostsNothing()
+{
+    QFETCH(PostingMethod, post);
+    QFETCH(QString, breaking);
+    QFETCH(QString, mending);
+    QFETCH(MoveRec, punch);
+    QFETCH(QString, driverText);
+
+    QVERIFY(
+        testDb_.InsertMovementRow(41, QStringLiteral("E"), QStringLiteral("2024-01-01 08:00:00")));
+    auto mend = qScopeGuard([&] { testDb_.Execute(mending); });
+    if (!breaking.isEmpty())
+        QVERIFY2(testDb_.Execute(breaking), qPrintable(testDb_.LastError()));
+    const MoveRecList movements = {Punch("1", "2024-03-07 08:00:00"), punch,
+                                   Punch("2", "2024-03-07 08:00:00")};
+    try {
+        post(testDb_.Record(), movements, db_, messages_, clock_, {});
+        QFAIL("the posting did not fail");
+    } catch (const DatabaseError& error) {
+        QVERIFY2(error.Text().contains(driverText), qPrintable(error.Text()));
+    }
+    QVERIFY(!db_.IsOpen());
+    QCOMPARE(messages_.messages, QStringList());
+    mend.dismiss();
+    if (!mending.isEmpty())
+        QVERIFY2(testDb_.Execute(mending), qPrintable(testDb_.LastError()));
+    QCOMPARE(testDb_.Movements().size(), 1);
+}
+
+void TestMovementPosting::lockWaitIsBounded()
+{
+    // Another connection has written a row and not yet committed.
+    Database other;
+    QVERIFY(EnsureOpen(other, testDb_.Record().ConnStr));
+    Transaction writing(other);
+    QVERIFY(InsertMovement(other, messages_, clock_, QStringLiteral("W"),
+                           QStringLiteral("2024-01-01 08:00:00 "), QStringLiteral("0"), 7));
+
+    db_.SetLockWait(2);
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        Post({Punch("1", "2024-03-07 08:00:00")});
+        QFAIL("the posting did not wait for the lock");
+    } catch (const DatabaseError& error) {
+        QVERIFY2(error.Text().startsWith(QStringLiteral("The movement table tsrHrMovement stayed "
+                                                        "locked by another connection (another "
+                                                        "posting?) for 2 seconds")),
+                 qPrintable(error.Text()));
+        QVERIFY2(error.Text().contains(QStringLiteral("timeout")), qPrintable(error.Text()));
+    }
+    QVERIFY2(timer.elapsed() >= 1500 && timer.elapsed() < 10000,
+             qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(!db_.IsOpen());
+    writing.Rollback();
+    QCOMPARE(testDb_.Movements().size(), 0);
+}
+
+void TestMovementPosting::secondPostingWaitsForTheFirst()
+{
+    const MoveRecList movements = ManyPunches(50);
+    // The first posting, on a thread of its own, holds the lock for a while
+    // after staging its punches: its clock is read just before it inserts.
+    std::atomic<bool> locked{false};
+    PostingSummary first;
+    QString firstError;
+    std::thread other([&] {
+        Database db;
+        RecordingMessageSink messages;
+        CallbackClock slowClock([&](int) {
+            locked = true;
+            QThread::msleep(1500);
+        });
+        try {
+            first = PostMovements(testDb_.Record(), movements, db, messages, slowClock);
+        } catch (const DatabaseError& error) {
+            firstError = error.Text();
+        }
+    });
+    QElapsedTimer waiting;
+    waiting.start();
+    while (!locked && waiting.elapsed() < 30000)
+        QThread::msleep(10);
+    const PostingSummary second = Post(movements);
+    other.join();
+
+    QCOMPARE(firstError, QString());
+    QCOMPARE(first, (PostingSummary{50, 0, 0}));
+    QCOMPARE(second, (PostingSummary{0, 50, 0}));
+    const QList<double> numbers = Numbers(testDb_.Movements());
+    QCOMPARE(numbers.size(), 50);
+    QCOMPARE(numbers.first(), 2.0);
+    QCOMPARE(numbers.last(), 51.0);
+}
+
+void TestMovementPosting::progressAfterEachBatch()
+{
+    for (const PostingMethod post :
+         {PostingMethod(PostMovements), PostingMethod(PostMovementsPerRow)}) {
+        QList<QPair<qint64, qint64>> reports;
+        const int count = 2 * kPostingBatchRows + 7;
+        const PostingSummary summary = post(testDb_.Record(), ManyPunches(count), db_, messages_,
+                                            clock_, [&](qint64 done, qint64 total) {
+                                                reports.append({done, total});
+                                            });
+        QCOMPARE(summary, (PostingSummary{count, 0, 0}));
+        QCOMPARE(reports,
+                 (QList<QPair<qint64, qint64>>{
+                     {kPostingBatchRows, count}, {2 * kPostingBatchRows, count}, {count, count}}));
+        QVERIFY(testDb_.Reset());
+    }
 }
 
 void TestMovementPosting::postsToRecordDatabaseWhenOpenElsewhere()
@@ -319,8 +494,7 @@ void TestMovementPosting::maximumOfAnyNumericType()
                                           name2));
     }
     QVERIFY(EnsureOpen(db_, testDb_.Record(name2).ConnStr));
-    QCOMPARE(NextMovementNumber(db_, messages_), expected);
-    QCOMPARE(messages_.messages, QStringList());
+    QCOMPARE(NextMovementNumber(db_), expected);
 }
 
 void TestMovementPosting::guidText()

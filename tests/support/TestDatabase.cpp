@@ -30,6 +30,19 @@ QString ErrorText(const QSqlError& error)
 
 } // namespace
 
+QStringList ContentWithoutIds(const QList<MovementRow>& rows)
+{
+    QStringList texts;
+    for (const MovementRow& row : rows)
+        texts.append(QStringList{QString::number(row.Number, 'f', 6), row.CardNb, row.Date,
+                                 row.ParentID, QString::number(row.Direction),
+                                 QString::number(row.Status), QString::number(row.IsManual),
+                                 QString::number(row.IsDelete), QString::number(row.IsPosted),
+                                 row.UserID, row.CDate}
+                         .join(QLatin1Char('|')));
+    return texts;
+}
+
 TestDatabase::TestDatabase()
     : server_(Env("ZELVOR_TEST_DB_SERVER")), user_(Env("ZELVOR_TEST_DB_USER")),
       pass_(Env("ZELVOR_TEST_DB_PASS")), name_(Env("ZELVOR_TEST_DB_NAME")),
@@ -145,14 +158,40 @@ bool TestDatabase::InsertDevices(const QList<DeviceFixture>& devices, const QStr
     return true;
 }
 
+namespace {
+
+const QString kInsertMovementRow = QStringLiteral(
+    "INSERT INTO tsrHrMovement (ID, Number, CardNb, Date, Direction, Status, IsManual, IsDelete, "
+    "IsPosted, CDate) VALUES (gen_random_uuid(), ?, ?, ?::timestamp, -1, 0, 0, 0, 0, "
+    "current_date)");
+
+} // namespace
+
 bool TestDatabase::InsertMovementRow(double number, const QString& cardNb, const QString& date,
                                      const QString& dbName)
 {
-    return Execute(QStringLiteral("INSERT INTO tsrHrMovement (ID, Number, CardNb, Date, Direction, "
-                                  "Status, IsManual, IsDelete, IsPosted, CDate) VALUES "
-                                  "(gen_random_uuid(), ?, ?, ?::timestamp, -1, 0, 0, 0, 0, "
-                                  "current_date)"),
-                   {number, cardNb, date}, dbName);
+    return Execute(kInsertMovementRow, {number, cardNb, date}, dbName);
+}
+
+bool TestDatabase::InsertMovementRows(const QList<MovementRow>& rows, const QString& dbName)
+{
+    return WithConnection(dbName, [&](QSqlDatabase& db) {
+        QSqlQuery query(db);
+        if (!query.prepare(kInsertMovementRow)) {
+            lastError_ = ErrorText(query.lastError());
+            return false;
+        }
+        for (const MovementRow& row : rows) {
+            query.addBindValue(row.Number);
+            query.addBindValue(row.CardNb);
+            query.addBindValue(row.Date);
+            if (!query.exec()) {
+                lastError_ = ErrorText(query.lastError());
+                return false;
+            }
+        }
+        return true;
+    });
 }
 
 QList<MovementRow> TestDatabase::Movements(const QString& dbName)

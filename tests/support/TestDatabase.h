@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVariantList>
 
@@ -28,6 +29,10 @@ struct MovementRow {
     QString UserID;
     QString CDate; // "yyyy-MM-dd"
 };
+
+// Every column but ID as one text per row, in the rows' order: what two
+// postings of the same punches are compared by (each makes new GUIDs).
+QStringList ContentWithoutIds(const QList<MovementRow>& rows);
 
 // A row of tsrHrDeviceShift to set up.
 struct DeviceFixture {
@@ -71,6 +76,8 @@ public:
     // Adds a movement row as the host suite would hold it.
     bool InsertMovementRow(double number, const QString& cardNb, const QString& date,
                            const QString& dbName = {});
+    // Adds rows of Number, CardNb and Date ("yyyy-MM-dd HH:mm:ss") through one connection.
+    bool InsertMovementRows(const QList<MovementRow>& rows, const QString& dbName = {});
     // Every movement row, ordered by Number.
     QList<MovementRow> Movements(const QString& dbName = {});
     // Runs a statement as the test login (the owner of the tables).
