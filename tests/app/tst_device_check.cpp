@@ -1,0 +1,208 @@
+// The device check's core: database texts sorted into their causes, and the
+// check over the test database with a scripted terminal, where the clock and
+// the terminal's answers are the test's to choose.
+#include "FakeTerminalLink.h"
+#include "LoopbackPorts.h"
+#include "TestDatabase.h"
+
+#include "app/CheckDiagnosis.h"
+#include "app/DeviceCheck.h"
+#include "platform/Clock.h"
+#include "resources/FaultTexts.h"
+
+#include <QTest>
+
+using testsupport::TestDatabase;
+
+namespace {
+
+const QString kId = QStringLiteral("00000000-0000-0000-0000-000000000077");
+const QDateTime kNow(QDate(2024, 3, 15), QTime(10, 0));
+
+// Keeps the deadline it had while opening, which the check sets for the device.
+class WatchedLink : public FakeTerminalLink {
+public:
+    bool OpenLink(const QString& address, int port) override
+    {
+        deadlineWhileOpening = deadline;
+        return FakeTerminalLink::OpenLink(address, port);
+    }
+    QDeadlineTimer deadlineWhileOpening{QDeadlineTimer::Forever};
+};
+
+CAttLogRec At(const QDate& day, const QTime& time)
+{
+    return FakeTerminalLink::Punch(QStringLiteral("7"), day, time);
+}
+
+} // namespace
+
+class TestDeviceCheck : public QObject {
+    Q_OBJECT
+private slots:
+    void databaseTexts_data();
+    void databaseTexts();
+    void initTestCase();
+    void terminalAndPunchLog_data();
+    void terminalAndPunchLog();
+
+private:
+    TestDatabase db_;
+    CConnServer device_;
+};
+
+void TestDeviceCheck::databaseTexts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("fault");
+
+    const QString socket =
+        QStringLiteral("connection to server on socket \"/d/.s.PGSQL.5432\" failed: ");
+    auto row = [](const char* name, const QString& text, DatabaseFault fault) {
+        QTest::newRow(name) << text << int(fault);
+    };
+    row("name not in odbcinst.ini, tried as a library",
+        QStringLiteral("[unixODBC][Driver Manager]Can't open lib 'SQL Server' : file not found"),
+        DatabaseFault::DriverNotMapped);
+    row("no data source or driver",
+        QStringLiteral("[unixODBC][Driver Manager]Data source name not found and no default "
+                       "driver specified"),
+        DatabaseFault::DriverNotMapped);
+    row("mapped to a missing library",
+        QStringLiteral("[unixODBC][Driver Manager]Can't open lib "
+                       "'/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so' : file not found"),
+        DatabaseFault::DriverNotLoadable);
+    row("no QODBC", faulttext::kNoOdbcDriver, DatabaseFault::QtDriverMissing);
+    row("psqlODBC password",
+        socket + QStringLiteral("FATAL:  password authentication failed for user \"zelvor\""),
+        DatabaseFault::LoginRefused);
+    row("psqlODBC database", socket + QStringLiteral("FATAL:  database \"HR\" does not exist"),
+        DatabaseFault::DatabaseMissing);
+    row("psqlODBC server down",
+        socket + QStringLiteral("No such file or directory\n\tIs the server running locally and "
+                                "accepting connections on that socket?"),
+        DatabaseFault::ServerUnreachable);
+    row("psqlODBC silent server", socket + QStringLiteral("timeout expired"),
+        DatabaseFault::ServerUnreachable);
+    row("host name",
+        QStringLiteral("could not translate host name \"hr-db\" to address: Name or service not "
+                       "known"),
+        DatabaseFault::ServerNotFound);
+    row("FreeTDS login", QStringLiteral("[FreeTDS][SQL Server]Login failed for user 'zelvor'."),
+        DatabaseFault::LoginRefused);
+    row("FreeTDS database, which also says login failed",
+        QStringLiteral("[FreeTDS][SQL Server]Cannot open database \"HR\" requested by the login. "
+                       "The login failed."),
+        DatabaseFault::DatabaseMissing);
+    row("FreeTDS unreachable",
+        QStringLiteral("[FreeTDS][SQL Server]Unable to connect to data source"),
+        DatabaseFault::ServerUnreachable);
+    row("login time-out",
+        QStringLiteral("[Microsoft][ODBC Driver 18 for SQL Server]Login timeout expired"),
+        DatabaseFault::ServerUnreachable);
+    row("anything else", QStringLiteral("[FreeTDS][SQL Server]Something new"),
+        DatabaseFault::Other);
+}
+
+void TestDeviceCheck::databaseTexts()
+{
+    QFETCH(QString, text);
+    QTEST(int(ClassifyDatabaseFailure(text)), "fault");
+}
+
+void TestDeviceCheck::initTestCase()
+{
+    const QString problem = TestDatabase::EnvironmentProblem();
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QVERIFY2(db_.Reset(), qPrintable(db_.LastError()));
+    // Nothing listens on the port: a link that fails leaves the probe refused.
+    QVERIFY(db_.InsertDevices({{kId, QStringLiteral("C"), QStringLiteral("Gate"),
+                                QStringLiteral("127.0.0.1"), testsupport::ClosedPort(), 4711, 1}}));
+    device_ = db_.Record();
+    device_.DeviceId = kId;
+    device_.Name = QStringLiteral("Gate");
+}
+
+void TestDeviceCheck::terminalAndPunchLog_data()
+{
+    QTest::addColumn<bool>("opens");
+    QTest::addColumn<bool>("prepares");
+    QTest::addColumn<int>("loadRefused"); // -1: the log loads
+    QTest::addColumn<int>("breakAfter");
+    QTest::addColumn<int>("failedStep"); // -1: passes
+    QTest::addColumn<QString>("detail"); // expected in the last step reached
+    QTest::addColumn<qint64>("inRange");
+
+    // Five punches at the edges of March 2024, checked on the 15th at 10:00:
+    // the 1st at 00:00 and later on the 15th are in, the leap day before, the
+    // 16th and an impossible date are not.
+    QTest::newRow("month edges")
+        << true << true << -1 << -1 << -1
+        << QStringLiteral("5 punches, 2 from 2024-03-01 00:00 to now (2024-03-15 10:00), 1 with "
+                          "an impossible date")
+        << qint64(2);
+    QTest::newRow("link refused, nothing listens")
+        << false << true << -1 << -1 << int(CheckStep::Terminal)
+        << QStringLiteral("connection refused at 127.0.0.1:") << qint64(-1);
+    QTest::newRow("prepare refused: a run would fetch nothing")
+        << true << false << -1 << -1 << int(CheckStep::PunchLog)
+        << QStringLiteral("refused to prepare a read") << qint64(-1);
+    QTest::newRow("no data") << true << true << 0 << -1 << int(CheckStep::PunchLog)
+                             << QStringLiteral("no punch log to give") << qint64(-1);
+    QTest::newRow("load refused") << true << true << 7 << -1 << int(CheckStep::PunchLog)
+                                  << QStringLiteral("(code 7)") << qint64(-1);
+    QTest::newRow("stream broken") << true << true << -1 << 3 << int(CheckStep::PunchLog)
+                                   << QStringLiteral("broke off after 3 punches") << qint64(-1);
+}
+
+void TestDeviceCheck::terminalAndPunchLog()
+{
+    QFETCH(bool, opens);
+    QFETCH(bool, prepares);
+    QFETCH(int, loadRefused);
+    QFETCH(int, breakAfter);
+    QFETCH(int, failedStep);
+    QFETCH(QString, detail);
+
+    WatchedLink link;
+    link.neverOpens = !opens;
+    link.prepareAnswer = prepares;
+    if (loadRefused >= 0)
+        link.loadRefused = loadRefused;
+    link.breakAfter = breakAfter;
+    CAttLogRec impossible = At(QDate(2024, 3, 2), QTime(8, 0));
+    impossible.Month = 13;
+    link.punches = {At(QDate(2024, 2, 29), QTime(23, 59, 59)), At(QDate(2024, 3, 1), QTime(0, 0)),
+                    At(QDate(2024, 3, 15), QTime(21, 0)), At(QDate(2024, 3, 16), QTime(0, 0)),
+                    impossible};
+    FixedClock clock(kNow);
+    DeviceCheckTools tools{link, clock, 60, 1000, 1000};
+
+    const DeviceCheckResult result = CheckDevice(device_, tools);
+
+    QCOMPARE(result.steps.size(), 6);
+    const int last = failedStep < 0 ? int(CheckStep::PunchLog) : failedStep;
+    for (int i = 0; i < 6; ++i) {
+        const Verdict expected = i < last    ? Verdict::Ok
+                                 : i == last ? (failedStep < 0 ? Verdict::Ok : Verdict::Failed)
+                                             : Verdict::Skipped;
+        QVERIFY2(
+            result.steps[i].verdict == expected,
+            qPrintable(StepName(CheckStep(i)) + QStringLiteral(": ") + result.steps[i].detail));
+    }
+    QVERIFY2(result.steps[last].detail.contains(detail), qPrintable(result.steps[last].detail));
+    QCOMPARE(result.Passed(), failedStep < 0);
+    QTEST(result.inRange, "inRange");
+    // The run's key and a deadline for the device; the terminal is never
+    // disabled, and the link is closed and without a deadline afterwards.
+    QCOMPARE(link.key, 4711);
+    QVERIFY(!link.deadlineWhileOpening.isForever());
+    QVERIFY(link.deadlineWhileOpening.remainingTime() <= 60000);
+    QVERIFY(link.deadline.isForever());
+    QVERIFY2(!link.calls.join(QLatin1Char(',')).contains(QStringLiteral("active")),
+             qPrintable(link.calls.join(QLatin1Char(','))));
+    QVERIFY(!link.open);
+}
+
+QTEST_GUILESS_MAIN(TestDeviceCheck)
+#include "tst_device_check.moc"
