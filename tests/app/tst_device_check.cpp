@@ -10,7 +10,9 @@
 #include "platform/Clock.h"
 #include "resources/FaultTexts.h"
 
+#include <QElapsedTimer>
 #include <QTest>
+#include <QThread>
 
 using testsupport::TestDatabase;
 
@@ -30,6 +32,16 @@ public:
     QDeadlineTimer deadlineWhileOpening{QDeadlineTimer::Forever};
 };
 
+// A terminal that sends its punches slowly, 1 ms each.
+class SlowLink : public FakeTerminalLink {
+public:
+    bool NextPunch(int machine, CAttLogRec& punch) override
+    {
+        QThread::msleep(1);
+        return FakeTerminalLink::NextPunch(machine, punch);
+    }
+};
+
 CAttLogRec At(const QDate& day, const QTime& time)
 {
     return FakeTerminalLink::Punch(QStringLiteral("7"), day, time);
@@ -45,6 +57,7 @@ private slots:
     void initTestCase();
     void terminalAndPunchLog_data();
     void terminalAndPunchLog();
+    void aSlowLogEndsAtTheDeadline();
 
 private:
     TestDatabase db_;
@@ -201,6 +214,26 @@ void TestDeviceCheck::terminalAndPunchLog()
     QVERIFY(link.deadline.isForever());
     QVERIFY2(!link.calls.join(QLatin1Char(',')).contains(QStringLiteral("active")),
              qPrintable(link.calls.join(QLatin1Char(','))));
+    QVERIFY(!link.open);
+}
+
+void TestDeviceCheck::aSlowLogEndsAtTheDeadline()
+{
+    SlowLink link;
+    link.punches = QList<CAttLogRec>(5000, At(QDate(2024, 3, 2), QTime(8, 0)));
+    FixedClock clock(kNow);
+    DeviceCheckTools tools{link, clock, 1, 1000, 1000};
+    QElapsedTimer timer;
+    timer.start();
+
+    const DeviceCheckResult result = CheckDevice(device_, tools);
+
+    QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
+    const StepResult* failure = result.FirstFailure();
+    QVERIFY(failure);
+    QCOMPARE(int(failure->step), int(CheckStep::PunchLog));
+    QVERIFY2(failure->detail.contains(QStringLiteral("deadline of 1 s")),
+             qPrintable(failure->detail));
     QVERIFY(!link.open);
 }
 
