@@ -47,8 +47,8 @@ QString ProgramInstall::StoredPassword() const
         .value_or(QString());
 }
 
-ProgramInstall::Result ProgramInstall::Run(const QStringList& arguments, const QByteArray& input,
-                                           int timeoutMs) const
+ProgramInstall::Result ProgramInstall::RunProgram(const QString& path, const QStringList& arguments,
+                                                  const QByteArray& input, int timeoutMs) const
 {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -61,7 +61,7 @@ ProgramInstall::Result ProgramInstall::Run(const QStringList& arguments, const Q
     process.setWorkingDirectory(dir_.path());
     QElapsedTimer timer;
     timer.start();
-    process.start(Program(), arguments);
+    process.start(path, arguments);
     Result result;
     if (!process.waitForStarted(10000))
         return result;

@@ -44,7 +44,13 @@ public:
 
     // Runs the program with these arguments; stdin receives input, then closes.
     Result Run(const QStringList& arguments, const QByteArray& input = {},
-               int timeoutMs = 120000) const;
+               int timeoutMs = 120000) const
+    {
+        return RunProgram(Program(), arguments, input, timeoutMs);
+    }
+    // The same for another program of the installation (zelvor-settings).
+    Result RunProgram(const QString& path, const QStringList& arguments,
+                      const QByteArray& input = {}, int timeoutMs = 120000) const;
 
 private:
     QTemporaryDir dir_;
