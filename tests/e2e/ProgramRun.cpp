@@ -47,12 +47,12 @@ QString ProgramInstall::StoredPassword() const
         .value_or(QString());
 }
 
-ProgramInstall::Result ProgramInstall::Run(const QStringList& arguments, const QByteArray& input,
-                                           int timeoutMs) const
+ProgramInstall::Result ProgramInstall::RunProgram(const QString& path, const QStringList& arguments,
+                                                  const QByteArray& input, int timeoutMs) const
 {
     QElapsedTimer timer;
     timer.start();
-    std::unique_ptr<QProcess> process = Start(arguments, input);
+    std::unique_ptr<QProcess> process = Start(path, arguments, input);
     if (!process)
         return {};
     Result result = Finish(*process, timeoutMs);
@@ -60,7 +60,7 @@ ProgramInstall::Result ProgramInstall::Run(const QStringList& arguments, const Q
     return result;
 }
 
-std::unique_ptr<QProcess> ProgramInstall::Start(const QStringList& arguments,
+std::unique_ptr<QProcess> ProgramInstall::Start(const QString& path, const QStringList& arguments,
                                                 const QByteArray& input) const
 {
     auto process = std::make_unique<QProcess>();
@@ -72,7 +72,7 @@ std::unique_ptr<QProcess> ProgramInstall::Start(const QStringList& arguments,
     env.insert(extraEnv_);
     process->setProcessEnvironment(env);
     process->setWorkingDirectory(dir_.path());
-    process->start(Program(), arguments);
+    process->start(path, arguments);
     if (!process->waitForStarted(10000))
         return nullptr;
     process->write(input);

@@ -48,11 +48,22 @@ public:
 
     // Runs the program with these arguments; stdin receives input, then closes.
     Result Run(const QStringList& arguments, const QByteArray& input = {},
-               int timeoutMs = 120000) const;
+               int timeoutMs = 120000) const
+    {
+        return RunProgram(Program(), arguments, input, timeoutMs);
+    }
+    // The same for another program of the installation (zelvor-settings).
+    Result RunProgram(const QString& path, const QStringList& arguments,
+                      const QByteArray& input = {}, int timeoutMs = 120000) const;
 
     // The same in two steps, for several runs at once: Start returns the
     // running process (null when it did not start), Finish waits for it.
     std::unique_ptr<QProcess> Start(const QStringList& arguments,
+                                    const QByteArray& input = {}) const
+    {
+        return Start(Program(), arguments, input);
+    }
+    std::unique_ptr<QProcess> Start(const QString& path, const QStringList& arguments,
                                     const QByteArray& input = {}) const;
     static Result Finish(QProcess& process, int timeoutMs = 120000);
 

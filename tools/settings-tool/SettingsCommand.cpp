@@ -1,7 +1,11 @@
 #include "SettingsCommand.h"
 
+#include "CheckCommand.h"
+
+#include "app/RunOptions.h"
 #include "app/Version.h"
 #include "platform/ExeFolder.h"
+#include "platform/IntText.h"
 #include "settings/CCrypt.h"
 #include "settings/SettingsFile.h"
 
@@ -18,7 +22,8 @@ const char* const kUsage =
     "usage: zelvor-settings [--file PATH] COMMAND\n"
     "       zelvor-settings --help | --version\n"
     "\n"
-    "Reads and edits config.ini (by default the one beside this program).\n"
+    "Reads and edits config.ini (by default the one beside this program), and checks\n"
+    "its devices.\n"
     "\n"
     "commands:\n"
     "  list                      the devices, one block each (passwords are not shown);\n"
@@ -28,8 +33,15 @@ const char* const kUsage =
     "      [--offer 1|0] [--delete-file 0|1]\n"
     "                            adds a device, or replaces the one of that name\n"
     "  remove NAME               removes the devices of that name\n"
+    "  check [--device-timeout SECONDS] [NAME]\n"
+    "                            checks every device (or the one named) the way a run\n"
+    "                            would, posting nothing and leaving the terminal on:\n"
+    "                            ODBC driver, database login, device row, terminal,\n"
+    "                            link key, punch log; one line per step (ok, FAILED\n"
+    "                            with a hint, skipped); at most SECONDS per device\n"
+    "                            (default 600, 0: only the time-outs)\n"
     "\n"
-    "exit status: 0 done, 1 failed, 2 wrong usage\n";
+    "exit status: 0 done (check: every device passed), 1 failed, 2 wrong usage\n";
 
 void Print(FILE* stream, const QString& text)
 {
@@ -163,6 +175,56 @@ int Remove(Session& session, const QStringList& args)
     return session.Save() ? 0 : 1;
 }
 
+int Check(Session& session, const QStringList& args)
+{
+    int timeout = RunOptions::kDefaultDeviceTimeoutSeconds;
+    QStringList names;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args[i];
+        QString value;
+        if (arg.startsWith(QLatin1String("--device-timeout="))) {
+            value = arg.section(QLatin1Char('='), 1);
+        } else if (arg == QLatin1String("--device-timeout") && i + 1 < args.size()) {
+            value = args[++i];
+        } else if (!arg.startsWith(QLatin1String("--"))) {
+            names.append(arg);
+            continue;
+        } else {
+            Print(stderr, QStringLiteral("zelvor-settings: unknown or incomplete option %1\n%2")
+                              .arg(arg, QString::fromLatin1(kUsage)));
+            return 2;
+        }
+        if (!ParseWholeInt(value, timeout) || timeout < 0) {
+            Print(stderr, QStringLiteral("zelvor-settings: --device-timeout takes a number of "
+                                         "seconds (0 or more), not %1\n")
+                              .arg(value));
+            return 2;
+        }
+    }
+    if (names.size() > 1) {
+        Print(stderr, QStringLiteral("zelvor-settings: check takes at most one device name\n"));
+        return 2;
+    }
+    if (session.Missing()) {
+        Print(stderr, QStringLiteral("zelvor-settings: %1 does not exist: no devices to check\n")
+                          .arg(session.path));
+        return 1;
+    }
+    if (!session.Load(false))
+        return 1;
+    CConnServerList devices = session.devices;
+    if (!names.isEmpty())
+        devices.removeIf([&](const CConnServer& d) { return d.Name != names.first(); });
+    if (devices.isEmpty()) {
+        Print(stderr,
+              names.isEmpty()
+                  ? QStringLiteral("zelvor-settings: %1 lists no devices\n").arg(session.path)
+                  : QStringLiteral("zelvor-settings: no device named %1\n").arg(names.first()));
+        return 1;
+    }
+    return CheckDevices(devices, timeout, stdout);
+}
+
 } // namespace
 
 int RunSettingsCommand(const QStringList& arguments)
@@ -189,6 +251,8 @@ int RunSettingsCommand(const QStringList& arguments)
         return Add(session, args);
     if (command == QLatin1String("remove"))
         return Remove(session, args);
+    if (command == QLatin1String("check"))
+        return Check(session, args);
     if (command == QLatin1String("list"))
         Print(stderr, QStringLiteral("zelvor-settings: list takes no arguments\n"));
     else

@@ -1,0 +1,220 @@
+// The device check's core: database texts sorted into their causes, and the
+// check over the test database with a scripted terminal, where the clock and
+// the terminal's answers are the test's to choose.
+#include "FakeTerminalLink.h"
+#include "TestDatabase.h"
+
+#include "app/CheckDiagnosis.h"
+#include "app/DeviceCheck.h"
+#include "platform/Clock.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <QThread>
+
+using testsupport::TestDatabase;
+
+namespace {
+
+const QString kId = QStringLiteral("00000000-0000-0000-0000-000000000077");
+const QDateTime kNow(QDate(2024, 3, 15), QTime(10, 0));
+
+// Keeps the deadline it had while opening, which the check sets for the device.
+class WatchedLink : public FakeTerminalLink {
+public:
+    bool OpenLink(const QString& address, int port) override
+    {
+        deadlineWhileOpening = deadline;
+        return FakeTerminalLink::OpenLink(address, port);
+    }
+    QDeadlineTimer deadlineWhileOpening{QDeadlineTimer::Forever};
+};
+
+// A terminal that sends its punches slowly, 1 ms each.
+class SlowLink : public FakeTerminalLink {
+public:
+    bool NextPunch(int machine, CAttLogRec& punch) override
+    {
+        QThread::msleep(1);
+        return FakeTerminalLink::NextPunch(machine, punch);
+    }
+};
+
+CAttLogRec At(const QDate& day, const QTime& time)
+{
+    return FakeTerminalLink::Punch(QStringLiteral("7"), day, time);
+}
+
+} // namespace
+
+class TestDeviceCheck : public QObject {
+    Q_OBJECT
+private slots:
+    void databaseTexts_data();
+    void databaseTexts();
+    void initTestCase();
+    void terminalAndPunchLog_data();
+    void terminalAndPunchLog();
+    void aSlowLogEndsAtTheDeadline();
+
+private:
+    TestDatabase db_;
+    CConnServer device_;
+};
+
+void TestDeviceCheck::databaseTexts_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("fault");
+
+    const QString socket =
+        QStringLiteral("connection to server on socket \"/d/.s.PGSQL.5432\" failed: ");
+    auto row = [](const char* name, const QString& text, DatabaseFault fault) {
+        QTest::newRow(name) << text << int(fault);
+    };
+    row("name not in odbcinst.ini, tried as a library",
+        QStringLiteral("[unixODBC][Driver Manager]Can't open lib 'SQL Server' : file not found"),
+        DatabaseFault::DriverNotMapped);
+    row("no data source or driver",
+        QStringLiteral("[unixODBC][Driver Manager]Data source name not found and no default "
+                       "driver specified"),
+        DatabaseFault::DriverNotMapped);
+    row("mapped to a missing library",
+        QStringLiteral("[unixODBC][Driver Manager]Can't open lib "
+                       "'/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so' : file not found"),
+        DatabaseFault::DriverNotLoadable);
+    row("psqlODBC password",
+        socket + QStringLiteral("FATAL:  password authentication failed for user \"zelvor\""),
+        DatabaseFault::LoginRefused);
+    row("psqlODBC database", socket + QStringLiteral("FATAL:  database \"HR\" does not exist"),
+        DatabaseFault::DatabaseMissing);
+    row("psqlODBC silent server", socket + QStringLiteral("timeout expired"),
+        DatabaseFault::ServerUnreachable);
+    row("host name",
+        QStringLiteral("could not translate host name \"hr-db\" to address: Name or service not "
+                       "known"),
+        DatabaseFault::ServerNotFound);
+    row("FreeTDS login", QStringLiteral("[FreeTDS][SQL Server]Login failed for user 'zelvor'."),
+        DatabaseFault::LoginRefused);
+    row("FreeTDS database, which also says login failed",
+        QStringLiteral("[FreeTDS][SQL Server]Cannot open database \"HR\" requested by the login. "
+                       "The login failed."),
+        DatabaseFault::DatabaseMissing);
+    row("FreeTDS unreachable",
+        QStringLiteral("[FreeTDS][SQL Server]Unable to connect to data source"),
+        DatabaseFault::ServerUnreachable);
+    row("login time-out",
+        QStringLiteral("[Microsoft][ODBC Driver 18 for SQL Server]Login timeout expired"),
+        DatabaseFault::ServerUnreachable);
+    row("anything else", QStringLiteral("[FreeTDS][SQL Server]Something new"),
+        DatabaseFault::Other);
+}
+
+void TestDeviceCheck::databaseTexts()
+{
+    QFETCH(QString, text);
+    QTEST(int(ClassifyDatabaseFailure(text)), "fault");
+}
+
+void TestDeviceCheck::initTestCase()
+{
+    const QString problem = TestDatabase::EnvironmentProblem();
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QVERIFY2(db_.Reset(), qPrintable(db_.LastError()));
+    QVERIFY(db_.InsertDevices({{kId, QStringLiteral("C"), QStringLiteral("Gate"),
+                                QStringLiteral("127.0.0.1"), 4370, 4711, 1}}));
+    device_ = db_.Record();
+    device_.DeviceId = kId;
+    device_.Name = QStringLiteral("Gate");
+}
+
+void TestDeviceCheck::terminalAndPunchLog_data()
+{
+    QTest::addColumn<bool>("prepares");
+    QTest::addColumn<int>("loadRefused"); // -1: the log loads
+    QTest::addColumn<int>("breakAfter");
+    QTest::addColumn<bool>("passes");
+    QTest::addColumn<QString>("detail"); // of the punch log step
+    QTest::addColumn<qint64>("inRange");
+
+    // Five punches at the edges of March 2024, checked on the 15th at 10:00:
+    // the 1st at 00:00 and later on the 15th are in, the leap day before, the
+    // 16th and an impossible date are not.
+    QTest::newRow("month edges")
+        << true << -1 << -1 << true
+        << QStringLiteral("5 punches, 2 from 2024-03-01 00:00 to now (2024-03-15 10:00), 1 with "
+                          "an impossible date")
+        << qint64(2);
+    QTest::newRow("prepare refused: a run would fetch nothing")
+        << false << -1 << -1 << false << QStringLiteral("refused to prepare a read") << qint64(-1);
+    QTest::newRow("no data") << true << 0 << -1 << false << QStringLiteral("no punch log to give")
+                             << qint64(-1);
+    QTest::newRow("load refused") << true << 7 << -1 << false << QStringLiteral("(code 7)")
+                                  << qint64(-1);
+    QTest::newRow("stream broken")
+        << true << -1 << 3 << false << QStringLiteral("broke off after 3 punches") << qint64(-1);
+}
+
+void TestDeviceCheck::terminalAndPunchLog()
+{
+    QFETCH(bool, prepares);
+    QFETCH(int, loadRefused);
+    QFETCH(int, breakAfter);
+    QFETCH(bool, passes);
+    QFETCH(QString, detail);
+
+    WatchedLink link;
+    link.prepareAnswer = prepares;
+    if (loadRefused >= 0)
+        link.loadRefused = loadRefused;
+    link.breakAfter = breakAfter;
+    CAttLogRec impossible = At(QDate(2024, 3, 2), QTime(8, 0));
+    impossible.Month = 13;
+    link.punches = {At(QDate(2024, 2, 29), QTime(23, 59, 59)), At(QDate(2024, 3, 1), QTime(0, 0)),
+                    At(QDate(2024, 3, 15), QTime(21, 0)), At(QDate(2024, 3, 16), QTime(0, 0)),
+                    impossible};
+    FixedClock clock(kNow);
+    DeviceCheckTools tools{link, clock, 60, 1000, 1000};
+
+    const DeviceCheckResult result = CheckDevice(device_, tools);
+
+    QCOMPARE(result.steps.size(), 6);
+    for (const StepResult& step : result.steps)
+        QVERIFY2(step.verdict == Verdict::Ok || (!passes && step.step == CheckStep::PunchLog),
+                 qPrintable(StepName(step.step) + QStringLiteral(": ") + step.detail));
+    QVERIFY2(result.steps.last().detail.contains(detail), qPrintable(result.steps.last().detail));
+    QCOMPARE(result.Passed(), passes);
+    QTEST(result.inRange, "inRange");
+    // The run's key and a deadline for the device; the terminal is never
+    // disabled, and the link is closed and without a deadline afterwards.
+    QCOMPARE(link.key, 4711);
+    QVERIFY(!link.deadlineWhileOpening.isForever());
+    QVERIFY(link.deadlineWhileOpening.remainingTime() <= 60000);
+    QVERIFY(link.deadline.isForever());
+    QVERIFY2(!link.calls.join(QLatin1Char(',')).contains(QStringLiteral("active")),
+             qPrintable(link.calls.join(QLatin1Char(','))));
+    QVERIFY(!link.open);
+}
+
+void TestDeviceCheck::aSlowLogEndsAtTheDeadline()
+{
+    SlowLink link;
+    link.punches = QList<CAttLogRec>(5000, At(QDate(2024, 3, 2), QTime(8, 0)));
+    FixedClock clock(kNow);
+    DeviceCheckTools tools{link, clock, 1, 1000, 1000};
+    QElapsedTimer timer;
+    timer.start();
+
+    const DeviceCheckResult result = CheckDevice(device_, tools);
+
+    QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
+    const StepResult* failure = result.FirstFailure();
+    QVERIFY(failure);
+    QCOMPARE(int(failure->step), int(CheckStep::PunchLog));
+    QVERIFY2(failure->detail.contains(QStringLiteral("deadline of 1 s")),
+             qPrintable(failure->detail));
+    QVERIFY(!link.open);
+}
+
+QTEST_GUILESS_MAIN(TestDeviceCheck)
+#include "tst_device_check.moc"

@@ -1,0 +1,252 @@
+#include "Rig.h"
+#include "SilentSocketServer.h"
+#include "TempDir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+using testsupport::TestDatabase;
+
+namespace {
+
+const QStringList kSteps{QStringLiteral("ODBC driver \"SQL Server\""),
+                         QStringLiteral("database login"),
+                         QStringLiteral("device row"),
+                         QStringLiteral("terminal answers"),
+                         QStringLiteral("link key"),
+                         QStringLiteral("punch log")};
+
+// The report lines of one device, in order.
+QStringList DeviceLines(const QString& out, const QString& name)
+{
+    QStringList lines;
+    for (const QString& line : out.split(QLatin1Char('\n')))
+        if (line.startsWith(name + QStringLiteral(": ")))
+            lines.append(line);
+    return lines;
+}
+
+} // namespace
+
+// zelvor-settings check, installed beside config.ini, against simulated
+// terminals and the test database: a device that passes with the punch counts
+// of a run and is left as it was, and each fault it names, within its time-outs.
+class TestSettingsCheck : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void aPassingDeviceIsCountedAndLeftAsItWas();
+    void eachFaultIsNamed_data();
+    void eachFaultIsNamed();
+    void wrongUsage_data();
+    void wrongUsage();
+
+private:
+    ProgramInstall::Result Check(const QStringList& args) const;
+    void VerifyNothingChanged();
+
+    std::unique_ptr<Rig> rig_;
+};
+
+void TestSettingsCheck::initTestCase()
+{
+    const QString problem = TestDatabase::EnvironmentProblem();
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+}
+
+void TestSettingsCheck::init()
+{
+    rig_ = std::make_unique<Rig>();
+    QVERIFY(rig_->install.Ready());
+    QVERIFY(QFile::copy(QStringLiteral(ZELVOR_SETTINGS_PATH),
+                        rig_->install.Folder() + QStringLiteral("/zelvor-settings")));
+    QVERIFY2(rig_->db.Reset(), qPrintable(rig_->db.LastError()));
+}
+
+ProgramInstall::Result TestSettingsCheck::Check(const QStringList& args) const
+{
+    return rig_->install.RunProgram(rig_->install.Folder() + QStringLiteral("/zelvor-settings"),
+                                    QStringList{QStringLiteral("check")} + args);
+}
+
+// No progress code, no posting, no export file.
+void TestSettingsCheck::VerifyNothingChanged()
+{
+    QCOMPARE(rig_->install.DevStatus(), QString());
+    QVERIFY(rig_->db.Movements().isEmpty());
+    QVERIFY(!QDir(rig_->install.Folder() + QStringLiteral("/export")).exists());
+    QVERIFY(!QDir(rig_->install.Folder() + QStringLiteral("/log")).exists());
+}
+
+void TestSettingsCheck::aPassingDeviceIsCountedAndLeftAsItWas()
+{
+    Rig& rig = *rig_;
+    // Five punches of today, and three outside the run's range: the last day
+    // of the month before and a year ago.
+    const QDate firstOfMonth = QDate::currentDate().addDays(1 - QDate::currentDate().day());
+    QList<LogPunch> punches = Rig::TodayPunches(QStringLiteral("A"), 5);
+    punches.append({QStringLiteral("B1"), QDateTime(firstOfMonth.addDays(-1), QTime(23, 59, 59))});
+    punches.append({QStringLiteral("B2"), QDateTime(firstOfMonth.addDays(-1), QTime(8, 0))});
+    punches.append({QStringLiteral("B3"), QDateTime(firstOfMonth.addYears(-1), QTime(8, 0))});
+    const CConnServer a = rig.AddDevice(1, QStringLiteral("Gate A"), punches,
+                                        {QStringLiteral("--key"), QStringLiteral("4711")});
+    const CConnServer b = rig.AddUnreachableDevice(2, QStringLiteral("Gate B"));
+    QVERIFY2(!a.Name.isEmpty() && !b.Name.isEmpty(), qPrintable(rig.Error()));
+    QVERIFY(rig.db.Execute(
+        QStringLiteral("UPDATE tsrHrDeviceShift SET IPKey = 4711 WHERE ID = ?::uuid"),
+        {Rig::Guid(1)}));
+    QVERIFY(rig.install.WriteConfig({a, b}));
+
+    ProgramInstall::Result run = Check({QStringLiteral("Gate A")});
+    QVERIFY2(run.finished && run.exitCode == 0, qPrintable(run.out + run.err));
+    QVERIFY2(run.elapsedMs < 15000, qPrintable(QString::number(run.elapsedMs)));
+    const QStringList lines = DeviceLines(run.out, QStringLiteral("Gate A"));
+    QCOMPARE(lines.size(), kSteps.size() + 1);
+    for (int i = 0; i < kSteps.size(); ++i)
+        QVERIFY2(lines[i].startsWith(QStringLiteral("Gate A: %1: ok").arg(kSteps[i])),
+                 qPrintable(lines[i]));
+    QVERIFY2(lines[5].contains(QStringLiteral(": ok, 8 punches, 5 from %1 00:00 to now")
+                                   .arg(firstOfMonth.toString(Qt::ISODate))),
+             qPrintable(lines[5]));
+    QCOMPARE(lines[6], QStringLiteral("Gate A: passed"));
+    QVERIFY(!run.out.contains(QStringLiteral("Gate B")));
+    QVERIFY(run.out.endsWith(QStringLiteral("checked 1 device(s), 0 failed\n")));
+
+    // Every device, in the order of config.ini: one failing makes the status 1.
+    run = Check({});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.out.indexOf(QStringLiteral("Gate A: passed")) <
+                 run.out.indexOf(QStringLiteral("Gate B: ODBC")),
+             qPrintable(run.out));
+    QVERIFY2(run.out.contains(QStringLiteral("Gate B: FAILED at terminal answers\nchecked 2 "
+                                             "device(s), 1 failed\n")),
+             qPrintable(run.out));
+    VerifyNothingChanged();
+
+    // The terminal still serves a run afterwards, with the counts the check gave.
+    QVERIFY(rig.install.WriteConfig({a}));
+    const ProgramInstall::Result download = rig.install.Run({QStringLiteral("1")});
+    QCOMPARE(download.exitCode, 0);
+    QVERIFY2(download.err.contains(QStringLiteral("Gate A: 5 punches in range, 5 posted")),
+             qPrintable(download.err));
+}
+
+void TestSettingsCheck::eachFaultIsNamed_data()
+{
+    QTest::addColumn<QString>("step");  // the step that fails
+    QTest::addColumn<QString>("words"); // in its line
+    QTest::addColumn<int>("seconds");   // the check ends within
+
+    QTest::newRow("driver not mapped") << kSteps[0] << QStringLiteral("driver not mapped") << 15;
+    QTest::newRow("wrong password") << kSteps[1] << QStringLiteral("login refused") << 15;
+    QTest::newRow("database down") << kSteps[1] << QStringLiteral("server unreachable") << 15;
+    // The login time-out (5 s) ends it.
+    QTest::newRow("database silent") << kSteps[1] << QStringLiteral("server unreachable") << 20;
+    QTest::newRow("device row missing") << kSteps[2] << QStringLiteral("no row with ID") << 15;
+    QTest::newRow("port closed") << kSteps[3] << QStringLiteral("connection refused") << 15;
+    // Three attempts of the link and the probe, each ended by the read time-out (5 s).
+    QTest::newRow("terminal silent") << kSteps[3] << QStringLiteral("does not answer") << 45;
+    QTest::newRow("wrong key") << kSteps[4] << QStringLiteral("did not accept the link") << 15;
+    QTest::newRow("log breaks off")
+        << kSteps[5] << QStringLiteral("broke off after 2 punches") << 15;
+}
+
+void TestSettingsCheck::eachFaultIsNamed()
+{
+    QFETCH(QString, step);
+    QFETCH(QString, words);
+    QFETCH(int, seconds);
+    const QString fault = QString::fromLatin1(QTest::currentDataTag());
+    Rig& rig = *rig_;
+    const QString name = QStringLiteral("Gate");
+    const QList<LogPunch> punches = Rig::TodayPunches(QStringLiteral("F"), 4);
+    QStringList simOptions;
+    if (fault == QLatin1String("terminal silent"))
+        simOptions = {QStringLiteral("--stall-greeting")};
+    else if (fault == QLatin1String("wrong key"))
+        simOptions = {QStringLiteral("--key"), QStringLiteral("99")}; // the table says 0
+    else if (fault == QLatin1String("log breaks off"))
+        simOptions = {QStringLiteral("--close-after"), QStringLiteral("2")};
+
+    CConnServer device;
+    if (fault == QLatin1String("device row missing"))
+        device = rig.UnknownDevice(1, name);
+    else if (fault == QLatin1String("port closed"))
+        device = rig.AddUnreachableDevice(1, name);
+    else
+        device = rig.AddDevice(1, name, punches, simOptions);
+    QVERIFY2(!device.Name.isEmpty(), qPrintable(rig.Error()));
+
+    QTemporaryDir odbc;
+    testsupport::SilentSocketServer silent;
+    if (fault == QLatin1String("driver not mapped")) {
+        QVERIFY(testsupport::WriteBytes(odbc.filePath(QStringLiteral("odbcinst.ini")),
+                                        "[Another Driver]\nDriver = /nowhere/libother.so\n"));
+        rig.install.SetEnvironment(QStringLiteral("ODBCSYSINI"), odbc.path());
+    } else if (fault == QLatin1String("wrong password")) {
+        device.Pass = QStringLiteral("not the password");
+    } else if (fault == QLatin1String("database silent")) {
+        QVERIFY(silent.IsListening());
+        device.Server = silent.Folder();
+    }
+    QVERIFY(rig.install.WriteConfig({device}));
+    if (fault == QLatin1String("database down"))
+        QVERIFY2(rig.db.StopServer(), qPrintable(rig.db.LastError()));
+
+    const ProgramInstall::Result run = Check({name});
+    if (fault == QLatin1String("database down"))
+        QVERIFY2(rig.db.StartServer(), qPrintable(rig.db.LastError()));
+
+    QVERIFY2(run.finished, qPrintable(run.out));
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.elapsedMs < seconds * 1000,
+             qPrintable(QStringLiteral("%1 ms").arg(run.elapsedMs)));
+    const QStringList lines = DeviceLines(run.out, name);
+    QCOMPARE(lines.size(), kSteps.size() + 1);
+    const qsizetype failed = kSteps.indexOf(step);
+    for (qsizetype i = 0; i < kSteps.size(); ++i) {
+        const QString verdict = i < failed    ? QStringLiteral("ok, ")
+                                : i == failed ? QStringLiteral("FAILED, ")
+                                              : QStringLiteral("skipped (%1 failed)").arg(step);
+        QVERIFY2(lines[i].startsWith(QStringLiteral("Gate: %1: %2").arg(kSteps[i], verdict)),
+                 qPrintable(lines[i]));
+    }
+    QVERIFY2(lines[failed].contains(words), qPrintable(lines[failed]));
+    QVERIFY2(lines[failed].contains(QStringLiteral("; hint: ")), qPrintable(lines[failed]));
+    if (fault == QLatin1String("driver not mapped"))
+        QVERIFY2(lines[failed].contains(odbc.filePath(QStringLiteral("odbcinst.ini"))),
+                 qPrintable(lines[failed]));
+    QCOMPARE(lines.last(), QStringLiteral("Gate: FAILED at %1").arg(step));
+    VerifyNothingChanged();
+}
+
+void TestSettingsCheck::wrongUsage_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("err");
+
+    QTest::newRow("unknown device")
+        << QStringList{QStringLiteral("Gate Z")} << 1 << QStringLiteral("no device named Gate Z");
+    QTest::newRow("negative time-out")
+        << QStringList{QStringLiteral("--device-timeout"), QStringLiteral("-1")} << 2
+        << QStringLiteral("--device-timeout takes");
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("--jobs=2")} << 2
+                                    << QStringLiteral("unknown or incomplete option --jobs=2");
+}
+
+void TestSettingsCheck::wrongUsage()
+{
+    QVERIFY(rig_->install.WriteConfig({rig_->UnknownDevice(1, QStringLiteral("Gate A"))}));
+    QFETCH(QStringList, args);
+    QFETCH(QString, err);
+    const ProgramInstall::Result run = Check(args);
+    QTEST(run.exitCode, "exitCode");
+    QVERIFY2(run.err.contains(err), qPrintable(run.err));
+    QVERIFY2(run.out.isEmpty(), qPrintable(run.out));
+}
+
+QTEST_GUILESS_MAIN(TestSettingsCheck)
+#include "tst_settings_check.moc"
