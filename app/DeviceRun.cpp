@@ -80,6 +80,15 @@ DeviceOutcome RunOneDevice(CConnServer& record, const DownloadRange& range, Devi
     // A connection of this device's own: whatever happened to the previous
     // device's (a server that went away, another database) stays there.
     Database db;
+    // Its statements end by the device's deadline too.
+    auto boundStatements = [&db](const QDeadlineTimer& until) {
+        if (until.isForever())
+            return;
+        const int seconds = int(std::max<qint64>(1, until.remainingTime() / 1000));
+        db.SetQueryTimeout(std::min(Database::kDefaultQueryTimeoutSeconds, seconds));
+        db.SetLockWait(std::min(Database::kDefaultLockWaitSeconds, seconds));
+    };
+    boundStatements(deadline);
     bool transferred = false;
     try {
         LoadDeviceAddress(record, db, tools.messages);
@@ -100,8 +109,12 @@ DeviceOutcome RunOneDevice(CConnServer& record, const DownloadRange& range, Devi
         outcome.inRange = movements.size();
         outcome.exportProblem = transfer.download.exportProblem;
         try {
+            // Waiting for the turn is not this device's time: its deadline
+            // moves on by the wait.
+            const qint64 left = deadline.remainingTime();
             if (tools.awaitPostingTurn)
                 tools.awaitPostingTurn();
+            boundStatements(deadline.isForever() ? deadline : QDeadlineTimer(left));
             outcome.posting = PostMovements(record, movements, db, tools.messages, tools.clock);
             outcome.posted = true;
         } catch (const DatabaseError& error) {

@@ -9,6 +9,7 @@
 #include "platform/Clock.h"
 #include "platform/MessageSink.h"
 #include "platform/Progress.h"
+#include "platform/RunLock.h"
 #include "resources/FaultTexts.h"
 #include "resources/OperatorTexts.h"
 #include "settings/SettingsFile.h"
@@ -100,6 +101,17 @@ void MainController::RunAllDevices()
 {
     if (Devices.isEmpty()) {
         Log(QStringLiteral("no devices to run: %1 lists none").arg(ConfigPath));
+        return;
+    }
+    // One run at a time on this installation: a second one waits for the
+    // first, then gives up with the reason.
+    RunLock lock(RunLockPath(services_.exeFolder));
+    if (!lock.Acquire(services_.options.runLockWaitMs)) {
+        services_.messages.Show(lock.Problem());
+        Log(QStringLiteral("FAILED, ") + OneLine(lock.Problem()));
+        report_.endRequested = true;
+        report_.devices = int(Devices.size());
+        report_.failed = report_.devices;
         return;
     }
     // Computed once, so a run that crosses midnight keeps the same range start.
@@ -218,12 +230,22 @@ void MainController::OnPullData()
     transfer_.onPunches = [this](qint64 received, qint64 announced) {
         return view_.ShowProgress(MainView::Stage::Download, received, announced);
     };
+    // A scheduled run posting at the same moment waits, or this pull does.
+    RunLock lock(RunLockPath(services_.exeFolder));
+    if (!lock.Acquire(RunLock::kDefaultWaitMs)) {
+        services_.messages.Show(lock.Problem());
+        transfer_.onPunches = {};
+        return;
+    }
     try {
         LoadDeviceAddress(Current, Db, services_.messages);
         DownloadLog(Current, Range(), Movements, transfer_);
         if (!Run.SelectedName.isEmpty()) {
             view_.ShowProgress(MainView::Stage::Posting, 0, Movements.size());
-            PostMovements(Current, Movements, Db, services_.messages, services_.clock);
+            PostMovements(Current, Movements, Db, services_.messages, services_.clock,
+                          [this](qint64 done, qint64 total) {
+                              view_.ShowProgress(MainView::Stage::Posting, done, total);
+                          });
         }
     } catch (const DatabaseError& error) {
         services_.messages.Show(error.Text());

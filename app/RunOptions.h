@@ -16,6 +16,11 @@ struct RunOptions {
     static constexpr int kDefaultDeviceTimeoutSeconds = 600;
     int deviceTimeoutSeconds = kDefaultDeviceTimeoutSeconds;
 
+    // How long an all-devices run waits for another run of this installation
+    // to end before it gives up.
+    static constexpr int kDefaultRunLockWaitMs = 5 * 60 * 1000;
+    int runLockWaitMs = kDefaultRunLockWaitMs;
+
     // Where the all-devices run writes its metrics; empty: nowhere.
     QString metricsPath;
 };

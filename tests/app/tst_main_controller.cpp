@@ -8,9 +8,13 @@
 #include "platform/Clock.h"
 #include "platform/MessageSink.h"
 #include "platform/RegistryStore.h"
+#include "platform/RunLock.h"
 #include "resources/OperatorTexts.h"
+#include "settings/CCrypt.h"
+#include "settings/SettingsFile.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -35,6 +39,7 @@ private slots:
     void singleTerminalRun();
     void choosingAnotherDeviceDisconnects();
     void savedSettingsSayWhatChanged();
+    void aSecondRunWaitsForTheFirstAndGivesUp();
 
 private:
     std::unique_ptr<MainController> Start(const QStringList& params);
@@ -191,6 +196,40 @@ void TestMainController::savedSettingsSayWhatChanged()
     controller->OnSettingsAccepted();
     QCOMPARE(progress_.notes.last().text, optext::kFileNotOpenedText);
     QCOMPARE(view_->Names().size(), 2);
+}
+
+void TestMainController::aSecondRunWaitsForTheFirstAndGivesUp()
+{
+    CConnServer device;
+    device.DeviceId = QStringLiteral("1");
+    device.Name = QStringLiteral("Gate");
+    CCrypt crypt;
+    QVERIFY(SaveSettings({device}, dir_->filePath(QStringLiteral("config.ini")), crypt));
+    RunLock first(RunLockPath(dir_->path()));
+    QVERIFY(first.Acquire(0));
+
+    RunOptions options;
+    options.runLockWaitMs = 300;
+    MainController second(*view_, MainServices{link_,
+                                               progress_,
+                                               messages_,
+                                               clock_,
+                                               *registry_,
+                                               prompt_,
+                                               dir_->path(),
+                                               [this](const QString& line) { lines_.append(line); },
+                                               {},
+                                               options});
+    second.InitDialog({QStringLiteral("1")});
+    QElapsedTimer waited;
+    waited.start();
+    second.OnStartRun();
+    QVERIFY(waited.elapsed() >= 300);
+    QCOMPARE(second.Report().ExitStatus(), 1);
+    QVERIFY(second.Report().endRequested);
+    QVERIFY(link_.calls.isEmpty());
+    QCOMPARE(lines_.size(), 1);
+    QVERIFY2(lines_.first().contains(first.Path()), qPrintable(lines_.first()));
 }
 
 QTEST_GUILESS_MAIN(TestMainController)
