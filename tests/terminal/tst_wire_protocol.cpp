@@ -20,6 +20,8 @@ private slots:
     void formatRefusesOverlongCard();
     void keyProof_data();
     void keyProof();
+    void streamCode_data();
+    void streamCode();
     void noncesDiffer();
 };
 
@@ -153,27 +155,63 @@ void WireProtocolTest::keyProof_data()
 {
     // Expected values computed independently with another HMAC implementation.
     QTest::addColumn<int>("key");
-    QTest::addColumn<QByteArray>("nonce");
-    QTest::addColumn<QByteArray>("proof");
-    QTest::newRow("key 4711") << 4711 << QByteArray("00112233445566778899aabbccddeeff")
-                              << QByteArray("a46c442078ce40593a64f4c892c670e5"
-                                            "b40f62adb64ec40a50e3f38c8bd899c7");
-    QTest::newRow("key 0") << 0 << QByteArray("00112233445566778899aabbccddeeff")
-                           << QByteArray("dd4981f4b6ffc9141c191be007abaf45"
-                                         "c6981730e5e8b1ab526b48c15f4100ac");
-    QTest::newRow("negative key") << -5 << QByteArray("abc")
-                                  << QByteArray("0c75bd815c36cce88016eb135e106b42"
-                                                "15f6beb725401ab92c1757ba4a8c3a3e");
+    QTest::addColumn<QByteArray>("clientProof");
+    QTest::addColumn<QByteArray>("terminalProof");
+    QTest::newRow("key 4711") << 4711
+                              << QByteArray("402515ec27755ebcf4818a3fff83d447"
+                                            "b5d303d06cb4ef4c462058a4e36ff616")
+                              << QByteArray("3ddf2f70eab9625da01e0ff675f7067b"
+                                            "1d92cff4d301f8f36796438bda43c4dc");
+    QTest::newRow("key 0") << 0
+                           << QByteArray("27b7232a790ab429024dc9274daf8279"
+                                         "aa0bcc886e2e744e98fa3291b2b57ead")
+                           << QByteArray("fc30b152ab640a43b9ddc39a4c81e24d"
+                                         "53a4c333fdc19444cffaaf307009512b");
+    QTest::newRow("negative key") << -5
+                                  << QByteArray("6f20b8c09c4287cc2be6429dbaca3833"
+                                                "73559dc05e09f339d323c06d41a96490")
+                                  << QByteArray("90e26bb2116213784ddb8461bfe67062"
+                                                "c99513ecad261a2a007f8b351610fbb0");
 }
 
 void WireProtocolTest::keyProof()
 {
     QFETCH(int, key);
-    QFETCH(QByteArray, nonce);
-    QFETCH(QByteArray, proof);
-    QCOMPARE(ztp::KeyProof(key, nonce), proof);
-    QVERIFY(ztp::SameProof(ztp::KeyProof(key, nonce), proof));
-    QVERIFY(!ztp::SameProof(ztp::KeyProof(key + 1, nonce), proof));
+    QFETCH(QByteArray, clientProof);
+    QFETCH(QByteArray, terminalProof);
+    const ztp::Nonces nonces{QByteArray("00112233445566778899aabbccddeeff"),
+                             QByteArray("ffeeddccbbaa99887766554433221100")};
+    QCOMPARE(ztp::ClientProof(key, nonces), clientProof);
+    QCOMPARE(ztp::TerminalProof(key, nonces), terminalProof);
+    QVERIFY(ztp::SameProof(ztp::TerminalProof(key, nonces), terminalProof));
+    QVERIFY(!ztp::SameProof(ztp::TerminalProof(key + 1, nonces), terminalProof));
+    // Each nonce counts: swapping them gives another proof.
+    QVERIFY(ztp::ClientProof(key, {nonces.client, nonces.terminal}) != clientProof);
+}
+
+void WireProtocolTest::streamCode_data()
+{
+    QTest::addColumn<int>("stream");
+    QTest::addColumn<QByteArray>("code");
+    QTest::newRow("first stream") << 1
+                                  << QByteArray("583b0dd3cbb73f1ff98a270f3a4d39c4"
+                                                "a36db3711bdf532511837d9d5b8fb7f9");
+    QTest::newRow("second stream") << 2
+                                   << QByteArray("e4284cdecddb8c0d974ab0c063f63686"
+                                                 "681899bccc109493fa4d8c33a8d77fe7");
+}
+
+void WireProtocolTest::streamCode()
+{
+    QFETCH(int, stream);
+    QFETCH(QByteArray, code);
+    const ztp::Nonces nonces{QByteArray("00112233445566778899aabbccddeeff"),
+                             QByteArray("ffeeddccbbaa99887766554433221100")};
+    ztp::StreamCode mac(ztp::MakeSessionKey(4711, nonces), stream);
+    for (const char* line :
+         {"LOG 2", "P 1042 1 0 2024 3 5 8 7 9 0", "P A%09B 2 1 2024 3 5 17 30 0 0", "END 2"})
+        mac.AddLine(line);
+    QCOMPARE(mac.Hex(), code);
 }
 
 void WireProtocolTest::noncesDiffer()
