@@ -1,6 +1,7 @@
 // The protocol's text rules: integers, card escaping, punch lines, key proof.
 #include "terminal/LinkAuth.h"
 #include "terminal/PunchLine.h"
+#include "terminal/ShownText.h"
 #include "terminal/WireText.h"
 
 #include <QTest>
@@ -23,6 +24,8 @@ private slots:
     void streamCode_data();
     void streamCode();
     void noncesDiffer();
+    void shownText_data();
+    void shownText();
 };
 
 void WireProtocolTest::parseInt_data()
@@ -219,6 +222,29 @@ void WireProtocolTest::noncesDiffer()
     const QByteArray a = ztp::MakeNonce();
     QCOMPARE(a.size(), 2 * ztp::kNonceBytes);
     QVERIFY(a != ztp::MakeNonce());
+}
+
+void WireProtocolTest::shownText_data()
+{
+    QTest::addColumn<QByteArray>("utf8");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("plain") << QByteArray("log unreadable") << QStringLiteral("log unreadable");
+    QTest::newRow("arabic kept") << QStringLiteral("السجل تالف").toUtf8()
+                                 << QStringLiteral("السجل تالف");
+    QTest::newRow("line breaks and escape")
+        << QByteArray("a\r\nzelvor: OK\x1b[0m") << QStringLiteral("a??zelvor: OK?[0m");
+    QTest::newRow("unicode separators and overrides")
+        << QStringLiteral("x\u2028y\u202Ez\u2066w\u0085").toUtf8() << QStringLiteral("x?y?z?w?");
+    QTest::newRow("invalid UTF-8") << QByteArray("a\xff") << QStringLiteral("a\uFFFD");
+    QTest::newRow("cut") << QByteArray(300, 'x')
+                         << QString(200, QLatin1Char('x')) + QStringLiteral("...");
+}
+
+void WireProtocolTest::shownText()
+{
+    QFETCH(QByteArray, utf8);
+    QFETCH(QString, shown);
+    QCOMPARE(ShownText(std::string_view(utf8.constData(), std::size_t(utf8.size()))), shown);
 }
 
 QTEST_APPLESS_MAIN(WireProtocolTest)

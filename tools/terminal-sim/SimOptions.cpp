@@ -79,6 +79,8 @@ std::optional<SimOptions> ParseSimOptions(const QStringList& arguments, QString&
         opt("state-file", "Write \"active 0\" or \"active 1\" here at every change.", "path");
     const auto rate = opt("rate", "Send at most n punches per second.", "n");
     const auto trickle = opt("trickle", "Send one punch every ms milliseconds.", "ms");
+    const auto drip =
+        opt("drip", "Send each punch line a byte at a time, ms milliseconds apart.", "ms");
     const auto impostor = opt("impostor", "Answer in the terminal's place without its key.");
     const auto forgeAfter =
         opt("forge-after", "Alter the punch after n without fixing the stream's code.", "n");
@@ -122,7 +124,8 @@ std::optional<SimOptions> ParseSimOptions(const QStringList& arguments, QString&
                   logCount,
                   greetingExtra,
                   greetingVersion,
-                  errorText});
+                  errorText,
+                  drip});
 
     exitCode = 2;
     if (!p.parse(QStringList{QStringLiteral("zelvor-terminal-sim")} + arguments)) {
@@ -178,6 +181,7 @@ std::optional<SimOptions> ParseSimOptions(const QStringList& arguments, QString&
             error = QStringLiteral("invalid value for --rate: %1").arg(p.value(rate));
     }
     n.Read(trickle, o.trickleMs, 1);
+    n.Read(drip, o.dripMs, 1);
     o.impostor = p.isSet(impostor);
     n.Read(forgeAfter, o.forgeAfter, 0);
     n.Read(logCount, o.logCount, 0);

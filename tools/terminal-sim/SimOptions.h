@@ -41,6 +41,7 @@ struct SimOptions {
     bool prepareRefused = false;
 
     qint64 trickleMs = 0;   // one punch every this many milliseconds
+    qint64 dripMs = 0;      // each punch line a byte at a time, this many milliseconds apart
     bool impostor = false;  // answers in the terminal's place without knowing the key
     qint64 forgeAfter = -1; // alters the punch after N without fixing the stream's code
     qint64 logCount = -1;   // the punch log header announces this many instead of LOAD's count

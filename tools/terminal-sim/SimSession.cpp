@@ -161,6 +161,8 @@ bool SimSession::SendPunches()
             size = ztp::FormatPunchLine(card, values, out_.data() + at, ztp::kMaxLineBytes);
         }
         out_.resize(at + std::size_t(std::max(size, 0)));
+        if (options_.dripMs > 0 && !Drip(at))
+            return false;
         if ((pacingNs_ > 0 || out_.size() >= kChunkBytes) && !Flush())
             return false;
     }
@@ -170,6 +172,18 @@ bool SimSession::SendPunches()
     code.AddLine(std::string_view(end.constData(), std::size_t(end.size())));
     Append(end + ' ' + code.Hex() + '\n');
     return Flush();
+}
+
+bool SimSession::Drip(std::size_t lineStart)
+{
+    const std::string line = out_.substr(lineStart);
+    out_.resize(lineStart);
+    if (!Flush())
+        return false;
+    for (const char byte : line)
+        if (!channel_.WriteAll(&byte, 1, kSendTimeoutMs) || !Pause(options_.dripMs))
+            return false;
+    return true;
 }
 
 bool SimSession::Pace(qint64 sent)

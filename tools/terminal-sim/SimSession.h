@@ -35,6 +35,8 @@ private:
     // Holds a punch back until its time comes under --rate or --trickle; false
     // when the client left meanwhile.
     bool Pace(qint64 sent);
+    // Sends the punch line that starts at lineStart in out_ a byte at a time.
+    bool Drip(std::size_t lineStart);
     // Applies the faults due after this many punches; false when the session ends.
     bool InjectFaults(qint64 sent);
     void Append(const QByteArray& bytes);
