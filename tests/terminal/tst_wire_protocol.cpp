@@ -194,26 +194,39 @@ void WireProtocolTest::keyProof()
 
 void WireProtocolTest::streamCode_data()
 {
+    // Expected values computed independently with another HMAC implementation.
     QTest::addColumn<int>("stream");
+    QTest::addColumn<QStringList>("lines");
     QTest::addColumn<QByteArray>("code");
-    QTest::newRow("first stream") << 1
+    const QStringList two = {QStringLiteral("LOG 2"), QStringLiteral("P 1042 1 0 2024 3 5 8 7 9 0"),
+                             QStringLiteral("P A%09B 2 1 2024 3 5 17 30 0 0"),
+                             QStringLiteral("END 2")};
+    QTest::newRow("first stream") << 1 << two
                                   << QByteArray("583b0dd3cbb73f1ff98a270f3a4d39c4"
                                                 "a36db3711bdf532511837d9d5b8fb7f9");
-    QTest::newRow("second stream") << 2
+    QTest::newRow("second stream") << 2 << two
                                    << QByteArray("e4284cdecddb8c0d974ab0c063f63686"
                                                  "681899bccc109493fa4d8c33a8d77fe7");
+    QTest::newRow("the protocol document's example")
+        << 1
+        << QStringList{QStringLiteral("LOG 3"), QStringLiteral("P 1042 1 0 2024 3 5 8 7 9 0"),
+                       QStringLiteral("P A%09B 2 1 2024 3 5 17 30 0 0"),
+                       QStringLiteral("P أحمد 1 0 2024 3 6 7 59 58 0"), QStringLiteral("END 3")}
+        << QByteArray("b5c980412c859da2bc21c0c32581e8bda4b6817153df2496d9204950ac4485bc");
 }
 
 void WireProtocolTest::streamCode()
 {
     QFETCH(int, stream);
+    QFETCH(QStringList, lines);
     QFETCH(QByteArray, code);
     const ztp::Nonces nonces{QByteArray("00112233445566778899aabbccddeeff"),
                              QByteArray("ffeeddccbbaa99887766554433221100")};
     ztp::StreamCode mac(ztp::MakeSessionKey(4711, nonces), stream);
-    for (const char* line :
-         {"LOG 2", "P 1042 1 0 2024 3 5 8 7 9 0", "P A%09B 2 1 2024 3 5 17 30 0 0", "END 2"})
-        mac.AddLine(line);
+    for (const QString& line : lines) {
+        const QByteArray utf8 = line.toUtf8();
+        mac.AddLine(std::string_view(utf8.constData(), std::size_t(utf8.size())));
+    }
     QCOMPARE(mac.Hex(), code);
 }
 
