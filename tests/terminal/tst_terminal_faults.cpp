@@ -81,6 +81,8 @@ private slots:
     void faults_data();
     void faults();
     void greetingWithExtraFields();
+    void cancelled_data();
+    void cancelled();
     void clientGoneWithoutAWord_data();
     void clientGoneWithoutAWord();
 };
@@ -185,6 +187,37 @@ void TerminalFaultTest::greetingWithExtraFields()
     QCOMPARE(rig.ctx.download.received, 40);
     QCOMPARE(rig.ctx.download.announced, 40);
     QCOMPARE(rig.Files(), QStringList{QStringLiteral("Gate1_20240305.txt")});
+    QVERIFY(rig.sim.WaitForActive(true, 3000));
+    QCOMPARE(rig.sim.ActiveChanges(), QStringLiteral("01"));
+}
+
+void TerminalFaultTest::cancelled_data()
+{
+    QTest::addColumn<QString>("options");
+    QTest::addColumn<bool>("linkKept"); // the rest of the stream was read and the terminal told
+    QTest::newRow("fast terminal") << QStringLiteral("--count 5000") << true;
+    QTest::newRow("slow terminal") << QStringLiteral("--count 3000 --rate 2000") << false;
+}
+
+void TerminalFaultTest::cancelled()
+{
+    // The run gives up after 1000 punches: the rest of the stream is read if
+    // it comes within one read time-out, else the link is dropped; either way
+    // the terminal is enabled again and nothing is kept.
+    QFETCH(QString, options);
+    QFETCH(bool, linkKept);
+    FaultRig rig;
+    QVERIFY(testsupport::WriteBytes(rig.ExportPath(), "previous\r\n"));
+    QVERIFY2(rig.StartSim(Args(options)), qPrintable(rig.sim.Error()));
+    rig.ctx.onPunches = [](qint64 received, qint64) { return received < 1000; };
+    QVERIFY(ConnectDevice(rig.device, rig.ctx));
+    QVERIFY(!DownloadLog(rig.device, March(), rig.movements, rig.ctx));
+    QVERIFY(rig.ctx.download.cancelled);
+    QCOMPARE(rig.ctx.download.received, 1000);
+    QVERIFY(rig.movements.isEmpty());
+    QCOMPARE(testsupport::ReadBytes(rig.ExportPath()), QByteArray("previous\r\n"));
+    QCOMPARE(rig.Files().size(), 1);
+    QCOMPARE(rig.link.IsOpen(), linkKept);
     QVERIFY(rig.sim.WaitForActive(true, 3000));
     QCOMPARE(rig.sim.ActiveChanges(), QStringLiteral("01"));
 }
