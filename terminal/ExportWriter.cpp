@@ -27,8 +27,10 @@ bool ExportWriter::Open(const QString& path)
             file_.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (!open_) {
         error_ = file_.errorString();
-        file_.cancelWriting();
-        file_.commit(); // removes the temporary file, if one was made
+        if (file_.isOpen()) { // opened, but its mode could not be set
+            file_.cancelWriting();
+            file_.commit(); // removes the temporary file
+        }
     }
     return open_;
 }
