@@ -34,6 +34,9 @@ public:
     // The terminal's code for the last refused request (negative: the link's own
     // code when the terminal could not be asked).
     virtual void FetchErrorCode(int& code) = 0;
+    // How many punches the terminal announced for the log of the last
+    // LoadPunchLog; -1 when it announced none.
+    virtual qint64 AnnouncedCount() const { return -1; }
 
     // True when the last NextPunch returned false because the punch stream was
     // cut short or malformed rather than complete.

@@ -7,7 +7,9 @@
 // whose day lies in the range, writes their export lines and queues one
 // movement each (movements is emptied first). Reports "5" without a link and
 // "7" when the log was read to its end. False when there is no link, the
-// terminal refused its log, or the log broke off; then nothing is queued and
-// the export file keeps its previous content.
+// terminal refused its log, the log broke off, or ctx.onPunches cancelled it;
+// then nothing is queued, the export file keeps its previous content (and none
+// appears where there was none), and the terminal is enabled again. Fills
+// ctx.download on every call.
 bool DownloadLog(const CConnServer& record, const DownloadRange& range, MoveRecList& movements,
                  TransferContext& ctx);

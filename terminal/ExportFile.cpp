@@ -7,6 +7,39 @@
 #include <QFile>
 #include <QFileInfo>
 
+namespace {
+
+bool Unsafe(QChar c)
+{
+    switch (c.category()) {
+    case QChar::Other_Control:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        return c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(']');
+    }
+}
+
+constexpr QFile::Permissions kOwnerOnly = QFile::ReadOwner | QFile::WriteOwner;
+
+} // namespace
+
+QString ExportFileName(const QString& name)
+{
+    QString safe = name;
+    for (qsizetype i = 0; i < safe.size(); ++i) {
+        if (Unsafe(safe[i])) {
+            safe[i] = QLatin1Char('_');
+        } else if (safe[i] == QLatin1Char('.') &&
+                   ((i + 1 < safe.size() && safe[i + 1] == QLatin1Char('.')) ||
+                    (i > 0 && name[i - 1] == QLatin1Char('.')))) {
+            safe[i] = QLatin1Char('_');
+        }
+    }
+    return safe;
+}
+
 QString MakeExportPath(const QString& name, const QString& filePath, const Clock& clock,
                        const QString& exeFolder)
 {
@@ -14,9 +47,10 @@ QString MakeExportPath(const QString& name, const QString& filePath, const Clock
         return filePath;
     const QString folder = filePath.isEmpty() ? exeFolder + QStringLiteral("/log") : filePath;
     if (!QFileInfo::exists(folder))
-        QDir().mkdir(folder);
+        QDir().mkdir(folder, kOwnerOnly | QFile::ExeOwner);
     const QString date = clock.now().date().toString(QStringLiteral("yyyyMMdd"));
-    return folder + QLatin1Char('/') + name + QLatin1Char('_') + date + QStringLiteral(".txt");
+    return folder + QLatin1Char('/') + ExportFileName(name) + QLatin1Char('_') + date +
+           QStringLiteral(".txt");
 }
 
 void PrepareExportFile(const QString& path)
@@ -24,7 +58,7 @@ void PrepareExportFile(const QString& path)
     if (QFileInfo::exists(path))
         return;
     QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly, kOwnerOnly))
         file.close();
 }
 

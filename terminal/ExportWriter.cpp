@@ -20,9 +20,18 @@ bool ExportWriter::Open(const QString& path)
 {
     file_.setFileName(path);
     failed_ = false;
+    error_.clear();
     buffer_.clear();
     buffer_.reserve(kFlushBytes + 4096);
-    open_ = file_.open(QIODevice::WriteOnly);
+    open_ = file_.open(QIODevice::WriteOnly) &&
+            file_.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (!open_) {
+        error_ = file_.errorString();
+        if (file_.isOpen()) { // opened, but its mode could not be set
+            file_.cancelWriting();
+            file_.commit(); // removes the temporary file
+        }
+    }
     return open_;
 }
 
@@ -68,9 +77,11 @@ void ExportWriter::WriteLine(const CAttLogRec& punch)
 
 bool ExportWriter::Flush()
 {
-    if (!buffer_.empty() &&
-        file_.write(buffer_.data(), qint64(buffer_.size())) != qint64(buffer_.size()))
+    if (!buffer_.empty() && !failed_ &&
+        file_.write(buffer_.data(), qint64(buffer_.size())) != qint64(buffer_.size())) {
         failed_ = true;
+        error_ = file_.errorString();
+    }
     buffer_.clear();
     return !failed_;
 }
@@ -85,7 +96,10 @@ bool ExportWriter::Commit()
         file_.commit();
         return false;
     }
-    return file_.commit();
+    if (file_.commit())
+        return true;
+    error_ = file_.errorString();
+    return false;
 }
 
 void ExportWriter::Discard()

@@ -8,8 +8,9 @@
 #include <string>
 
 // Writes the lines of one download to the export file. The lines go to a
-// temporary file beside it, which replaces the export file only on Commit, so
-// a download that fails leaves the previous file whole.
+// temporary file beside it (mode 0600: punches are personal data), which
+// replaces the export file only on Commit, so a download that fails leaves the
+// previous file whole, and no file at all where there was none.
 //
 // Line: card number, tab, dd-MM-yyyy, blank, hh:mm:ss, blank, tab, code1, tab,
 // code2, tab, code3, CR LF. One byte per character: the card number goes
@@ -27,6 +28,8 @@ public:
     bool Commit();
     // Drops what was written; the export file stays as it was.
     void Discard();
+    // Why Open or Commit failed, in English.
+    QString ErrorText() const { return error_; }
 
 private:
     void AppendCard(const QString& cardNb);
@@ -36,4 +39,5 @@ private:
     std::string buffer_;
     bool open_ = false;
     bool failed_ = false;
+    QString error_;
 };

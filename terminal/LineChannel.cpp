@@ -1,14 +1,13 @@
 #include "terminal/LineChannel.h"
 
+#include "terminal/LinkTransport.h"
 #include "terminal/Protocol.h"
-
-#include <QTcpSocket>
 
 #include <cstring>
 
-LineChannel::LineChannel(QTcpSocket& socket) : socket_(socket), buffer_(new char[kBufferBytes])
+LineChannel::LineChannel(LinkTransport& transport)
+    : transport_(transport), buffer_(new char[kBufferBytes])
 {
-    socket_.setReadBufferSize(kBufferBytes);
 }
 
 LineChannel::~LineChannel() = default;
@@ -18,11 +17,14 @@ void LineChannel::Reset()
     begin_ = end_ = 0;
 }
 
-LineChannel::Status LineChannel::ReadLine(std::string_view& line, int timeoutMs)
+LineChannel::Status LineChannel::ReadLine(std::string_view& line, QDeadlineTimer until)
 {
+    std::size_t searched = 0; // bytes already known to hold no line feed
     while (true) {
         const char* start = buffer_.get() + begin_;
-        const auto* lf = static_cast<const char*>(std::memchr(start, '\n', size_t(end_ - begin_)));
+        const std::size_t buffered = std::size_t(end_ - begin_);
+        const auto* lf =
+            static_cast<const char*>(std::memchr(start + searched, '\n', buffered - searched));
         if (lf) {
             if (lf - start + 1 > ztp::kMaxLineBytes)
                 return Status::TooLong;
@@ -33,49 +35,47 @@ LineChannel::Status LineChannel::ReadLine(std::string_view& line, int timeoutMs)
             begin_ = int(lf - buffer_.get()) + 1;
             return Status::Line;
         }
-        if (end_ - begin_ >= ztp::kMaxLineBytes)
+        if (buffered >= std::size_t(ztp::kMaxLineBytes))
             return Status::TooLong;
-        const Status filled = Fill(timeoutMs);
+        searched = buffered;
+        const Status filled = Fill(until);
         if (filled != Status::Line)
             return filled;
     }
 }
 
-LineChannel::Status LineChannel::Fill(int timeoutMs)
+LineChannel::Status LineChannel::Fill(QDeadlineTimer until)
 {
     if (begin_ > 0) {
         std::memmove(buffer_.get(), buffer_.get() + begin_, size_t(end_ - begin_));
         end_ -= begin_;
         begin_ = 0;
     }
-    if (socket_.bytesAvailable() == 0 && !socket_.waitForReadyRead(timeoutMs)) {
-        if (socket_.bytesAvailable() == 0) {
-            if (socket_.error() == QAbstractSocket::SocketTimeoutError)
-                return Status::TimedOut;
-            if (socket_.error() == QAbstractSocket::RemoteHostClosedError ||
-                socket_.state() != QAbstractSocket::ConnectedState)
-                return Status::Closed;
+    // Checked before reading even when bytes wait: a peer that floods the link
+    // must not keep a reader past its deadline.
+    if (until.hasExpired())
+        return Status::TimedOut;
+    LinkTransport::Stop stop = LinkTransport::Stop::Failed;
+    const qint64 n = transport_.Read(buffer_.get() + end_, kBufferBytes - end_, until, stop);
+    if (n <= 0) {
+        switch (stop) {
+        case LinkTransport::Stop::TimedOut:
+            return Status::TimedOut;
+        case LinkTransport::Stop::Closed:
+            return Status::Closed;
+        case LinkTransport::Stop::Failed:
             return Status::Failed;
         }
-    }
-    const qint64 n = socket_.read(buffer_.get() + end_, kBufferBytes - end_);
-    if (n < 0)
         return Status::Failed;
+    }
     end_ += int(n);
     received_ += n;
     return Status::Line;
 }
 
-bool LineChannel::WriteAll(const char* data, qsizetype size, int timeoutMs)
+bool LineChannel::WriteAll(const char* data, qsizetype size, QDeadlineTimer until)
 {
-    if (socket_.state() != QAbstractSocket::ConnectedState)
-        return false;
-    if (socket_.write(data, size) != size)
-        return false;
-    while (socket_.bytesToWrite() > 0)
-        if (!socket_.waitForBytesWritten(timeoutMs))
-            return false;
-    return true;
+    return !until.hasExpired() && transport_.Write(data, size, until);
 }
 
 const char* StatusText(LineChannel::Status status)

@@ -1,43 +1,53 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 
 #include <memory>
 #include <string_view>
 
-class QTcpSocket;
+class LinkTransport;
 
-// Blocking line input and output over a connected socket, without an event
-// loop: every wait has a time-out, lines longer than the protocol's limit are
+// Blocking line input and output over a transport, without an event loop:
+// every wait ends at a deadline, lines longer than the protocol's limit are
 // refused, and memory stays at one fixed buffer whatever the peer sends.
 class LineChannel {
 public:
     enum class Status { Line, TimedOut, Closed, TooLong, Failed };
 
-    explicit LineChannel(QTcpSocket& socket);
+    explicit LineChannel(LinkTransport& transport);
     ~LineChannel();
 
-    // Next line without its line feed (and without one CR before it). The view
-    // stays valid until the next call.
-    Status ReadLine(std::string_view& line, int timeoutMs);
-    // Sends all bytes, waiting at most timeoutMs for each part to leave.
-    bool WriteAll(const char* data, qsizetype size, int timeoutMs);
-    bool WriteAll(const QByteArray& data, int timeoutMs)
+    // Next line without its line feed (and without one CR before it), which
+    // must be whole by until: a peer that sends a line a byte at a time cannot
+    // stretch the wait. The view stays valid until the next call.
+    Status ReadLine(std::string_view& line, QDeadlineTimer until);
+    Status ReadLine(std::string_view& line, int timeoutMs)
     {
-        return WriteAll(data.constData(), data.size(), timeoutMs);
+        return ReadLine(line, QDeadlineTimer(timeoutMs));
     }
-    // Forgets unread input (after the socket was closed and reopened).
+    // Sends all bytes by until.
+    bool WriteAll(const char* data, qsizetype size, QDeadlineTimer until);
+    bool WriteAll(const QByteArray& data, QDeadlineTimer until)
+    {
+        return WriteAll(data.constData(), data.size(), until);
+    }
+    bool WriteAll(const char* data, qsizetype size, int timeoutMs)
+    {
+        return WriteAll(data, size, QDeadlineTimer(timeoutMs));
+    }
+    // Forgets unread input (after the connection was closed and reopened).
     void Reset();
 
     qint64 BytesReceived() const { return received_; }
 
-    // Size of the fixed input buffer; the socket's own buffer is capped to it too.
+    // Size of the fixed input buffer.
     static constexpr int kBufferBytes = 64 * 1024;
 
 private:
-    Status Fill(int timeoutMs);
+    Status Fill(QDeadlineTimer until);
 
-    QTcpSocket& socket_;
+    LinkTransport& transport_;
     std::unique_ptr<char[]> buffer_;
     int begin_ = 0;
     int end_ = 0;

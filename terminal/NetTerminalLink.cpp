@@ -1,14 +1,11 @@
 #include "terminal/NetTerminalLink.h"
 
-#include "terminal/LinkAuth.h"
+#include "terminal/ShownText.h"
 #include "terminal/WireText.h"
 
-namespace {
+#include <algorithm>
 
-QString Text(std::string_view bytes)
-{
-    return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
-}
+namespace {
 
 int LocalCodeFor(LineChannel::Status status)
 {
@@ -32,13 +29,44 @@ bool ParseCount(std::string_view field, qint64& count)
     return true;
 }
 
+bool IsHex(std::string_view text, std::size_t digits)
+{
+    return text.size() == digits && std::all_of(text.begin(), text.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+           });
+}
+
+// The first count fields of a line, and whether there were more.
+int LeadingFields(std::string_view line, std::string_view* fields, int count, bool& more)
+{
+    int n = 0;
+    std::size_t at = 0;
+    more = false;
+    while (n < count) {
+        const std::size_t blank = line.find(' ', at);
+        fields[n++] = line.substr(at, blank == std::string_view::npos ? blank : blank - at);
+        if (blank == std::string_view::npos)
+            return n;
+        at = blank + 1;
+    }
+    more = true;
+    return n;
+}
+
+const QString kDeadlineText = QStringLiteral("the time allowed for this terminal ran out");
+
 } // namespace
 
-NetTerminalLink::NetTerminalLink() : channel_(socket_) {}
+NetTerminalLink::NetTerminalLink() : NetTerminalLink(std::make_unique<SocketTransport>()) {}
+
+NetTerminalLink::NetTerminalLink(std::unique_ptr<LinkTransport> transport)
+    : transport_(std::move(transport)), channel_(*transport_)
+{
+}
 
 NetTerminalLink::~NetTerminalLink()
 {
-    socket_.abort();
+    transport_->Abort();
 }
 
 void NetTerminalLink::SetTimeouts(int connectMs, int readMs)
@@ -53,23 +81,46 @@ bool NetTerminalLink::SetLinkKey(int key)
     return true;
 }
 
+void NetTerminalLink::SetFailure(const QString& text)
+{
+    // Everything here may quote the terminal: keep it to one harmless line.
+    failure_ = ShownText(text, 400);
+}
+
+QDeadlineTimer NetTerminalLink::WaitUntil(QDeadlineTimer limit) const
+{
+    return std::min({QDeadlineTimer(readTimeoutMs_), deadline_, limit});
+}
+
+bool NetTerminalLink::DeadlinePassed(const char* before)
+{
+    if (!deadline_.hasExpired())
+        return false;
+    DropLink(ztp::local::kTimedOut,
+             kDeadlineText + QStringLiteral(" (before %1)").arg(QLatin1String(before)));
+    return true;
+}
+
 bool NetTerminalLink::OpenLink(const QString& address, int port)
 {
-    if (socket_.state() != QAbstractSocket::UnconnectedState)
+    if (transport_->IsConnected() || open_)
         DropLink(ztp::local::kNotConnected, {});
     failure_.clear();
     stream_ = Stream::None;
+    announced_ = -1;
     if (port < 1 || port > 65535) {
         localError_ = ztp::local::kNotConnected;
-        failure_ = QStringLiteral("port %1 is out of range").arg(port);
+        SetFailure(QStringLiteral("port %1 is out of range").arg(port));
         return false;
     }
-    socket_.connectToHost(address, quint16(port));
-    if (!socket_.waitForConnected(connectTimeoutMs_)) {
-        DropLink(ztp::local::kNotConnected, QStringLiteral("cannot connect to %1:%2: %3")
-                                                .arg(address)
-                                                .arg(port)
-                                                .arg(socket_.errorString()));
+    if (DeadlinePassed("connecting"))
+        return false;
+    const QDeadlineTimer until = std::min(QDeadlineTimer(connectTimeoutMs_), deadline_);
+    if (!transport_->Connect(address, quint16(port), until)) {
+        const QString why =
+            deadline_.hasExpired() ? kDeadlineText : ShownText(transport_->ErrorText());
+        DropLink(deadline_.hasExpired() ? ztp::local::kTimedOut : ztp::local::kNotConnected,
+                 QStringLiteral("cannot connect to %1:%2: %3").arg(address).arg(port).arg(why));
         return false;
     }
     open_ = Handshake();
@@ -81,24 +132,29 @@ bool NetTerminalLink::Handshake()
     std::string_view line;
     if (!ReadLine(line, "the greeting"))
         return false;
-    std::string_view fields[4];
-    const int count = ztp::SplitFields(line, fields, 4);
-    if (count < 3 || fields[0] != "HELLO" || fields[2].size() != 2 * ztp::kNonceBytes) {
+    // HELLO <version> <nonce>; later versions may add fields, which are ignored.
+    std::string_view fields[3];
+    bool more = false;
+    const int count = LeadingFields(line, fields, 3, more);
+    if (count < 2 || fields[0] != "HELLO") {
         DropLink(ztp::local::kProtocolError, QStringLiteral("not a terminal greeting"));
         return false;
     }
     if (fields[1] != ztp::kVersion) {
         DropLink(ztp::local::kProtocolError,
                  QStringLiteral("terminal speaks %1, not %2")
-                     .arg(Text(fields[1]), QLatin1String(ztp::kVersion)));
+                     .arg(ShownText(fields[1], 40), QLatin1String(ztp::kVersion)));
         return false;
     }
-    const QByteArray nonce(fields[2].data(), qsizetype(fields[2].size()));
-    if (!channel_.WriteAll("AUTH " + ztp::KeyProof(key_, nonce) + '\n', readTimeoutMs_)) {
-        DropLink(ztp::local::kLinkClosed, QStringLiteral("cannot send the key proof"));
+    if (count < 3 || !IsHex(fields[2], 2 * ztp::kNonceBytes)) {
+        DropLink(ztp::local::kProtocolError, QStringLiteral("malformed terminal greeting"));
         return false;
     }
-    open_ = true; // ReadAnswer needs an open link
+    const ztp::Nonces nonces{QByteArray(fields[2].data(), qsizetype(fields[2].size())),
+                             ztp::MakeNonce()};
+    open_ = true; // Send and ReadAnswer need an open link
+    if (!Send("AUTH " + nonces.client + ' ' + ztp::ClientProof(key_, nonces)))
+        return false;
     Answer answer;
     if (!ReadAnswer(answer))
         return false;
@@ -108,22 +164,33 @@ bool NetTerminalLink::Handshake()
         DropLink(ztp::local::kNotConnected, why);
         return false;
     }
+    if (!ztp::SameProof(ztp::TerminalProof(key_, nonces), answer.rest)) {
+        DropLink(ztp::local::kNotAuthentic,
+                 QStringLiteral("the terminal did not prove that it holds the link key "
+                                "(another machine answers at its address, or the keys differ)"));
+        return false;
+    }
+    sessionKey_ = ztp::MakeSessionKey(key_, nonces);
+    streams_ = 0;
     return true;
 }
 
 void NetTerminalLink::CloseLink()
 {
-    if (open_) {
-        // A polite goodbye; the terminal's answer is not needed to close.
-        const int wait = std::min(readTimeoutMs_, 1000);
-        if (stream_ != Stream::Open && channel_.WriteAll(QByteArrayLiteral("BYE\n"), wait)) {
+    if (open_ && stream_ != Stream::Open && !deadline_.hasExpired()) {
+        // A polite goodbye; the terminal's answer is not needed to close. The
+        // terminal re-enables itself when the session ends, however it ends.
+        const QDeadlineTimer until =
+            std::min(QDeadlineTimer(std::min(readTimeoutMs_, 1000)), deadline_);
+        if (channel_.WriteAll(QByteArrayLiteral("BYE\n"), until)) {
             std::string_view line;
-            channel_.ReadLine(line, wait);
+            channel_.ReadLine(line, until);
         }
     }
     open_ = false;
     stream_ = Stream::None;
-    socket_.abort();
+    code_.reset();
+    transport_->Abort();
     channel_.Reset();
     localError_ = ztp::local::kNotConnected;
 }
@@ -147,14 +214,27 @@ bool NetTerminalLink::SetTerminalActive(int machine, bool active)
 bool NetTerminalLink::LoadPunchLog(int machine)
 {
     broken_ = false;
+    announced_ = -1;
     Answer answer;
     if (!Request("LOAD " + QByteArray::number(machine), answer))
         return false;
     stream_ = Stream::None;
     if (!answer.ok)
         return Refused("LOAD", answer);
-    if (!ParseCount(answer.rest, expected_)) {
+    qint64 count = 0;
+    if (!ParseCount(answer.rest, count)) {
         DropLink(ztp::local::kProtocolError, QStringLiteral("LOAD answer without a count"));
+        return false;
+    }
+    announced_ = count;
+    if (count > punchLimit_) {
+        // The link stays in step (nothing was read yet); the caller may go on using it.
+        ownFault_ = true;
+        localError_ = ztp::local::kTooManyPunches;
+        SetFailure(QStringLiteral("the terminal announces %1 punches, more than the limit of %2 "
+                                  "for one download")
+                       .arg(count)
+                       .arg(punchLimit_));
         return false;
     }
     delivered_ = 0;
@@ -164,9 +244,13 @@ bool NetTerminalLink::LoadPunchLog(int machine)
 
 void NetTerminalLink::FetchErrorCode(int& code)
 {
+    if (ownFault_ || !open_) {
+        code = localError_;
+        return;
+    }
     Answer answer;
     int terminalCode = 0;
-    if (open_ && Request(QByteArrayLiteral("LASTERROR"), answer) && answer.ok &&
+    if (Request(QByteArrayLiteral("LASTERROR"), answer) && answer.ok &&
         ztp::ParseInt(answer.rest, terminalCode)) {
         code = terminalCode;
         return;
@@ -176,19 +260,32 @@ void NetTerminalLink::FetchErrorCode(int& code)
 
 bool NetTerminalLink::Request(const QByteArray& line, Answer& answer)
 {
+    ownFault_ = false;
     if (!open_) {
         if (failure_.isEmpty())
-            failure_ = QStringLiteral("the link is not open");
+            SetFailure(QStringLiteral("the link is not open"));
         return false;
     }
     if (stream_ == Stream::Open && !FinishStream())
         return false;
-    if (!channel_.WriteAll(line + '\n', readTimeoutMs_)) {
-        DropLink(ztp::local::kLinkClosed,
-                 QStringLiteral("cannot send %1 to the terminal").arg(QString::fromLatin1(line)));
+    const int space = line.indexOf(' ');
+    const QByteArray word = space < 0 ? line : line.left(space);
+    if (DeadlinePassed(word.constData()) || !Send(line))
         return false;
-    }
     return ReadAnswer(answer);
+}
+
+bool NetTerminalLink::Send(const QByteArray& line)
+{
+    if (channel_.WriteAll(line + '\n', WaitUntil()))
+        return true;
+    const int space = line.indexOf(' ');
+    const QString word = QString::fromLatin1(space < 0 ? line : line.left(space));
+    DropLink(deadline_.hasExpired() ? ztp::local::kTimedOut : ztp::local::kLinkClosed,
+             deadline_.hasExpired()
+                 ? kDeadlineText + QStringLiteral(" (while sending %1)").arg(word)
+                 : QStringLiteral("cannot send %1 to the terminal").arg(word));
+    return false;
 }
 
 bool NetTerminalLink::ReadAnswer(Answer& answer)
@@ -221,24 +318,26 @@ bool NetTerminalLink::ParseAnswer(std::string_view line, Answer& answer)
     return true;
 }
 
-bool NetTerminalLink::ReadLine(std::string_view& line, const char* what)
+bool NetTerminalLink::ReadLine(std::string_view& line, const char* what, QDeadlineTimer limit)
 {
-    const LineChannel::Status status = channel_.ReadLine(line, readTimeoutMs_);
+    const LineChannel::Status status = channel_.ReadLine(line, WaitUntil(limit));
     if (status == LineChannel::Status::Line)
         return true;
+    const bool pastDeadline = status == LineChannel::Status::TimedOut && deadline_.hasExpired();
     DropLink(LocalCodeFor(status),
              QStringLiteral("%1 (while reading %2)")
-                 .arg(QLatin1String(StatusText(status)), QLatin1String(what)));
+                 .arg(pastDeadline ? kDeadlineText : QString::fromLatin1(StatusText(status)),
+                      QLatin1String(what)));
     return false;
 }
 
 bool NetTerminalLink::Refused(const char* request, const Answer& answer)
 {
     lastTerminalError_ = answer.code;
-    failure_ = QStringLiteral("terminal refused %1: error %2 %3")
+    SetFailure(QStringLiteral("terminal refused %1: error %2 %3")
                    .arg(QLatin1String(request))
                    .arg(answer.code)
-                   .arg(Text(answer.rest));
+                   .arg(ShownText(answer.rest)));
     return false;
 }
 
@@ -246,11 +345,12 @@ void NetTerminalLink::DropLink(int localCode, const QString& text)
 {
     localError_ = localCode;
     if (!text.isEmpty())
-        failure_ = text;
+        SetFailure(text);
     if (stream_ == Stream::Open || stream_ == Stream::Loaded)
         broken_ = true;
     open_ = false;
     stream_ = Stream::None;
-    socket_.abort();
+    code_.reset();
+    transport_->Abort();
     channel_.Reset();
 }

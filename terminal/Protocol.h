@@ -6,14 +6,17 @@
 // the client link and the terminal simulator.
 namespace ztp {
 
-inline constexpr char kVersion[] = "ZTP/1";
+inline constexpr char kVersion[] = "ZTP/2";
 
 // Longest line either side accepts, line feed included. A longer line is a
 // protocol error, so a peer can never make the other read without bound.
 constexpr int kMaxLineBytes = 1024;
 
-// Length of the server's challenge in bytes (sent as twice as many hex digits).
+// Length of each side's challenge in bytes (sent as twice as many hex digits).
 constexpr int kNonceBytes = 16;
+
+// Length of a proof or of a stream's authentication code in hex digits (HMAC-SHA256).
+constexpr int kCodeHexDigits = 64;
 
 // Error codes a terminal sends in "ERR <code> <text>".
 namespace err {
@@ -35,6 +38,8 @@ constexpr int kNotConnected = -1;
 constexpr int kTimedOut = -2;
 constexpr int kLinkClosed = -3;
 constexpr int kProtocolError = -4;
+constexpr int kNotAuthentic = -5;   // the terminal's proof or the stream's code is wrong
+constexpr int kTooManyPunches = -6; // the log exceeds the link's limit for one download
 } // namespace local
 
 } // namespace ztp

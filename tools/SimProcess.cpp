@@ -1,6 +1,9 @@
 #include "SimProcess.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
+
+#include <algorithm>
 
 SimProcess::~SimProcess()
 {
@@ -41,7 +44,41 @@ bool SimProcess::Start(const QStringList& options, int timeoutMs)
     }
     address_ = words[1];
     port_ = words[2].toInt();
+    activeChanges_.clear();
     return true;
+}
+
+void SimProcess::ReadReports()
+{
+    while (process_.canReadLine()) {
+        const QByteArray line = process_.readLine().trimmed();
+        if (line == "active 0" || line == "active 1")
+            activeChanges_ += QLatin1Char(line.back());
+    }
+}
+
+bool SimProcess::Active()
+{
+    process_.waitForReadyRead(0);
+    ReadReports();
+    return activeChanges_.isEmpty() || activeChanges_.back() == QLatin1Char('1');
+}
+
+bool SimProcess::WaitForActive(bool active, int timeoutMs)
+{
+    QDeadlineTimer until(timeoutMs);
+    while (Active() != active) {
+        if (until.hasExpired() || process_.state() != QProcess::Running)
+            return false;
+        process_.waitForReadyRead(int(std::max<qint64>(1, until.remainingTime())));
+    }
+    return true;
+}
+
+QString SimProcess::ActiveChanges()
+{
+    Active();
+    return activeChanges_;
 }
 
 void SimProcess::Stop()

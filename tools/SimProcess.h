@@ -28,8 +28,21 @@ public:
     // Peak resident memory of the simulator in KiB (VmHWM), -1 when unknown.
     qint64 PeakMemoryKiB() const;
 
+    // The simulated terminal's active state as the simulator last reported it
+    // (its "active 0" / "active 1" lines); true before any report.
+    bool Active();
+    // Waits until the simulator reports the terminal active (or not); true when
+    // it does within timeoutMs.
+    bool WaitForActive(bool active, int timeoutMs);
+    // Every change reported so far, in order: "0" for each disable, "1" for
+    // each enable, so "01" is one download that disabled and re-enabled it.
+    QString ActiveChanges();
+
 private:
+    void ReadReports();
+
     QProcess process_;
+    QString activeChanges_;
     QString address_;
     int port_ = 0;
     QString error_;

@@ -19,6 +19,7 @@ void FakeTerminalLink::CloseLink()
 {
     calls.append(QStringLiteral("close"));
     open = false;
+    active = true;
     loaded_ = false;
 }
 
@@ -48,8 +49,10 @@ bool FakeTerminalLink::LoadPunchLog(int)
 {
     calls.append(QStringLiteral("load"));
     broken_ = false;
+    announced_ = -1;
     if (!open || loadRefused)
         return false;
+    announced_ = announce.value_or(punches.size());
     loaded_ = true;
     next_ = 0;
     return true;
@@ -64,6 +67,7 @@ bool FakeTerminalLink::NextPunch(int, CAttLogRec& punch)
         failure_ = QStringLiteral("the terminal closed the connection");
         loaded_ = false;
         open = false;
+        active = true;
         return false;
     }
     if (next_ == punches.size()) {

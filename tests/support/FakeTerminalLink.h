@@ -13,7 +13,9 @@
 // A terminal link that plays a script instead of talking to a terminal: for
 // unit tests of the connection, the download and the run control. Every call
 // is recorded ("open 10.0.0.5:4370", "active 0", ...) and the terminal's
-// keypad state is tracked, so a test can check that no path leaves it off.
+// keypad state is tracked, so a test can check that no path leaves it off. As
+// a terminal of our protocol does, it enables itself when the link is lost or
+// closed.
 class FakeTerminalLink : public CTerminalLink {
 public:
     // The script.
@@ -23,6 +25,7 @@ public:
     bool prepareAnswer = true;      // PreparePunchRead's result
     std::optional<int> loadRefused; // LoadPunchLog fails, FetchErrorCode then gives this code
     int breakAfter = -1;            // the stream breaks after this many punches (-1: never)
+    std::optional<qint64> announce; // the count LoadPunchLog announces (default: punches.size())
 
     // What happened.
     QStringList calls;
@@ -40,6 +43,7 @@ public:
     bool LoadPunchLog(int machine) override;
     bool NextPunch(int machine, CAttLogRec& punch) override;
     void FetchErrorCode(int& code) override;
+    qint64 AnnouncedCount() const override { return announced_; }
     bool StreamBroken() const override { return broken_; }
     QString LastFailure() const override { return failure_; }
 
@@ -50,6 +54,7 @@ private:
     qsizetype next_ = 0;
     bool loaded_ = false;
     bool broken_ = false;
+    qint64 announced_ = -1;
     QString failure_;
 };
 

@@ -20,6 +20,7 @@ private slots:
     void exportPath();
     void missingParentIsNotCreated();
     void prepareCreatesEmptyAndKeepsExisting();
+    void ownerOnly();
     void deleteExportFile();
     void lineBytes_data();
     void lineBytes();
@@ -88,6 +89,20 @@ void ExportFileTest::exportPath_data()
     QTest::newRow("fixed file, lower case")
         << QStringLiteral("Gate2") << QStringLiteral("<tmp>/none/all.txt")
         << QStringLiteral("<tmp>/none/all.txt") << QString();
+    // Device names come from the device table: they never lead out of the folder.
+    QTest::newRow("name with slashes and dots")
+        << QStringLiteral("../../etc/cron.d/x") << QStringLiteral("<tmp>/out")
+        << QStringLiteral("<tmp>/out/______etc_cron.d_x_20240305.txt")
+        << QStringLiteral("<tmp>/out");
+    QTest::newRow("name with a line break, bracket and backslash")
+        << QStringLiteral("Gate\n1]\\a\tb") << QStringLiteral("<tmp>/out")
+        << QStringLiteral("<tmp>/out/Gate_1__a_b_20240305.txt") << QStringLiteral("<tmp>/out");
+    QTest::newRow("dots alone") << QStringLiteral("..") << QStringLiteral("<tmp>/out")
+                                << QStringLiteral("<tmp>/out/___20240305.txt")
+                                << QStringLiteral("<tmp>/out");
+    QTest::newRow("arabic name, single dots kept")
+        << QStringLiteral("بوابة.1") << QStringLiteral("<tmp>/out")
+        << QStringLiteral("<tmp>/out/بوابة.1_20240305.txt") << QStringLiteral("<tmp>/out");
     QTest::newRow("txt without dot is a folder")
         << QStringLiteral("G") << QStringLiteral("<tmp>/logtxt")
         << QStringLiteral("<tmp>/logtxt/G_20240305.txt") << QStringLiteral("<tmp>/logtxt");
@@ -134,6 +149,26 @@ void ExportFileTest::prepareCreatesEmptyAndKeepsExisting()
     QVERIFY(testsupport::WriteBytes(path, "old\r\n"));
     PrepareExportFile(path);
     QCOMPARE(testsupport::ReadBytes(path), QByteArray("old\r\n"));
+}
+
+void ExportFileTest::ownerOnly()
+{
+    // Punches are personal data: the folder, a prepared file and a written
+    // file (also one that was readable by others before) are the owner's only.
+    QTemporaryDir tmp;
+    const FixedClock clock(QDateTime(QDate(2024, 3, 5), QTime(8, 0)));
+    const QString folder = tmp.path() + QStringLiteral("/out");
+    const QString path = MakeExportPath(QStringLiteral("Gate1"), folder, clock, tmp.path());
+    QCOMPARE(testsupport::FileMode(folder), 0700);
+    PrepareExportFile(path);
+    QCOMPARE(testsupport::FileMode(path), 0600);
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther |
+                                            QFile::ReadGroup));
+    ExportWriter writer;
+    QVERIFY(writer.Open(path));
+    writer.WriteLine(CAttLogRec{0, QStringLiteral("1"), 1, 0, 0, 2024, 3, 5, 8, 0, 0});
+    QVERIFY(writer.Commit());
+    QCOMPARE(testsupport::FileMode(path), 0600);
 }
 
 void ExportFileTest::deleteExportFile()

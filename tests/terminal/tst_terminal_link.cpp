@@ -37,6 +37,12 @@ private slots:
     void stalledGreetingTimesOut();
     void unreadRestIsSkipped();
     void nextPunchWithoutLoad();
+    void olderVersionRefused();
+    void lineMustArriveWhole();
+    void deadlineEndsEveryCall();
+    void punchLimit();
+    void drainGivesUpOnATrickle();
+    void terminalTextIsShownSafely();
 };
 
 void TerminalLinkTest::completeStream()
@@ -205,6 +211,119 @@ void TerminalLinkTest::nextPunchWithoutLoad()
     int code = 0;
     unopened.FetchErrorCode(code);
     QCOMPARE(code, -1);
+}
+
+void TerminalLinkTest::olderVersionRefused()
+{
+    // Extra greeting fields, a wrong key and an impostor: the fault suite.
+    TransferRig rig;
+    QVERIFY2(rig.StartSim(Args(QStringLiteral("--greeting-version ZTP/1"))),
+             qPrintable(rig.sim.Error()));
+    QVERIFY(!rig.link.OpenLink(rig.sim.Address(), rig.sim.Port()));
+    QCOMPARE(rig.link.LastFailure(), QStringLiteral("terminal speaks ZTP/1, not ZTP/2"));
+    int code = 0;
+    rig.link.FetchErrorCode(code);
+    QCOMPARE(code, -4);
+}
+
+void TerminalLinkTest::lineMustArriveWhole()
+{
+    // Each punch line comes a byte every 60 ms, so every wait for a byte is
+    // short; the line as a whole takes well over the read time-out.
+    TransferRig rig;
+    QVERIFY2(rig.StartSim(Args(QStringLiteral("--count 3 --drip 60"))),
+             qPrintable(rig.sim.Error()));
+    QVERIFY(rig.link.OpenLink(rig.sim.Address(), rig.sim.Port()));
+    QVERIFY(rig.link.LoadPunchLog(1));
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(ReadAll(rig.link).isEmpty());
+    QVERIFY(rig.link.StreamBroken());
+    QVERIFY(timer.elapsed() < TransferRig::kReadMs + 300);
+    QVERIFY2(rig.link.LastFailure().contains(QStringLiteral("timed out")),
+             qPrintable(rig.link.LastFailure()));
+}
+
+void TerminalLinkTest::deadlineEndsEveryCall()
+{
+    TransferRig rig;
+    QVERIFY2(rig.StartSim(Args(QStringLiteral("--count 10"))), qPrintable(rig.sim.Error()));
+    QVERIFY(rig.link.OpenLink(rig.sim.Address(), rig.sim.Port()));
+    rig.link.SetDeadline(QDeadlineTimer(0));
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(!rig.link.PreparePunchRead(1));
+    QVERIFY2(rig.link.LastFailure().contains(QStringLiteral("time allowed")),
+             qPrintable(rig.link.LastFailure()));
+    int code = 0;
+    rig.link.FetchErrorCode(code);
+    QCOMPARE(code, -2);
+    QVERIFY(!rig.link.OpenLink(rig.sim.Address(), rig.sim.Port()));
+    rig.link.FetchErrorCode(code);
+    QCOMPARE(code, -2);
+    QVERIFY(timer.elapsed() < 100);
+    // A new deadline gives the link back.
+    rig.link.SetDeadline(QDeadlineTimer(QDeadlineTimer::Forever));
+    QVERIFY(rig.link.OpenLink(rig.sim.Address(), rig.sim.Port()));
+    QVERIFY(rig.link.LoadPunchLog(1));
+    QCOMPARE(ReadAll(rig.link).size(), 10);
+}
+
+void TerminalLinkTest::punchLimit()
+{
+    TransferRig rig;
+    QVERIFY2(rig.StartSim(Args(QStringLiteral("--count 11"))), qPrintable(rig.sim.Error()));
+    QVERIFY(rig.link.OpenLink(rig.sim.Address(), rig.sim.Port()));
+    rig.link.SetPunchLimit(10);
+    QVERIFY(!rig.link.LoadPunchLog(1));
+    QCOMPARE(rig.link.AnnouncedCount(), 11);
+    QVERIFY(!rig.link.StreamBroken());
+    int code = 0;
+    rig.link.FetchErrorCode(code);
+    QCOMPARE(code, -6);
+    QVERIFY(rig.link.LastFailure().contains(QStringLiteral("limit of 10")));
+    // The link stays in step, so the terminal can be enabled again.
+    QVERIFY(rig.link.IsOpen());
+    QVERIFY(rig.link.SetTerminalActive(1, true));
+    rig.link.SetPunchLimit(11);
+    QVERIFY(rig.link.LoadPunchLog(1));
+    QCOMPARE(ReadAll(rig.link).size(), 11);
+}
+
+void TerminalLinkTest::drainGivesUpOnATrickle()
+{
+    // A request in the middle of a stream reads the rest for one read time-out
+    // at most, then drops the link; the terminal enables itself as it ends.
+    TransferRig rig;
+    QVERIFY2(rig.StartSim(Args(QStringLiteral("--count 100 --trickle 150"))),
+             qPrintable(rig.sim.Error()));
+    QVERIFY(rig.link.OpenLink(rig.sim.Address(), rig.sim.Port()));
+    QVERIFY(rig.link.SetTerminalActive(1, false));
+    QVERIFY(rig.sim.WaitForActive(false, 2000));
+    QVERIFY(rig.link.LoadPunchLog(1));
+    CAttLogRec p;
+    QVERIFY(rig.link.NextPunch(1, p));
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(!rig.link.SetTerminalActive(1, true));
+    QVERIFY(timer.elapsed() < TransferRig::kReadMs + 300);
+    QVERIFY(!rig.link.IsOpen());
+    QVERIFY(rig.sim.WaitForActive(true, 2000));
+    QCOMPARE(rig.sim.ActiveChanges(), QStringLiteral("01"));
+}
+
+void TerminalLinkTest::terminalTextIsShownSafely()
+{
+    TransferRig rig;
+    // A tab, an escape sequence and a right-to-left override in the terminal's text.
+    QVERIFY2(rig.StartSim({QStringLiteral("--no-data"), QStringLiteral("7"),
+                           QStringLiteral("--error-text"),
+                           QStringLiteral("log\t\x1b[2J\u202Eunreadable")}),
+             qPrintable(rig.sim.Error()));
+    QVERIFY(rig.link.OpenLink(rig.sim.Address(), rig.sim.Port()));
+    QVERIFY(!rig.link.LoadPunchLog(1));
+    QCOMPARE(rig.link.LastFailure(), QStringLiteral("terminal refused LOAD: error 7 log?"
+                                                    "?[2J?unreadable"));
 }
 
 QTEST_GUILESS_MAIN(TerminalLinkTest)

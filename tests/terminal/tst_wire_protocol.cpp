@@ -1,6 +1,7 @@
 // The protocol's text rules: integers, card escaping, punch lines, key proof.
 #include "terminal/LinkAuth.h"
 #include "terminal/PunchLine.h"
+#include "terminal/ShownText.h"
 #include "terminal/WireText.h"
 
 #include <QTest>
@@ -20,7 +21,11 @@ private slots:
     void formatRefusesOverlongCard();
     void keyProof_data();
     void keyProof();
+    void streamCode_data();
+    void streamCode();
     void noncesDiffer();
+    void shownText_data();
+    void shownText();
 };
 
 void WireProtocolTest::parseInt_data()
@@ -153,27 +158,76 @@ void WireProtocolTest::keyProof_data()
 {
     // Expected values computed independently with another HMAC implementation.
     QTest::addColumn<int>("key");
-    QTest::addColumn<QByteArray>("nonce");
-    QTest::addColumn<QByteArray>("proof");
-    QTest::newRow("key 4711") << 4711 << QByteArray("00112233445566778899aabbccddeeff")
-                              << QByteArray("a46c442078ce40593a64f4c892c670e5"
-                                            "b40f62adb64ec40a50e3f38c8bd899c7");
-    QTest::newRow("key 0") << 0 << QByteArray("00112233445566778899aabbccddeeff")
-                           << QByteArray("dd4981f4b6ffc9141c191be007abaf45"
-                                         "c6981730e5e8b1ab526b48c15f4100ac");
-    QTest::newRow("negative key") << -5 << QByteArray("abc")
-                                  << QByteArray("0c75bd815c36cce88016eb135e106b42"
-                                                "15f6beb725401ab92c1757ba4a8c3a3e");
+    QTest::addColumn<QByteArray>("clientProof");
+    QTest::addColumn<QByteArray>("terminalProof");
+    QTest::newRow("key 4711") << 4711
+                              << QByteArray("402515ec27755ebcf4818a3fff83d447"
+                                            "b5d303d06cb4ef4c462058a4e36ff616")
+                              << QByteArray("3ddf2f70eab9625da01e0ff675f7067b"
+                                            "1d92cff4d301f8f36796438bda43c4dc");
+    QTest::newRow("key 0") << 0
+                           << QByteArray("27b7232a790ab429024dc9274daf8279"
+                                         "aa0bcc886e2e744e98fa3291b2b57ead")
+                           << QByteArray("fc30b152ab640a43b9ddc39a4c81e24d"
+                                         "53a4c333fdc19444cffaaf307009512b");
+    QTest::newRow("negative key") << -5
+                                  << QByteArray("6f20b8c09c4287cc2be6429dbaca3833"
+                                                "73559dc05e09f339d323c06d41a96490")
+                                  << QByteArray("90e26bb2116213784ddb8461bfe67062"
+                                                "c99513ecad261a2a007f8b351610fbb0");
 }
 
 void WireProtocolTest::keyProof()
 {
     QFETCH(int, key);
-    QFETCH(QByteArray, nonce);
-    QFETCH(QByteArray, proof);
-    QCOMPARE(ztp::KeyProof(key, nonce), proof);
-    QVERIFY(ztp::SameProof(ztp::KeyProof(key, nonce), proof));
-    QVERIFY(!ztp::SameProof(ztp::KeyProof(key + 1, nonce), proof));
+    QFETCH(QByteArray, clientProof);
+    QFETCH(QByteArray, terminalProof);
+    const ztp::Nonces nonces{QByteArray("00112233445566778899aabbccddeeff"),
+                             QByteArray("ffeeddccbbaa99887766554433221100")};
+    QCOMPARE(ztp::ClientProof(key, nonces), clientProof);
+    QCOMPARE(ztp::TerminalProof(key, nonces), terminalProof);
+    QVERIFY(ztp::SameProof(ztp::TerminalProof(key, nonces), terminalProof));
+    QVERIFY(!ztp::SameProof(ztp::TerminalProof(key + 1, nonces), terminalProof));
+    // Each nonce counts: swapping them gives another proof.
+    QVERIFY(ztp::ClientProof(key, {nonces.client, nonces.terminal}) != clientProof);
+}
+
+void WireProtocolTest::streamCode_data()
+{
+    // Expected values computed independently with another HMAC implementation.
+    QTest::addColumn<int>("stream");
+    QTest::addColumn<QStringList>("lines");
+    QTest::addColumn<QByteArray>("code");
+    const QStringList two = {QStringLiteral("LOG 2"), QStringLiteral("P 1042 1 0 2024 3 5 8 7 9 0"),
+                             QStringLiteral("P A%09B 2 1 2024 3 5 17 30 0 0"),
+                             QStringLiteral("END 2")};
+    QTest::newRow("first stream") << 1 << two
+                                  << QByteArray("583b0dd3cbb73f1ff98a270f3a4d39c4"
+                                                "a36db3711bdf532511837d9d5b8fb7f9");
+    QTest::newRow("second stream") << 2 << two
+                                   << QByteArray("e4284cdecddb8c0d974ab0c063f63686"
+                                                 "681899bccc109493fa4d8c33a8d77fe7");
+    QTest::newRow("the protocol document's example")
+        << 1
+        << QStringList{QStringLiteral("LOG 3"), QStringLiteral("P 1042 1 0 2024 3 5 8 7 9 0"),
+                       QStringLiteral("P A%09B 2 1 2024 3 5 17 30 0 0"),
+                       QStringLiteral("P أحمد 1 0 2024 3 6 7 59 58 0"), QStringLiteral("END 3")}
+        << QByteArray("b5c980412c859da2bc21c0c32581e8bda4b6817153df2496d9204950ac4485bc");
+}
+
+void WireProtocolTest::streamCode()
+{
+    QFETCH(int, stream);
+    QFETCH(QStringList, lines);
+    QFETCH(QByteArray, code);
+    const ztp::Nonces nonces{QByteArray("00112233445566778899aabbccddeeff"),
+                             QByteArray("ffeeddccbbaa99887766554433221100")};
+    ztp::StreamCode mac(ztp::MakeSessionKey(4711, nonces), stream);
+    for (const QString& line : lines) {
+        const QByteArray utf8 = line.toUtf8();
+        mac.AddLine(std::string_view(utf8.constData(), std::size_t(utf8.size())));
+    }
+    QCOMPARE(mac.Hex(), code);
 }
 
 void WireProtocolTest::noncesDiffer()
@@ -181,6 +235,29 @@ void WireProtocolTest::noncesDiffer()
     const QByteArray a = ztp::MakeNonce();
     QCOMPARE(a.size(), 2 * ztp::kNonceBytes);
     QVERIFY(a != ztp::MakeNonce());
+}
+
+void WireProtocolTest::shownText_data()
+{
+    QTest::addColumn<QByteArray>("utf8");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("plain") << QByteArray("log unreadable") << QStringLiteral("log unreadable");
+    QTest::newRow("arabic kept") << QStringLiteral("السجل تالف").toUtf8()
+                                 << QStringLiteral("السجل تالف");
+    QTest::newRow("line breaks and escape")
+        << QByteArray("a\r\nzelvor: OK\x1b[0m") << QStringLiteral("a??zelvor: OK?[0m");
+    QTest::newRow("unicode separators and overrides")
+        << QStringLiteral("x\u2028y\u202Ez\u2066w\u0085").toUtf8() << QStringLiteral("x?y?z?w?");
+    QTest::newRow("invalid UTF-8") << QByteArray("a\xff") << QStringLiteral("a\uFFFD");
+    QTest::newRow("cut") << QByteArray(300, 'x')
+                         << QString(200, QLatin1Char('x')) + QStringLiteral("...");
+}
+
+void WireProtocolTest::shownText()
+{
+    QFETCH(QByteArray, utf8);
+    QFETCH(QString, shown);
+    QCOMPARE(ShownText(std::string_view(utf8.constData(), std::size_t(utf8.size()))), shown);
 }
 
 QTEST_APPLESS_MAIN(WireProtocolTest)

@@ -40,7 +40,7 @@ std::optional<SimOptions> ParseSimOptions(const QStringList& arguments, QString&
 {
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
-        "Terminal simulator: a TCP server speaking the terminal protocol (ZTP/1).\n"
+        "Terminal simulator: a TCP server speaking the terminal protocol (ZTP/2).\n"
         "Prints \"listening <address> <port>\" as its first line on standard output,\n"
         "then serves one connection after another until killed."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
@@ -79,13 +79,57 @@ std::optional<SimOptions> ParseSimOptions(const QStringList& arguments, QString&
                               "Once listening, write \"<address> <port>\" to this file "
                               "(replaced in one step, so it is never seen half-written).",
                               "path");
-    p.addOptions({help,       listen,     port,          key,
-                  machine,    sessions,   idle,          log,
-                  count,      users,      from,          days,
-                  seed,       refuse,     stallGreeting, wrongKey,
-                  closeAfter, stallAfter, garbageAfter,  oversizedAfter,
-                  badDates,   oddCards,   noData,        prepareRefused,
-                  rawStream});
+    const auto stateFile =
+        opt("state-file", "Write \"active 0\" or \"active 1\" here at every change.", "path");
+    const auto rate = opt("rate", "Send at most n punches per second.", "n");
+    const auto trickle = opt("trickle", "Send one punch every ms milliseconds.", "ms");
+    const auto drip =
+        opt("drip", "Send each punch line a byte at a time, ms milliseconds apart.", "ms");
+    const auto impostor = opt("impostor", "Answer in the terminal's place without its key.");
+    const auto forgeAfter =
+        opt("forge-after", "Alter the punch after n without fixing the stream's code.", "n");
+    const auto logCount =
+        opt("log-count", "Announce n punches in the punch log header (LOAD: the real count).", "n");
+    const auto greetingExtra =
+        opt("greeting-extra", "Further fields after the greeting's nonce.", "text");
+    const auto greetingVersion =
+        opt("greeting-version", "The version the greeting names (default ZTP/2).", "text");
+    const auto errorText = opt("error-text", "The text of every ERR answer.", "text");
+    p.addOptions({help,
+                  listen,
+                  port,
+                  key,
+                  machine,
+                  sessions,
+                  idle,
+                  log,
+                  count,
+                  users,
+                  from,
+                  days,
+                  seed,
+                  refuse,
+                  stallGreeting,
+                  wrongKey,
+                  closeAfter,
+                  stallAfter,
+                  garbageAfter,
+                  oversizedAfter,
+                  badDates,
+                  oddCards,
+                  noData,
+                  prepareRefused,
+                  rawStream,
+                  stateFile,
+                  rate,
+                  trickle,
+                  impostor,
+                  forgeAfter,
+                  logCount,
+                  greetingExtra,
+                  greetingVersion,
+                  errorText,
+                  drip});
     p.addOption(portFile);
 
     exitCode = 2;
@@ -135,6 +179,22 @@ std::optional<SimOptions> ParseSimOptions(const QStringList& arguments, QString&
     o.oddCards = p.isSet(oddCards);
     o.prepareRefused = p.isSet(prepareRefused);
     o.rawStream = p.isSet(rawStream);
+    o.stateFile = p.value(stateFile);
+    if (p.isSet(rate)) {
+        bool ok = false;
+        o.rate = p.value(rate).toDouble(&ok);
+        if (!ok || o.rate < 0)
+            error = QStringLiteral("invalid value for --rate: %1").arg(p.value(rate));
+    }
+    n.Read(trickle, o.trickleMs, 1);
+    n.Read(drip, o.dripMs, 1);
+    o.impostor = p.isSet(impostor);
+    n.Read(forgeAfter, o.forgeAfter, 0);
+    n.Read(logCount, o.logCount, 0);
+    o.greetingExtra = p.value(greetingExtra);
+    if (p.isSet(greetingVersion))
+        o.greetingVersion = p.value(greetingVersion);
+    o.errorText = p.value(errorText);
     if (o.port > 65535)
         error = QStringLiteral("invalid port");
     if (!error.isEmpty()) {

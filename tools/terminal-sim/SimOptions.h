@@ -17,6 +17,8 @@ struct SimOptions {
     int sessions = 0;          // exit after this many connections; 0: never
     int idleTimeoutMs = 30000; // a silent client is dropped after this
     int stallLimitMs = 120000; // longest stall before the connection is closed
+    QString stateFile;         // written with "active 0" or "active 1" at every change
+    double rate = 0;           // punches per second; 0: as fast as the link takes them
 
     // The punch log: a file of punch lines, or generated.
     QString logFile;
@@ -38,6 +40,15 @@ struct SimOptions {
     bool oddCards = false;     // card numbers with quotes, tabs, blanks and Arabic letters
     std::optional<int> noData; // refuse LOAD with this error code
     bool prepareRefused = false;
+
+    qint64 trickleMs = 0;   // one punch every this many milliseconds
+    qint64 dripMs = 0;      // each punch line a byte at a time, this many milliseconds apart
+    bool impostor = false;  // answers in the terminal's place without knowing the key
+    qint64 forgeAfter = -1; // alters the punch after N without fixing the stream's code
+    qint64 logCount = -1;   // the punch log header announces this many instead of LOAD's count
+    QString greetingExtra;  // further fields after the greeting's nonce
+    QString greetingVersion = QStringLiteral("ZTP/2"); // the version the greeting names
+    QString errorText; // the text of every ERR answer, instead of the usual one
 
     bool rawStream = false; // send the punch stream at once on connect (benchmark floor)
 };

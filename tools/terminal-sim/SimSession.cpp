@@ -1,20 +1,45 @@
 #include "SimSession.h"
 
-#include "terminal/LinkAuth.h"
 #include "terminal/WireText.h"
 
-#include <QElapsedTimer>
+#include <QDeadlineTimer>
 #include <QTcpSocket>
+
+#include <cmath>
 
 namespace {
 constexpr int kSendTimeoutMs = 30000;
 constexpr std::size_t kChunkBytes = 256 * 1024;
+
+QByteArray Bytes(std::string_view view)
+{
+    return QByteArray(view.data(), qsizetype(view.size()));
+}
+
+bool IsNonce(std::string_view text)
+{
+    unsigned char bytes[ztp::kNonceBytes];
+    return ztp::FromHex(text, bytes, ztp::kNonceBytes);
+}
 } // namespace
 
-SimSession::SimSession(const SimOptions& options, PunchSource& punches, QTcpSocket& socket)
-    : options_(options), punches_(punches), socket_(socket), channel_(socket)
+SimSession::SimSession(const SimOptions& options, PunchSource& punches, TerminalState& state,
+                       QTcpSocket& socket)
+    : options_(options), punches_(punches), state_(state), socket_(socket), transport_(socket),
+      channel_(transport_)
 {
     out_.reserve(kChunkBytes + ztp::kMaxLineBytes * 8);
+    if (options_.trickleMs > 0)
+        pacingNs_ = options_.trickleMs * 1000000;
+    else if (options_.rate > 0)
+        pacingNs_ = qint64(std::llround(1e9 / options_.rate));
+}
+
+SimSession::~SimSession()
+{
+    // The terminal never stays disabled past the session that disabled it,
+    // whether that ended with BYE, a closed connection, an idle time-out or a fault.
+    state_.SetActive(true);
 }
 
 void SimSession::Run()
@@ -37,25 +62,34 @@ void SimSession::Run()
 
 bool SimSession::Authenticate()
 {
-    const QByteArray nonce = ztp::MakeNonce();
-    if (!Send("HELLO " + QByteArray(ztp::kVersion) + ' ' + nonce))
+    ztp::Nonces nonces{ztp::MakeNonce(), {}};
+    QByteArray greeting = "HELLO " + options_.greetingVersion.toUtf8() + ' ' + nonces.terminal;
+    if (!options_.greetingExtra.isEmpty())
+        greeting += ' ' + options_.greetingExtra.toUtf8();
+    if (!Send(greeting))
         return false;
     std::string_view line;
     if (channel_.ReadLine(line, options_.idleTimeoutMs) != LineChannel::Status::Line)
         return false;
-    std::string_view fields[2];
-    const bool wellFormed = ztp::SplitFields(line, fields, 2) == 2 && fields[0] == "AUTH";
-    const QByteArray proof =
-        wellFormed ? QByteArray(fields[1].data(), qsizetype(fields[1].size())) : QByteArray();
-    if (!wellFormed) {
-        Refuse(ztp::err::kBadRequest, "expected AUTH <proof>");
+    // AUTH <client nonce> <client proof>
+    std::string_view fields[3];
+    if (ztp::SplitFields(line, fields, 3) != 3 || fields[0] != "AUTH" || !IsNonce(fields[1])) {
+        Refuse(ztp::err::kBadRequest, "expected AUTH <nonce> <proof>");
         return false;
     }
-    if (options_.wrongKey || !ztp::SameProof(proof, ztp::KeyProof(options_.key, nonce))) {
+    nonces.client = Bytes(fields[1]);
+    if (options_.impostor) {
+        // Knows nothing of the key: takes any proof and answers with a guess.
+        const int guess = options_.key + 1;
+        sessionKey_ = ztp::MakeSessionKey(guess, nonces);
+        return Send("OK " + ztp::TerminalProof(guess, nonces));
+    }
+    if (options_.wrongKey || !ztp::SameProof(ztp::ClientProof(options_.key, nonces), fields[2])) {
         Refuse(ztp::err::kBadKey, "bad key");
         return false;
     }
-    return Send("OK");
+    sessionKey_ = ztp::MakeSessionKey(options_.key, nonces);
+    return Send("OK " + ztp::TerminalProof(options_.key, nonces));
 }
 
 bool SimSession::Serve(std::string_view request)
@@ -82,8 +116,10 @@ bool SimSession::Serve(std::string_view request)
     if (word == "PREPARE")
         return options_.prepareRefused ? Refuse(ztp::err::kNotPrepared, "not prepared")
                                        : Send("OK");
-    if (word == "ACTIVE")
+    if (word == "ACTIVE") {
+        state_.SetActive(f[2] == "1");
         return Send("OK");
+    }
     if (word == "LOAD") {
         if (options_.noData)
             return Refuse(*options_.noData, "no data");
@@ -104,25 +140,60 @@ bool SimSession::MachineMatches(std::string_view field)
 
 bool SimSession::SendPunches()
 {
-    const qint64 count = punches_.Rewind();
-    Append("LOG " + QByteArray::number(count) + '\n');
+    const qint64 available = punches_.Rewind();
+    const qint64 count = options_.logCount >= 0 ? options_.logCount : available;
+    ztp::StreamCode code(sessionKey_, ++streams_);
+    AppendLine("LOG " + QByteArray::number(count), code);
     std::string_view card;
     std::array<int, ztp::kPunchValues> values{};
     qint64 sent = 0;
-    for (; punches_.Next(card, values); ++sent) {
-        if (!InjectFaults(sent))
+    streamTimer_.start();
+    for (; sent < count && punches_.Next(card, values); ++sent) {
+        if (!InjectFaults(sent) || !Pace(sent))
             return false;
         const std::size_t at = out_.size();
         out_.resize(at + ztp::kMaxLineBytes);
-        const int size = ztp::FormatPunchLine(card, values, out_.data() + at, ztp::kMaxLineBytes);
+        int size = ztp::FormatPunchLine(card, values, out_.data() + at, ztp::kMaxLineBytes);
+        code.AddLine(std::string_view(out_.data() + at, std::size_t(std::max(size, 1) - 1)));
+        if (sent == options_.forgeAfter) {
+            // Shifts the punch by an hour after its line went into the code.
+            values[ztp::kHour] = (values[ztp::kHour] + 1) % 24;
+            size = ztp::FormatPunchLine(card, values, out_.data() + at, ztp::kMaxLineBytes);
+        }
         out_.resize(at + std::size_t(std::max(size, 0)));
-        if (out_.size() >= kChunkBytes && !Flush())
+        if (options_.dripMs > 0 && !Drip(at))
+            return false;
+        if ((pacingNs_ > 0 || out_.size() >= kChunkBytes) && !Flush())
             return false;
     }
     if (!InjectFaults(sent)) // also between the last punch and the end marker
         return false;
-    Append("END " + QByteArray::number(count) + '\n');
+    const QByteArray end = "END " + QByteArray::number(count);
+    code.AddLine(std::string_view(end.constData(), std::size_t(end.size())));
+    Append(end + ' ' + code.Hex() + '\n');
     return Flush();
+}
+
+bool SimSession::Drip(std::size_t lineStart)
+{
+    const std::string line = out_.substr(lineStart);
+    out_.resize(lineStart);
+    if (!Flush())
+        return false;
+    for (const char byte : line)
+        if (!channel_.WriteAll(&byte, 1, kSendTimeoutMs) || !Pause(options_.dripMs))
+            return false;
+    return true;
+}
+
+bool SimSession::Pace(qint64 sent)
+{
+    if (pacingNs_ <= 0)
+        return true;
+    const qint64 aheadNs = sent * pacingNs_ - streamTimer_.nsecsElapsed();
+    if (aheadNs <= 0)
+        return true;
+    return Flush() && Pause((aheadNs + 999999) / 1000000);
 }
 
 bool SimSession::InjectFaults(qint64 sent)
@@ -158,6 +229,12 @@ void SimSession::Append(const QByteArray& bytes)
     out_.append(bytes.constData(), std::size_t(bytes.size()));
 }
 
+void SimSession::AppendLine(const QByteArray& line, ztp::StreamCode& code)
+{
+    code.AddLine(std::string_view(line.constData(), std::size_t(line.size())));
+    Append(line + '\n');
+}
+
 bool SimSession::Send(const QByteArray& line)
 {
     Append(line + '\n');
@@ -167,7 +244,9 @@ bool SimSession::Send(const QByteArray& line)
 bool SimSession::Refuse(int code, const char* text)
 {
     lastError_ = code;
-    return Send("ERR " + QByteArray::number(code) + ' ' + text);
+    const QByteArray shown =
+        options_.errorText.isEmpty() ? QByteArray(text) : options_.errorText.toUtf8();
+    return Send("ERR " + QByteArray::number(code) + ' ' + shown);
 }
 
 bool SimSession::Flush()
@@ -175,6 +254,18 @@ bool SimSession::Flush()
     const bool ok = channel_.WriteAll(out_.data(), qsizetype(out_.size()), kSendTimeoutMs);
     out_.clear(); // keeps the capacity
     return ok;
+}
+
+bool SimSession::Pause(qint64 ms)
+{
+    const QDeadlineTimer until(ms);
+    while (!until.hasExpired()) {
+        if (socket_.state() != QAbstractSocket::ConnectedState)
+            return false;
+        // Returns early when the client sends (left for later) or leaves.
+        socket_.waitForReadyRead(WaitMs(until));
+    }
+    return socket_.state() == QAbstractSocket::ConnectedState;
 }
 
 void SimSession::Stall()

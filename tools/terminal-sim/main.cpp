@@ -3,6 +3,7 @@
 #include "PunchSource.h"
 #include "SimOptions.h"
 #include "SimSession.h"
+#include "TerminalState.h"
 
 #include "platform/AtomicFile.h"
 
@@ -36,6 +37,7 @@ int main(int argc, char* argv[])
         return exitCode;
     }
     PunchSource punches(*options);
+    TerminalState state(options->stateFile);
     if (!punches.Check(message)) {
         Print(stderr, message);
         return 2;
@@ -69,11 +71,13 @@ int main(int argc, char* argv[])
             socket->abort();
             continue;
         }
-        SimSession session(*options, punches, *socket);
-        if (options->rawStream)
-            session.RunRawStream();
-        else
-            session.Run();
+        {
+            SimSession session(*options, punches, state, *socket);
+            if (options->rawStream)
+                session.RunRawStream();
+            else
+                session.Run();
+        }
         if (socket->state() == QAbstractSocket::ConnectedState) {
             socket->disconnectFromHost();
             if (socket->state() != QAbstractSocket::UnconnectedState)

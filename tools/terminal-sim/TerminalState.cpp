@@ -1,0 +1,26 @@
+#include "TerminalState.h"
+
+#include "platform/AtomicFile.h"
+
+#include <cstdio>
+
+TerminalState::TerminalState(QString stateFile) : stateFile_(std::move(stateFile))
+{
+    Write();
+}
+
+void TerminalState::SetActive(bool active)
+{
+    if (active == active_)
+        return;
+    active_ = active;
+    std::printf("active %d\n", active ? 1 : 0);
+    std::fflush(stdout);
+    Write();
+}
+
+void TerminalState::Write() const
+{
+    if (!stateFile_.isEmpty())
+        WriteFileAtomically(stateFile_, active_ ? "active 1\n" : "active 0\n");
+}
