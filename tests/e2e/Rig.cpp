@@ -42,21 +42,58 @@ bool Rig::Register(int number, const QString& name, int port, const QString& dbN
     return false;
 }
 
+bool Rig::StartSim(int number, const QStringList& options)
+{
+    auto sim = std::make_unique<SimProcess>();
+    if (!sim->Start(options)) {
+        error_ = QStringLiteral("simulator did not start: ") + sim->Error();
+        return false;
+    }
+    sims_[number] = std::move(sim);
+    return true;
+}
+
+SimProcess* Rig::Sim(int number) const
+{
+    const auto sim = sims_.find(number);
+    return sim == sims_.end() ? nullptr : sim->second.get();
+}
+
 CConnServer Rig::AddDevice(int number, const QString& name, const QList<LogPunch>& punches,
                            const QStringList& simOptions, const QString& dbName)
 {
     const QString log =
         WritePunchFile(install.Folder() + QStringLiteral("/punches-%1.txt").arg(number), punches);
-    auto sim = std::make_unique<SimProcess>();
-    if (log.isEmpty() || !sim->Start(QStringList{QStringLiteral("--log"), log} + simOptions)) {
-        error_ = QStringLiteral("simulator did not start: ") + sim->Error();
+    if (log.isEmpty() || !StartSim(number, QStringList{QStringLiteral("--log"), log} + simOptions))
         return {};
-    }
-    const int port = sim->Port();
-    sims_.push_back(std::move(sim));
-    if (!Register(number, name, port, dbName))
+    if (!Register(number, name, Sim(number)->Port(), dbName))
         return {};
     return Record(number, name, dbName);
+}
+
+CConnServer Rig::AddGeneratedDevice(int number, const QString& name, const QStringList& simOptions)
+{
+    const QDate today = QDate::currentDate();
+    const QStringList month{QStringLiteral("--from"),
+                            QDate(today.year(), today.month(), 1).toString(Qt::ISODate),
+                            QStringLiteral("--days"), QString::number(today.day())};
+    if (!StartSim(number, month + simOptions) || !Register(number, name, Sim(number)->Port(), {}))
+        return {};
+    return Record(number, name, {});
+}
+
+bool Rig::ReplaceTerminal(int number, const QList<LogPunch>& punches)
+{
+    const QString log = WritePunchFile(
+        install.Folder() + QStringLiteral("/punches-%1-sound.txt").arg(number), punches);
+    if (log.isEmpty() || !StartSim(number, {QStringLiteral("--log"), log}))
+        return false;
+    ports_.insert(number, Sim(number)->Port());
+    if (db.Execute(QStringLiteral("UPDATE tsrHrDeviceShift SET Port = ?::int WHERE ID = ?::uuid"),
+                   {Sim(number)->Port(), Guid(number)}))
+        return true;
+    error_ = db.LastError();
+    return false;
 }
 
 CConnServer Rig::AddUnreachableDevice(int number, const QString& name, const QString& dbName)

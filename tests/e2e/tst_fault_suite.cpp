@@ -1,0 +1,271 @@
+// Faults and hostile terminals in an all-devices run of the real program:
+// after each, the run went on with the other devices, the exit status told
+// the scheduler, the terminal takes punches again, and one clean run
+// afterwards leaves every punch of the range in the table exactly once.
+#include "Rig.h"
+
+#include "TempDir.h"
+
+#include "store/Database.h"
+#include "store/Transaction.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTest>
+#include <QThread>
+
+using testsupport::MovementRow;
+using testsupport::TestDatabase;
+
+namespace {
+
+// A short deadline per device keeps the stalls of the suite short.
+const QStringList kRun{QStringLiteral("--device-timeout"), QStringLiteral("4"),
+                       QStringLiteral("1")};
+
+QStringList Keys(const QList<LogPunch>& punches)
+{
+    QStringList keys;
+    for (const LogPunch& p : punches)
+        keys.append(p.card + QLatin1Char('|') + DbDateText(p.at));
+    keys.sort();
+    return keys;
+}
+
+QStringList Keys(const QList<MovementRow>& rows)
+{
+    QStringList keys;
+    for (const MovementRow& row : rows)
+        keys.append(row.CardNb + QLatin1Char('|') + row.Date);
+    keys.sort();
+    return keys;
+}
+
+QStringList Args(const QString& text)
+{
+    return text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+class TestFaultSuite : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void faultyTerminal_data();
+    void faultyTerminal();
+    void databaseStoppedDuringLookUp();
+    void databaseStoppedDuringPosting();
+    void tableLockedElsewhere();
+    void unwritableExportFolder();
+    void hostileDeviceName();
+
+private:
+    // Three devices, the middle one given by the caller; every punch they
+    // serve is in this month's range.
+    void SetUpSite(const CConnServer& middle);
+    // The run with a bounded time; its result.
+    ProgramInstall::Result RunAll();
+    // A clean run after the fault: every punch of the three devices, once.
+    void CleanRunPostsEverythingOnce();
+
+    std::unique_ptr<Rig> rig_;
+    QList<LogPunch> first_, middle_, last_;
+};
+
+void TestFaultSuite::initTestCase()
+{
+    const QString problem = TestDatabase::EnvironmentProblem();
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+}
+
+void TestFaultSuite::init()
+{
+    rig_ = std::make_unique<Rig>();
+    QVERIFY(rig_->install.Ready());
+    QVERIFY2(rig_->db.Reset(), qPrintable(rig_->db.LastError()));
+    first_ = Rig::TodayPunches(QStringLiteral("F"), 20);
+    middle_ = Rig::TodayPunches(QStringLiteral("M"), 40);
+    last_ = Rig::TodayPunches(QStringLiteral("L"), 10);
+}
+
+void TestFaultSuite::SetUpSite(const CConnServer& middle)
+{
+    QVERIFY2(!middle.Name.isEmpty(), qPrintable(rig_->Error()));
+    const CConnServer first = rig_->AddDevice(1, QStringLiteral("First"), first_);
+    const CConnServer last = rig_->AddDevice(3, QStringLiteral("Last"), last_);
+    QVERIFY2(!first.Name.isEmpty() && !last.Name.isEmpty(), qPrintable(rig_->Error()));
+    QVERIFY(rig_->install.WriteConfig({first, middle, last}));
+}
+
+ProgramInstall::Result TestFaultSuite::RunAll()
+{
+    QElapsedTimer timer;
+    timer.start();
+    ProgramInstall::Result run = rig_->install.Run(kRun, {}, 90000);
+    [&] {
+        QVERIFY2(run.finished, qPrintable(run.err));
+        QVERIFY2(timer.elapsed() < 60000, "the run did not end in bounded time");
+    }();
+    return run;
+}
+
+void TestFaultSuite::CleanRunPostsEverythingOnce()
+{
+    const ProgramInstall::Result clean = RunAll();
+    QVERIFY2(clean.exitCode == 0, qPrintable(clean.err));
+    QCOMPARE(Keys(rig_->db.Movements()), Keys(first_ + middle_ + last_));
+}
+
+void TestFaultSuite::faultyTerminal_data()
+{
+    QTest::addColumn<QString>("options");
+    QTest::addColumn<bool>("generated"); // the terminal makes up its punches
+    QTest::addColumn<QString>("reason"); // in the device's outcome line
+    const int cut = 1 + int(QRandomGenerator::global()->bounded(39));
+    QTest::addRow("stream cut after %d", cut)
+        << QStringLiteral("--close-after %1").arg(cut) << false << "download failed";
+    QTest::newRow("stall past the deadline") << "--stall-after 5" << false << "ran out";
+    QTest::newRow("trickle within the read time-out, past the deadline")
+        << "--trickle 500" << false << "ran out";
+    QTest::newRow("wrong key") << "--key 4711" << false << "could not connect";
+    QTest::newRow("impostor") << "--impostor" << false << "could not connect";
+    QTest::newRow("forged stream") << "--forge-after 7" << false << "download failed";
+    QTest::newRow("2^31-1 announced and flooded")
+        << "--count 2147483647" << true << "download failed";
+}
+
+void TestFaultSuite::faultyTerminal()
+{
+    QFETCH(QString, options);
+    QFETCH(bool, generated);
+    QFETCH(QString, reason);
+    Rig& rig = *rig_;
+    const CConnServer middle =
+        generated ? rig.AddGeneratedDevice(2, QStringLiteral("Middle"), Args(options))
+                  : rig.AddDevice(2, QStringLiteral("Middle"), middle_, Args(options));
+    SetUpSite(middle);
+
+    const ProgramInstall::Result run = RunAll();
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("First: 20 punches in range, 20 posted")),
+             qPrintable(run.err));
+    QVERIFY2(run.err.contains(QStringLiteral("Last: 10 punches in range, 10 posted")),
+             qPrintable(run.err));
+    QVERIFY2(run.err.contains(QStringLiteral("Middle: FAILED")) && run.err.contains(reason),
+             qPrintable(run.err));
+    QCOMPARE(Keys(rig.db.Movements()), Keys(first_ + last_));
+    QVERIFY2(rig.Sim(2)->WaitForActive(true, 10000), qPrintable(rig.Sim(2)->ActiveChanges()));
+
+    QVERIFY2(rig.ReplaceTerminal(2, middle_), qPrintable(rig.Error()));
+    CleanRunPostsEverythingOnce();
+}
+
+void TestFaultSuite::databaseStoppedDuringLookUp()
+{
+    SetUpSite(rig_->AddDevice(2, QStringLiteral("Middle"), middle_));
+    QVERIFY(rig_->db.StopServer());
+    const ProgramInstall::Result run = RunAll();
+    QVERIFY(rig_->db.StartServer());
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.err.count(QStringLiteral(": FAILED, database: ")), 3);
+    // No terminal was touched.
+    for (int number = 1; number <= 3; ++number)
+        QCOMPARE(rig_->Sim(number)->ActiveChanges(), QString());
+    CleanRunPostsEverythingOnce();
+}
+
+void TestFaultSuite::databaseStoppedDuringPosting()
+{
+    SetUpSite(rig_->AddDevice(2, QStringLiteral("Middle"), middle_));
+    // Every insert into the table now takes a while: the server is stopped
+    // while the first device's posting waits there.
+    QVERIFY(rig_->db.Execute(
+        QStringLiteral("CREATE FUNCTION zelvor_slow() RETURNS trigger AS "
+                       "$$ BEGIN PERFORM pg_sleep(3); RETURN NULL; END $$ LANGUAGE plpgsql")));
+    QVERIFY(
+        rig_->db.Execute(QStringLiteral("CREATE TRIGGER zelvor_slow BEFORE INSERT ON tsrHrMovement "
+                                        "FOR EACH STATEMENT EXECUTE FUNCTION zelvor_slow()")));
+    std::unique_ptr<QProcess> process = rig_->install.Start(kRun);
+    QVERIFY(process);
+    QString sleeping;
+    for (int i = 0; i < 100 && sleeping.trimmed() != QStringLiteral("1"); ++i) {
+        QThread::msleep(100);
+        rig_->db.Admin(QStringLiteral("SELECT count(*) FROM pg_stat_activity WHERE query LIKE "
+                                      "'%tsrHrMovement%' AND wait_event = 'PgSleep'"),
+                       &sleeping);
+    }
+    QCOMPARE(sleeping.trimmed(), QStringLiteral("1"));
+    QVERIFY(rig_->db.StopServer());
+    const ProgramInstall::Result run = ProgramInstall::Finish(*process, 90000);
+    QVERIFY(rig_->db.StartServer());
+    QVERIFY(run.finished);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(
+        run.err.contains(QStringLiteral("First: FAILED, 20 punches downloaded but not posted")),
+        qPrintable(run.err));
+    // Nothing half-posted stays.
+    QVERIFY(rig_->db.Movements().isEmpty());
+    QVERIFY(rig_->db.Execute(QStringLiteral("DROP TRIGGER zelvor_slow ON tsrHrMovement")));
+    CleanRunPostsEverythingOnce();
+}
+
+void TestFaultSuite::tableLockedElsewhere()
+{
+    SetUpSite(rig_->AddDevice(2, QStringLiteral("Middle"), middle_));
+    {
+        // Another writer holds the table for longer than the run's bound.
+        Database other;
+        other.Open(rig_->db.Record().ConnStr);
+        Transaction holding(other);
+        other.Execute(QStringLiteral("LOCK TABLE tsrHrMovement IN EXCLUSIVE MODE"));
+        const ProgramInstall::Result run = RunAll();
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err.count(QStringLiteral("punches downloaded but not posted")), 3);
+        for (int number = 1; number <= 3; ++number)
+            QVERIFY(rig_->Sim(number)->Active());
+    }
+    QVERIFY(rig_->db.Movements().isEmpty());
+    CleanRunPostsEverythingOnce();
+}
+
+void TestFaultSuite::unwritableExportFolder()
+{
+    CConnServer middle = rig_->AddDevice(2, QStringLiteral("Middle"), middle_);
+    // The export folder would have to be made under a plain file.
+    const QString blocker = rig_->install.Folder() + QStringLiteral("/not-a-folder");
+    QVERIFY(testsupport::WriteBytes(blocker, "x"));
+    middle.FilePath = blocker + QStringLiteral("/export");
+    SetUpSite(middle);
+    const ProgramInstall::Result run = RunAll();
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(QStringLiteral("Middle: 40 punches in range, 40 posted")) &&
+                 run.err.contains(QStringLiteral("export file not written")),
+             qPrintable(run.err));
+    // The posting happened all the same.
+    QCOMPARE(Keys(rig_->db.Movements()), Keys(first_ + middle_ + last_));
+}
+
+void TestFaultSuite::hostileDeviceName()
+{
+    const QString hostile = QStringLiteral("../../escape\n[Injected]\nDeviceId=666");
+    SetUpSite(rig_->AddDevice(2, hostile, middle_));
+    const ProgramInstall::Result run = RunAll();
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    QCOMPARE(Keys(rig_->db.Movements()), Keys(first_ + middle_ + last_));
+    // One section per device, and every export file inside the export folder.
+    const QString config = QString::fromUtf16(reinterpret_cast<const char16_t*>(
+        testsupport::ReadBytes(rig_->install.ConfigPath()).constData() + 2));
+    QCOMPARE(config.count(QStringLiteral("\nDeviceId=")), 3);
+    QVERIFY(!config.contains(QStringLiteral("\n[Injected]")));
+    const QDir exports(rig_->install.Folder() + QStringLiteral("/export"));
+    QCOMPARE(exports.entryList(QDir::Files).size(), 3);
+    QVERIFY(!QFileInfo::exists(rig_->install.Folder() + QStringLiteral("/../escape")));
+    QVERIFY(QDir(rig_->install.Folder()).entryList({QStringLiteral("*escape*")}).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestFaultSuite)
+#include "tst_fault_suite.moc"
