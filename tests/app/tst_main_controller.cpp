@@ -28,6 +28,20 @@ public:
 
 const QDate kToday(2024, 3, 5);
 
+// A window whose operator presses Cancel as soon as punches arrive.
+class CancellingView : public HeadlessView {
+public:
+    using HeadlessView::HeadlessView;
+    bool ShowProgress(Stage stage, qint64 done, qint64 total) override
+    {
+        shown.append(QStringLiteral("%1 %2/%3").arg(int(stage)).arg(done).arg(total));
+        return stage != Stage::Download;
+    }
+    void EndProgress() override { ended = true; }
+    QStringList shown;
+    bool ended = false;
+};
+
 } // namespace
 
 class TestMainController : public QObject {
@@ -40,6 +54,7 @@ private slots:
     void choosingAnotherDeviceDisconnects();
     void savedSettingsSayWhatChanged();
     void aSecondRunWaitsForTheFirstAndGivesUp();
+    void aCancelledPullKeepsNothing();
 
 private:
     std::unique_ptr<MainController> Start(const QStringList& params);
@@ -230,6 +245,29 @@ void TestMainController::aSecondRunWaitsForTheFirstAndGivesUp()
     QVERIFY(link_.calls.isEmpty());
     QCOMPARE(lines_.size(), 1);
     QVERIFY2(lines_.first().contains(first.Path()), qPrintable(lines_.first()));
+}
+
+void TestMainController::aCancelledPullKeepsNothing()
+{
+    CancellingView view(clock_.now());
+    MainController controller(
+        view,
+        MainServices{link_, progress_, messages_, clock_, *registry_, prompt_, dir_->path(), {}});
+    controller.InitDialog({});
+    for (int i = 0; i < 3000; ++i)
+        link_.punches.append(FakeTerminalLink::Punch(QString::number(i), kToday));
+    link_.open = true;
+    controller.Connected = 1;
+    controller.Run.ArgFromDate = QStringLiteral("2024-03-01");
+    controller.Run.ArgToDate = QStringLiteral("2024-03-31");
+    controller.OnPullData();
+    QVERIFY(!view.shown.isEmpty());
+    QVERIFY2(view.shown.first().startsWith(QStringLiteral("0 ")),
+             qPrintable(view.shown.join(u',')));
+    QVERIFY(view.ended);
+    QVERIFY(controller.Movements.isEmpty());
+    QVERIFY(link_.active); // the terminal takes punches again
+    QVERIFY(!progress_.codes.contains(progress::kDownloaded));
 }
 
 QTEST_GUILESS_MAIN(TestMainController)

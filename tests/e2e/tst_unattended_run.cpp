@@ -227,7 +227,7 @@ void TestUnattendedRun::aParallelRunReportsInOrderAndWritesMetrics()
     const QList<LogPunch> a = Rig::TodayPunches(QStringLiteral("A"), 10);
     const QList<LogPunch> c = Rig::TodayPunches(QStringLiteral("C"), 5);
     const QList<LogPunch> e = Rig::TodayPunches(QStringLiteral("E"), 3);
-    // Devices run side by side and still report in the order of the list.
+    // A slow first terminal: the later ones finish first but report after it.
     const CConnServerList devices{rig.AddDevice(1, QStringLiteral("Gate A"), a),
                                   rig.AddUnreachableDevice(2, QStringLiteral("Gate \"B\"")),
                                   rig.AddDevice(3, QStringLiteral("Gate C"), c),
