@@ -1,7 +1,11 @@
 // Opens each of the four dialogs with sample content on the current display
-// and saves a picture of each window, so their look can be checked by eye.
+// and saves a picture of each window, so their look can be checked by eye;
+// and the progress window of a pull of 200,000 punches from the terminal
+// simulator, half way.
 //
 //   zelvor-screenshots OUTPUT_FOLDER
+
+#include "SimProcess.h"
 
 #include "access/gui/CCommandDlg.h"
 #include "access/gui/CPasswordDlg.h"
@@ -10,11 +14,16 @@
 #include "platform/gui/DialogTemplate.h"
 #include "resources/ResourceIds.h"
 #include "settings/gui/CConfigDlg.h"
+#include "terminal/ConnectDevice.h"
+#include "terminal/DownloadLog.h"
+#include "terminal/NetTerminalLink.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
+#include <QProgressDialog>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
 
@@ -51,6 +60,64 @@ CConnServer Device(const QString& id, const QString& name, const char* isCheck)
     return record;
 }
 
+class QuietProgress : public ProgressSink {
+public:
+    void ReportStatus(const QString&) override {}
+    void ShowNotification(const QString&, const QString&, const QString&, int) override {}
+};
+
+// Pulls 200,000 punches from a simulated terminal into the main window's
+// progress window, takes its picture half way and cancels.
+bool SaveProgress(CZelvorDlg& main, const QString& path)
+{
+    const QDate today = QDate::currentDate();
+    SimProcess sim;
+    if (!sim.Start({QStringLiteral("--count"), QStringLiteral("200000"), QStringLiteral("--users"),
+                    QStringLiteral("400"), QStringLiteral("--from"),
+                    QDate(today.year(), today.month(), 1).toString(Qt::ISODate),
+                    QStringLiteral("--days"), QString::number(today.day()),
+                    QStringLiteral("--rate"), QStringLiteral("40000")})) {
+        std::fprintf(stderr, "FAILED to start the simulator: %s\n", qPrintable(sim.Error()));
+        return false;
+    }
+    main.show();
+    NetTerminalLink link;
+    int connected = 0;
+    QuietProgress progress;
+    RecordingMessageSink messages;
+    QTemporaryDir folder;
+    TransferContext ctx{link, connected, progress, messages, systemClock(), folder.path(), {}};
+    bool saved = false;
+    ctx.onPunches = [&](qint64 received, qint64 announced) {
+        main.ShowProgress(MainView::Stage::Download, received, announced);
+        if (received < announced / 2)
+            return true;
+        QTest::qWait(300);
+        QProgressDialog* window = main.ProgressWindow();
+        saved = window && Save(*window, path);
+        return false; // the picture is taken: cancel the rest
+    };
+    CConnServer device;
+    device.Name = QStringLiteral("Gate");
+    device.IP = sim.Address();
+    device.Port = QString::number(sim.Port());
+    device.FilePath = folder.path();
+    MoveRecList movements;
+    const bool connectedOk = ConnectDevice(device, ctx);
+    if (connectedOk)
+        DownloadLog(
+            device,
+            DownloadRange{
+                {}, {}, QDateTime(QDate(2000, 1, 1), QTime(0, 0)), QDateTime::currentDateTime()},
+            movements, ctx);
+    main.EndProgress();
+    main.hide();
+    if (!saved)
+        std::fprintf(stderr, "FAILED to picture the progress window (connected %d: %s)\n",
+                     connectedOk, qPrintable(link.LastFailure()));
+    return saved;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -74,6 +141,7 @@ int main(int argc, char* argv[])
     main.InsertString(2, QStringLiteral("Gate 3"));
     main.SelectDevice(0);
     ok = Save(main, out.filePath(QStringLiteral("main-dialog.png"))) && ok;
+    ok = SaveProgress(main, out.filePath(QStringLiteral("pull-progress.png"))) && ok;
 
     CConnServerList devices = {Device(QStringLiteral("1"), QStringLiteral("البوابة الرئيسية"), "1"),
                                Device(QStringLiteral("2"), QStringLiteral("مدخل المستودع"), "0"),
