@@ -64,6 +64,7 @@ private slots:
     void junkNeverCrashes();
     void hugeLineIsReadQuickly();
     void namesCannotAddSections();
+    void manySectionsOfOneNameAreReadQuickly();
 
 private:
     QString path() const { return dir_->filePath(QStringLiteral("config.ini")); }
@@ -309,6 +310,26 @@ void TestSettingsFile::namesCannotAddSections()
     QCOMPARE(loaded.first().Name, QStringLiteral("Gate_[Evil]__DeviceId=666_"));
     QCOMPARE(loaded.first().DeviceId, QStringLiteral("7"));
     QCOMPARE(StorableDeviceName(QStringLiteral("البوابة ]/..")), QStringLiteral("البوابة ]/.."));
+}
+
+void TestSettingsFile::manySectionsOfOneNameAreReadQuickly()
+{
+    // Every key line makes all records of the section's name equal: done
+    // record by record that was quadratic (11 s for a file of this size).
+    QString text;
+    for (int i = 0; i < 12000; ++i)
+        text += QStringLiteral("[%1]\nDeviceId=%2\n").arg(i % 2 ? u"Gate" : u"gate").arg(i);
+    QElapsedTimer timer;
+    timer.start();
+    const CConnServerList loaded = load(utf16(text));
+    const qint64 ms = timer.elapsed();
+    QCOMPARE(loaded.size(), 12000);
+    // Every record took the value written last, name included.
+    for (const CConnServer& d : loaded) {
+        QCOMPARE(d.DeviceId, QStringLiteral("11999"));
+        QCOMPARE(d.Name, QStringLiteral("Gate"));
+    }
+    QVERIFY2(ms < 20000, "reading took too long");
 }
 
 QTEST_GUILESS_MAIN(TestSettingsFile)
