@@ -109,13 +109,18 @@ DeviceOutcome RunOneDevice(CConnServer& record, const DownloadRange& range, Devi
         outcome.inRange = movements.size();
         outcome.exportProblem = transfer.download.exportProblem;
         try {
-            // Waiting for the turn is not this device's time: its deadline
-            // moves on by the wait.
-            const qint64 left = deadline.remainingTime();
-            if (tools.awaitPostingTurn)
+            // The punches are staged first; the device waits for its turn
+            // just before the table is locked. Waiting is not this device's
+            // time: its deadline moves on by the wait.
+            const auto awaitTurn = [&] {
+                if (!tools.awaitPostingTurn)
+                    return;
+                const qint64 left = deadline.remainingTime();
                 tools.awaitPostingTurn();
-            boundStatements(deadline.isForever() ? deadline : QDeadlineTimer(left));
-            outcome.posting = PostMovements(record, movements, db, tools.messages, tools.clock);
+                boundStatements(deadline.isForever() ? deadline : QDeadlineTimer(left));
+            };
+            outcome.posting =
+                PostMovementsInTurn(record, movements, db, tools.messages, tools.clock, awaitTurn);
             outcome.posted = true;
         } catch (const DatabaseError& error) {
             tools.messages.Show(error.Text());

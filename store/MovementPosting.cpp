@@ -80,8 +80,9 @@ struct Retry {};
 class Posting {
 public:
     Posting(Database& db, const MoveRecList& movements, MessageSink& messages, const Clock& clock,
-            const PostingProgress& progress)
-        : db_(db), movements_(movements), messages_(messages), clock_(clock), progress_(progress)
+            const PostingProgress& progress, const std::function<void()>& beforeLock)
+        : db_(db), movements_(movements), messages_(messages), clock_(clock), progress_(progress),
+          beforeLock_(beforeLock)
     {
     }
 
@@ -116,18 +117,25 @@ private:
         failedRows_.clear();
         Transaction transaction(db_);
         sql_ = &StatementsFor(db_.Kind());
+        if (!movements_.isEmpty())
+            db_.Execute(sql_->createBatch);
+        // The punches are staged before the table is locked, so the lock is
+        // held for the merge alone and other writers wait only for that.
+        if (inBatches)
+            StageAll();
+        if (beforeLock_)
+            beforeLock_();
         // The first punch gets the highest Number plus two; every punch uses
         // up one number, whether it is inserted, skipped or refused.
         numbers_.resize(movements_.size());
-        double number = LockAndReadNumber() + 1;
+        base_ = LockAndReadNumber();
+        double number = base_ + 1;
         for (double& each : numbers_) {
             each = number;
             number += 1;
         }
-        if (!movements_.isEmpty())
-            db_.Execute(sql_->createBatch);
         if (inBatches)
-            PostInBatches();
+            MergeAll();
         else
             PostRowByRow();
         transaction.Commit();
@@ -197,15 +205,16 @@ private:
             });
     }
 
-    // The punches go into the batch table kPostingBatchRows at a time, and one
-    // statement inserts the new ones among them (MergeStatement).
-    void PostInBatches()
+    // The punches go into the batch table kPostingBatchRows at a time, with
+    // their place in the list as Number (the table's highest Number is not
+    // known before the lock); MergeAll then inserts the new ones among them.
+    // A batch the server refuses is marked to go row by row.
+    void StageAll()
     {
         const qsizetype total = movements_.size();
         // Every batch but the last has kPostingBatchRows punches and reuses
         // one prepared statement.
         std::optional<Database::Prepared> fullBatch;
-        qsizetype unmerged = -1; // first staged punch not yet merged
         for (qsizetype start = 0; start < total; start += kPostingBatchRows) {
             const qsizetype end = std::min(total, start + kPostingBatchRows);
             const auto stage = [&] {
@@ -213,7 +222,7 @@ private:
                 values.reserve((end - start) * kStagedRowParameters);
                 for (qsizetype i = start; i < end; ++i) {
                     const MoveRec& movement = movements_.at(i);
-                    values << int(i + 1) << NewGuidText() << numbers_[i] << movement.CardNb
+                    values << int(i + 1) << NewGuidText() << double(i + 1) << movement.CardNb
                            << movement.Date << movement.CardNb;
                 }
                 if (end - start < kPostingBatchRows) {
@@ -224,8 +233,23 @@ private:
                     fullBatch = db_.Prepare(StageStatement(*sql_, kPostingBatchRows));
                 fullBatch->Execute(values);
             };
-            if (!rowByRow_.contains(start) &&
-                Refusable(stage, [&](const DatabaseError&) { return MarkRowByRow(start); })) {
+            if (!rowByRow_.contains(start))
+                Refusable(stage, [&](const DatabaseError&) { return MarkRowByRow(start); });
+            if (end < total)
+                Report(end);
+        }
+    }
+
+    // Under the lock: the staged batches are merged in list order, all at
+    // once where they can be; a batch marked row by row is checked and
+    // inserted punch by punch at its place, after the punches before it.
+    void MergeAll()
+    {
+        const qsizetype total = movements_.size();
+        qsizetype unmerged = -1; // first staged punch not yet merged
+        for (qsizetype start = 0; start < total; start += kPostingBatchRows) {
+            const qsizetype end = std::min(total, start + kPostingBatchRows);
+            if (!rowByRow_.contains(start)) {
                 if (unmerged < 0)
                     unmerged = start;
                 if (mergeEachBatch_) {
@@ -238,8 +262,6 @@ private:
                 unmerged = -1;
                 PostRows(start, end);
             }
-            if (end < total)
-                Report(end);
         }
         MergeStaged(unmerged, total);
         Report(total);
@@ -273,7 +295,8 @@ private:
     {
         const int first = int(start + 1);
         const int last = int(end);
-        int inserted = db_.Execute(MergeStatement(*sql_), {TodayText(clock_), first, last, first});
+        int inserted =
+            db_.Execute(MergeStatement(*sql_), {base_, TodayText(clock_), first, last, first});
         if (inserted < 0)
             inserted = CountStaged(first, last);
         summary_.inserted += inserted;
@@ -345,7 +368,9 @@ private:
     MessageSink& messages_;
     const Clock& clock_;
     const PostingProgress& progress_;
+    const std::function<void()>& beforeLock_;
     const PostingStatements* sql_ = nullptr;
+    double base_ = 0;       // the table's highest Number plus one, in this attempt
     QList<double> numbers_; // of every punch, in this attempt
     PostingSummary summary_;
 
@@ -398,9 +423,17 @@ PostingSummary PostMovements(CConnServer record, const MoveRecList& movements, D
                              MessageSink& messages, const Clock& clock,
                              const PostingProgress& progress)
 {
+    return PostMovementsInTurn(std::move(record), movements, db, messages, clock, {}, progress);
+}
+
+PostingSummary PostMovementsInTurn(CConnServer record, const MoveRecList& movements, Database& db,
+                                   MessageSink& messages, const Clock& clock,
+                                   const std::function<void()>& awaitTurn,
+                                   const PostingProgress& progress)
+{
     if (!EnsureOpen(db, record.ConnStr))
         return {};
-    return Posting(db, movements, messages, clock, progress).Run(true);
+    return Posting(db, movements, messages, clock, progress, awaitTurn).Run(true);
 }
 
 PostingSummary PostMovementsPerRow(CConnServer record, const MoveRecList& movements, Database& db,
@@ -409,5 +442,5 @@ PostingSummary PostMovementsPerRow(CConnServer record, const MoveRecList& moveme
 {
     if (!EnsureOpen(db, record.ConnStr))
         return {};
-    return Posting(db, movements, messages, clock, progress).Run(false);
+    return Posting(db, movements, messages, clock, progress, {}).Run(false);
 }

@@ -57,6 +57,14 @@ PostingSummary PostMovements(CConnServer record, const MoveRecList& movements, D
                              MessageSink& messages, const Clock& clock,
                              const PostingProgress& progress = {});
 
+// The same, with awaitTurn run once the punches are staged, right before the
+// table is locked (the lock is held for the merge alone): a parallel run waits
+// there for its device's turn.
+PostingSummary PostMovementsInTurn(CConnServer record, const MoveRecList& movements, Database& db,
+                                   MessageSink& messages, const Clock& clock,
+                                   const std::function<void()>& awaitTurn,
+                                   const PostingProgress& progress = {});
+
 // The same posting the way the program first did it, a check and an insert
 // per punch: the reference that the batch method is tested against, and the
 // floor it is measured against. Same locking, transaction and failures.

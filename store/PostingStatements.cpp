@@ -82,6 +82,8 @@ QString StageStatement(const PostingStatements& statements, int rows)
 
 QString MergeStatement(const PostingStatements& statements)
 {
+    // The staged Number is the punch's place in the list (from 1); the first
+    // parameter adds the table's highest Number plus one, read under the lock.
     // The fixed values are those of the per-row INSERT. A punch is new when no
     // row of the table and no earlier punch of the same merge has its Date and
     // CardNb. An earlier punch either was inserted by this statement or was
@@ -97,7 +99,7 @@ QString MergeStatement(const PostingStatements& statements)
     return QStringLiteral(
                "INSERT INTO tsrHrMovement (ID, ParentID, Number, CardNb, Date, Direction, "
                "Status, IsManual, IsDelete, IsPosted,UserID,CDate) "
-               "SELECT b.ID, '00000000-0000-0000-0000-000000000000', b.Number, b.CardNb, "
+               "SELECT b.ID, '00000000-0000-0000-0000-000000000000', b.Number + ?, b.CardNb, "
                "b.Date, -1, 0,0,0,0,'00000000-0000-0000-0000-000000000000', ? "
                "FROM %1 b WHERE b.Ord BETWEEN ? AND ? "
                "AND NOT EXISTS (SELECT 1 FROM tsrHrMovement t "
