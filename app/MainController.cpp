@@ -120,22 +120,18 @@ void MainController::RunAllDevices()
     const int jobs = services_.makeLink ? services_.options.jobs : 1;
     QList<DeviceOutcome> outcomes(Devices.size());
 
-    // A parallel run gives each thread a link of its own, and each device
-    // recorded sinks that are handed on in the order of the list.
-    thread_local std::unique_ptr<CTerminalLink> threadLink;
+    // A parallel run gives each device a link of its own, made and ended on
+    // its thread, and recorded sinks that are handed on in the order of the list.
     QList<RecordedReports> recorded(jobs > 1 ? Devices.size() : 0);
     PostingOrder order(int(Devices.size()));
-    auto setUp = [&] {
-        if (jobs > 1)
-            threadLink = services_.makeLink();
-    };
     auto work = [&](int index) {
         CConnServer& record = Devices[index];
         const QDateTime from =
             RangeStart(firstOfMonth, ReadLastSuccess(services_.registry, record.DeviceId));
         if (jobs > 1) {
             RecordedReports& reports = recorded[index];
-            DeviceRunTools tools{*threadLink,
+            const std::unique_ptr<CTerminalLink> link = services_.makeLink();
+            DeviceRunTools tools{*link,
                                  reports,
                                  reports,
                                  services_.clock,
@@ -168,8 +164,7 @@ void MainController::RunAllDevices()
             StoreLastSuccess(services_.registry, outcome.deviceId, outcome.startedAt);
         Log(outcome.Line());
     };
-    RunInOrder(int(Devices.size()), jobs, setUp, work, done);
-    threadLink.reset();
+    RunInOrder(int(Devices.size()), jobs, work, done);
     // ArgCloseFlag is "0" in this run: the program ends after it, whatever happened.
     report_.endRequested = true;
     report_.outcomes = outcomes;

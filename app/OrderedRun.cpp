@@ -6,15 +6,12 @@
 #include <thread>
 #include <vector>
 
-void RunInOrder(int count, int jobs, const std::function<void()>& setUp,
-                const std::function<void(int index)>& work,
+void RunInOrder(int count, int jobs, const std::function<void(int index)>& work,
                 const std::function<void(int index)>& done)
 {
     if (count <= 0)
         return;
     if (jobs <= 1) {
-        if (setUp)
-            setUp();
         for (int index = 0; index < count; ++index) {
             work(index);
             done(index);
@@ -26,8 +23,6 @@ void RunInOrder(int count, int jobs, const std::function<void()>& setUp,
     std::vector<bool> finished(std::size_t(count), false);
     int next = 0;
     auto worker = [&] {
-        if (setUp)
-            setUp();
         while (true) {
             int index = 0;
             {
