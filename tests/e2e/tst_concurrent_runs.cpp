@@ -51,6 +51,15 @@ void TestConcurrentRuns::overlappingRunsPostEachPunchOnce()
     Rig rig;
     QVERIFY(rig.install.Ready());
     QVERIFY2(rig.db.Reset(), qPrintable(rig.db.LastError()));
+    // Each insert into the table takes a fifth of a second longer, as on a
+    // busy server: without the lock, the postings' reads of the highest
+    // Number and their merges then overlap in every run, not in some.
+    QVERIFY(rig.db.Execute(
+        QStringLiteral("CREATE OR REPLACE FUNCTION zelvor_slow() RETURNS trigger AS "
+                       "$$ BEGIN PERFORM pg_sleep(0.2); RETURN NULL; END $$ LANGUAGE plpgsql")));
+    QVERIFY(rig.db.Execute(QStringLiteral("CREATE TRIGGER zelvor_slow BEFORE INSERT ON "
+                                          "tsrHrMovement FOR EACH STATEMENT EXECUTE FUNCTION "
+                                          "zelvor_slow()")));
 
     // Two logs that share half their punches; every workstation has a
     // terminal serving each (its own simulators, so no run waits for another's
