@@ -1,6 +1,7 @@
 #include "Rig.h"
 
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTest>
 
@@ -53,13 +54,21 @@ void TestConcurrentRuns::overlappingRunsPostEachPunchOnce()
     QVERIFY2(rig.db.Reset(), qPrintable(rig.db.LastError()));
     // Each insert into the table takes a fifth of a second longer, as on a
     // busy server: without the lock, the postings' reads of the highest
-    // Number and their merges then overlap in every run, not in some.
+    // Number and their merges then overlap in every run, not in some. The
+    // database outlives this test, so the trigger goes whatever happens.
+    const auto dropSlowInsert = [&rig] {
+        return rig.db.Execute(QStringLiteral("DROP TRIGGER IF EXISTS zelvor_slow_insert ON "
+                                             "tsrHrMovement")) &&
+               rig.db.Execute(QStringLiteral("DROP FUNCTION IF EXISTS zelvor_slow_insert()"));
+    };
+    QVERIFY(dropSlowInsert());
+    const auto dropAtEnd = qScopeGuard([&] { dropSlowInsert(); });
     QVERIFY(rig.db.Execute(
-        QStringLiteral("CREATE OR REPLACE FUNCTION zelvor_slow() RETURNS trigger AS "
+        QStringLiteral("CREATE FUNCTION zelvor_slow_insert() RETURNS trigger AS "
                        "$$ BEGIN PERFORM pg_sleep(0.2); RETURN NULL; END $$ LANGUAGE plpgsql")));
-    QVERIFY(rig.db.Execute(QStringLiteral("CREATE TRIGGER zelvor_slow BEFORE INSERT ON "
+    QVERIFY(rig.db.Execute(QStringLiteral("CREATE TRIGGER zelvor_slow_insert BEFORE INSERT ON "
                                           "tsrHrMovement FOR EACH STATEMENT EXECUTE FUNCTION "
-                                          "zelvor_slow()")));
+                                          "zelvor_slow_insert()")));
 
     // Two logs that share half their punches; every workstation has a
     // terminal serving each (its own simulators, so no run waits for another's

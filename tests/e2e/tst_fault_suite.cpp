@@ -184,7 +184,7 @@ void TestFaultSuite::databaseStoppedDuringPosting()
     // Every insert into the table now takes a while: the server is stopped
     // while the first device's posting waits there.
     QVERIFY(rig_->db.Execute(
-        QStringLiteral("CREATE FUNCTION zelvor_slow() RETURNS trigger AS "
+        QStringLiteral("CREATE OR REPLACE FUNCTION zelvor_slow() RETURNS trigger AS "
                        "$$ BEGIN PERFORM pg_sleep(3); RETURN NULL; END $$ LANGUAGE plpgsql")));
     QVERIFY(
         rig_->db.Execute(QStringLiteral("CREATE TRIGGER zelvor_slow BEFORE INSERT ON tsrHrMovement "
