@@ -1,6 +1,7 @@
 #include "app/CheckDiagnosis.h"
 
 #include "resources/FaultTexts.h"
+#include "terminal/LinkTransport.h"
 
 #include <QTcpSocket>
 
@@ -24,11 +25,10 @@ QString OdbcinstPlace()
                             : QStringLiteral("%1/odbcinst.ini (from ODBCSYSINI)").arg(folder);
 }
 
+// The shorter of a step's own time-out and what is left of the deadline.
 int Remaining(int timeoutMs, const QDeadlineTimer& deadline)
 {
-    if (deadline.isForever())
-        return timeoutMs;
-    return int(std::clamp<qint64>(deadline.remainingTime(), 0, timeoutMs));
+    return WaitMs(std::min(QDeadlineTimer(timeoutMs), deadline));
 }
 
 } // namespace

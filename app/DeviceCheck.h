@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/Records.h"
+#include "terminal/NetTerminalLink.h"
 
 #include <QDateTime>
 #include <QList>
@@ -47,12 +48,12 @@ struct DeviceCheckTools {
     int deadlineSeconds = 0;
     // The link's time-outs, for the probe that tells a silent address from a
     // refused link key.
-    int connectTimeoutMs = 3000;
-    int readTimeoutMs = 5000;
+    int connectTimeoutMs = NetTerminalLink::kDefaultConnectTimeoutMs;
+    int readTimeoutMs = NetTerminalLink::kDefaultReadTimeoutMs;
 };
 
-// Checks one device with the all-devices run's range: from the first of the
-// month to now.
+// Checks one device over this month's range, from the first of the month to
+// now (a run may start earlier, at the day of the device's last success).
 DeviceCheckResult CheckDevice(const CConnServer& record, DeviceCheckTools& tools);
 
 // The step's name in the report: "ODBC driver \"SQL Server\"", "database login", ...

@@ -100,10 +100,8 @@ DeviceOutcome RunOneDevice(CConnServer& record, const DownloadRange& range, Devi
         tools.messages.Show(error.Text());
         outcome.failure = QStringLiteral("database: ") + OneLine(error.Text());
     }
-    if (connected == 1) {
+    if (connected == 1)
         tools.link.CloseLink();
-        connected = 0;
-    }
 
     if (transferred) {
         outcome.inRange = movements.size();
@@ -134,7 +132,6 @@ DeviceOutcome RunOneDevice(CConnServer& record, const DownloadRange& range, Devi
             outcome.failure = QStringLiteral("export file not written");
     }
     tools.link.SetDeadline(QDeadlineTimer(QDeadlineTimer::Forever));
-    outcome.ok = outcome.failure.isEmpty();
     outcome.seconds = double(elapsed.elapsed()) / 1000.0;
     return outcome;
 }

@@ -23,7 +23,6 @@ class ProgressSink;
 struct DeviceOutcome {
     QString name; // the device's name, or its ID when it has none
     QString deviceId;
-    bool ok = false;    // downloaded, posted without a refused row, export written
     qint64 inRange = 0; // punches downloaded in the date range
     PostingSummary posting;
     bool posted = false;   // the posting ran to its end
@@ -31,6 +30,9 @@ struct DeviceOutcome {
     QString exportProblem; // why the export file was not written; empty when it was
     QDateTime startedAt;
     double seconds = 0;
+
+    // Downloaded, posted without a refused row, export written.
+    bool Ok() const { return failure.isEmpty(); }
 
     // "Gate1: 40 punches in range, 12 posted, 28 already present, 0 refused",
     // or "Gate1: FAILED, ..." with the reason.

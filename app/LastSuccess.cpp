@@ -28,10 +28,10 @@ std::optional<QDateTime> ReadLastSuccess(const RegistryStore& registry, const QS
     return at;
 }
 
-void StoreLastSuccess(RegistryStore& registry, const QString& deviceId, const QDateTime& at)
+bool StoreLastSuccess(RegistryStore& registry, const QString& deviceId, const QDateTime& at)
 {
-    if (registry.CreateKey(lastsuccess::kKey))
-        registry.SetValue(lastsuccess::kKey, ValueName(deviceId), at.toString(kFormat));
+    return registry.CreateKey(lastsuccess::kKey) &&
+           registry.SetValue(lastsuccess::kKey, ValueName(deviceId), at.toString(kFormat));
 }
 
 QDateTime RangeStart(const QDateTime& firstOfMonth, const std::optional<QDateTime>& lastSuccess)

@@ -16,8 +16,9 @@ inline const QString kKey = QStringLiteral("Software\\Zelvor\\LastSuccess");
 }
 
 std::optional<QDateTime> ReadLastSuccess(const RegistryStore& registry, const QString& deviceId);
-// Failures are silent: the next run then starts at the first of the month.
-void StoreLastSuccess(RegistryStore& registry, const QString& deviceId, const QDateTime& at);
+// False when the store cannot be written: the next run then starts at the
+// first of the month, and the caller says so.
+bool StoreLastSuccess(RegistryStore& registry, const QString& deviceId, const QDateTime& at);
 
 // Where an all-devices run starts a device's range: the first of the month,
 // or the day of the device's last successful run (at 00:00) when that is

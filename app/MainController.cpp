@@ -126,8 +126,9 @@ void MainController::RunAllDevices()
     PostingOrder order(int(Devices.size()));
     auto work = [&](int index) {
         CConnServer& record = Devices[index];
-        const QDateTime from =
-            RangeStart(firstOfMonth, ReadLastSuccess(services_.registry, record.DeviceId));
+        const DownloadRange range{
+            Run.ArgFromDate, Run.ArgToDate,
+            RangeStart(firstOfMonth, ReadLastSuccess(services_.registry, record.DeviceId)), to};
         if (jobs > 1) {
             RecordedReports& reports = recorded[index];
             const std::unique_ptr<CTerminalLink> link = services_.makeLink();
@@ -138,16 +139,15 @@ void MainController::RunAllDevices()
                                  services_.exeFolder,
                                  services_.options.deviceTimeoutSeconds,
                                  [&order, index] { order.AwaitTurn(index); }};
-            outcomes[index] = RunOneDevice(record, DownloadRange{{}, {}, from, to}, tools);
+            outcomes[index] = RunOneDevice(record, range, tools);
             order.Done(index);
             return;
         }
-        view_.SetFromDate(from);
         services_.messages.SetContext(record.Name);
         DeviceRunTools tools{services_.link,      services_.progress,
                              services_.messages,  services_.clock,
                              services_.exeFolder, services_.options.deviceTimeoutSeconds};
-        outcomes[index] = RunOneDevice(record, Range(), tools);
+        outcomes[index] = RunOneDevice(record, range, tools);
         services_.messages.SetContext({});
     };
     auto done = [&](int index) {
@@ -158,11 +158,14 @@ void MainController::RunAllDevices()
         }
         const DeviceOutcome& outcome = outcomes[index];
         ++report_.devices;
-        if (!outcome.ok)
+        if (!outcome.Ok())
             ++report_.failed;
-        else
-            StoreLastSuccess(services_.registry, outcome.deviceId, outcome.startedAt);
         Log(outcome.Line());
+        if (outcome.Ok() &&
+            !StoreLastSuccess(services_.registry, outcome.deviceId, outcome.startedAt))
+            Log(QStringLiteral("warning: cannot store the last success of %1; its next run "
+                               "starts at the first of the month")
+                    .arg(outcome.name));
     };
     RunInOrder(int(Devices.size()), jobs, work, done);
     // ArgCloseFlag is "0" in this run: the program ends after it, whatever happened.

@@ -75,7 +75,7 @@ QString RunMetricsText(const RunReport& report, const QList<std::optional<QDateT
         {"zelvor_device_last_run_timestamp_seconds", "When the device's last run started.",
          [](const DeviceOutcome& d) { return Seconds(d.startedAt); }},
         {"zelvor_device_failed", "1 when the device's last run failed.",
-         [](const DeviceOutcome& d) { return QString::number(d.ok ? 0 : 1); }},
+         [](const DeviceOutcome& d) { return QString::number(d.Ok() ? 0 : 1); }},
         {"zelvor_device_punches_in_range", "Punches of the date range downloaded in the last run.",
          [](const DeviceOutcome& d) { return QString::number(d.inRange); }},
         {"zelvor_device_punches_posted", "Punches posted as new movements in the last run.",

@@ -87,8 +87,12 @@ bool Prepare(const MoveRecList& present, const Clock& clock)
     try {
         db.Open(Record(Env("ZELVOR_TEST_DB_SERVER")).ConnStr);
         db.Execute(QStringLiteral("TRUNCATE tsrHrMovement"));
-        if (!present.isEmpty())
-            PostMovements(Record(Env("ZELVOR_TEST_DB_SERVER")), present, db, messages, clock);
+        if (!present.isEmpty() &&
+            PostMovements(Record(Env("ZELVOR_TEST_DB_SERVER")), present, db, messages, clock)
+                    .inserted != present.size()) {
+            std::fprintf(stderr, "the punches already present were not all posted\n");
+            return false;
+        }
         db.Open(Record(Env("ZELVOR_TEST_DB_SERVER")).ConnStr);
         db.Execute(QStringLiteral("ANALYZE tsrHrMovement"));
         return true;
@@ -146,16 +150,18 @@ double CopySeconds(const MoveRecList& movements, const QString& today)
     script += "\\.\n";
     QProcess psql;
     psql.start(QStringLiteral("/bin/sh"),
-               {QStringLiteral("-c"), Env("ZELVOR_TEST_DB_ADMIN") + QStringLiteral(" -q -f -")});
+               {QStringLiteral("-c"),
+                Env("ZELVOR_TEST_DB_ADMIN") + QStringLiteral(" -q -v ON_ERROR_STOP=1 -f -")});
     if (!psql.waitForStarted())
         return -1;
     psql.write(script);
     psql.closeWriteChannel();
-    psql.waitForFinished(120000);
+    const bool finished = psql.waitForFinished(120000) &&
+                          psql.exitStatus() == QProcess::NormalExit && psql.exitCode() == 0;
     const QString out = QString::fromUtf8(psql.readAllStandardOutput());
     const QRegularExpressionMatch time =
         QRegularExpression(QStringLiteral("Time: ([0-9.]+) ms")).match(out);
-    if (!time.hasMatch()) {
+    if (!finished || !time.hasMatch()) {
         std::fprintf(stderr, "COPY failed: %s%s\n", qPrintable(out),
                      psql.readAllStandardError().constData());
         return -1;

@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const QLocale& locale = locales[data[0] % std::size(locales)];
     ++data;
     --size;
-    // Ten integers for a punch and a picker, then two date texts split at the first NUL.
+    // Eight integers for a punch and a picker, then two date texts split at the first NUL.
     CAttLogRec punch;
     int* fields[] = {&punch.Year, &punch.Month,  &punch.Day,
                      &punch.Hour, &punch.Minute, &punch.Second};

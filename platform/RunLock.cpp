@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -15,11 +14,6 @@ namespace {
 
 // How often a waiting run looks again; flock has no timed wait.
 constexpr int kPollMs = 50;
-
-QString ErrnoText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 } // namespace
 
@@ -33,8 +27,8 @@ bool RunLock::Acquire(int waitMs)
     // Close-on-exec: a program started by this run must not inherit the lock.
     const int fd = ::open(QFile::encodeName(path_).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd < 0) {
-        problem_ =
-            QStringLiteral("Cannot open the run lock file %1: %2").arg(path_, ErrnoText(errno));
+        problem_ = QStringLiteral("Cannot open the run lock file %1: %2")
+                       .arg(path_, qt_error_string(errno));
         return false;
     }
     QElapsedTimer waited;
@@ -48,8 +42,8 @@ bool RunLock::Acquire(int waitMs)
         if (error == EINTR)
             continue;
         if (error != EWOULDBLOCK) {
-            problem_ =
-                QStringLiteral("Cannot lock the run lock file %1: %2").arg(path_, ErrnoText(error));
+            problem_ = QStringLiteral("Cannot lock the run lock file %1: %2")
+                           .arg(path_, qt_error_string(error));
             break;
         }
         const qint64 left = waitMs - waited.elapsed();

@@ -2,6 +2,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/CodePage.h"
+#include "platform/ControlChars.h"
 #include "resources/FaultTexts.h"
 #include "settings/CCrypt.h"
 #include "store/ConnectionString.h"
@@ -13,16 +14,20 @@ namespace {
 
 const QString kBom = QString(QChar(0xFEFF));
 
+// Every text goes into a line of its own: one with a line break in it would
+// add a key or a section of its choosing, so its breaks become "_" as in names.
 QString sectionText(const CConnServer& device, CCrypt& crypt)
 {
     const QString pass = QString::fromLatin1(crypt.Encrypt(ToAnsi(device.Pass)));
-    const QLatin1Char lf('\n');
-    return QLatin1Char('[') + StorableDeviceName(device.Name) + QLatin1Char(']') + lf +
-           QStringLiteral("DeviceId=") + device.DeviceId + lf + QStringLiteral("FilePath=") +
-           device.FilePath + lf + QStringLiteral("IsCheck=") + device.IsCheck + lf +
-           QStringLiteral("IsDeleteFile=") + device.IsDeleteFile + lf + QStringLiteral("Server=") +
-           device.Server + lf + QStringLiteral("User=") + device.User + lf +
-           QStringLiteral("Pass=") + pass + lf + QStringLiteral("DbName=") + device.DbName + lf;
+    const auto line = [](const char* key, const QString& value) {
+        return QLatin1String(key) + QLatin1Char('=') + StorableDeviceName(value) +
+               QLatin1Char('\n');
+    };
+    return QLatin1Char('[') + StorableDeviceName(device.Name) + QStringLiteral("]\n") +
+           line("DeviceId", device.DeviceId) + line("FilePath", device.FilePath) +
+           line("IsCheck", device.IsCheck) + line("IsDeleteFile", device.IsDeleteFile) +
+           line("Server", device.Server) + line("User", device.User) + line("Pass", pass) +
+           line("DbName", device.DbName);
 }
 
 // Stores value into the field named by key (compared ignoring case); false
@@ -140,11 +145,9 @@ private:
 QString StorableDeviceName(const QString& name)
 {
     QString storable = name;
-    for (QChar& c : storable) {
-        const char16_t u = c.unicode();
-        if (u < 0x20 || u == 0x7F || (u >= 0x80 && u < 0xA0) || u == 0x2028 || u == 0x2029)
+    for (QChar& c : storable)
+        if (IsControlOrSeparator(c))
             c = QLatin1Char('_');
-    }
     return storable;
 }
 

@@ -13,10 +13,11 @@ class CCrypt;
 // writing work on a device list and say what happened; showing it to the
 // operator is the caller's business.
 
-// A device name as config.ini can hold it: a section header is one line, so
-// line breaks and other control characters become "_" (the name otherwise
-// stays as it is). Names come from the suite's device table and from the
-// operator; neither may add a section of its own.
+// A device name, or any other text of a section, as config.ini can hold it:
+// a section header and a key are one line each, so line breaks and other
+// control characters become "_" (the text otherwise stays as it is). Names
+// come from the suite's device table and from the operator; neither may add
+// a section or a key of its own.
 QString StorableDeviceName(const QString& name);
 
 // The bytes SaveSettings writes for a device list (names made storable).

@@ -1,5 +1,6 @@
 #include "store/Database.h"
 
+#include "platform/MessageSink.h"
 #include "resources/FaultTexts.h"
 
 #include <QSqlDriver>
@@ -48,10 +49,16 @@ void SetStatementTimeout(const QSqlQuery& query, int seconds)
     if (!handle.isValid() || handle.metaType() != QMetaType::fromType<SQLHANDLE>())
         return;
     SQLHANDLE statement = *static_cast<const SQLHANDLE*>(handle.constData());
-    if (statement)
-        SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT,
-                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(seconds)),
-                       SQL_IS_UINTEGER);
+    if (!statement)
+        return;
+    const SQLRETURN rc = SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT,
+                                        reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(seconds)),
+                                        SQL_IS_UINTEGER);
+    // Said once: the driver refuses it for every statement alike.
+    static std::atomic_bool said = false;
+    if (!SQL_SUCCEEDED(rc) && !said.exchange(true))
+        WriteProgramLine(stderr, QStringLiteral("warning: the ODBC driver refuses a statement "
+                                                "time-out; statements may wait without limit"));
 }
 
 } // namespace
@@ -92,8 +99,7 @@ void Database::Close()
     QSqlDatabase db = QSqlDatabase::database(name_, false);
     if (db.isOpen()) {
         // The driver refuses to disconnect inside a transaction.
-        if (inTransaction_)
-            db.rollback();
+        Rollback();
         db.close();
     }
     inTransaction_ = false;

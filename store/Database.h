@@ -53,7 +53,6 @@ public:
 
     // Seconds a statement may take before the driver cancels it; 0: no limit.
     void SetQueryTimeout(int seconds) { queryTimeoutSeconds_ = seconds; }
-    int QueryTimeoutSeconds() const { return queryTimeoutSeconds_; }
     // Seconds the posting waits to lock the movement table against other writers.
     void SetLockWait(int seconds) { lockWaitSeconds_ = seconds; }
     int LockWaitSeconds() const { return lockWaitSeconds_; }

@@ -28,14 +28,22 @@ QString TodayText(const Clock& clock)
     return YearMonthDayText(now.year(), now.month(), now.day());
 }
 
-double HighestNumberPlusOne(Database& db, const QString& text, std::optional<int> timeoutSeconds)
+// The number in the column of a query's first row (0 when it is NULL);
+// nothing when there is no row. A query that fails throws.
+std::optional<double> FirstRowNumber(std::optional<QSqlQuery> query, const QString& column)
 {
-    std::optional<QSqlQuery> query = db.Query(text, {}, timeoutSeconds);
     if (!query)
         throw DatabaseError(faulttext::kQueryFailed);
     if (!NextRow(*query))
-        return 0;
-    return NumberOf(query->value(QStringLiteral("Number"))).value_or(0) + 1;
+        return std::nullopt;
+    return NumberOf(query->value(column)).value_or(0);
+}
+
+double HighestNumberPlusOne(Database& db, const QString& text, std::optional<int> timeoutSeconds)
+{
+    const std::optional<double> highest =
+        FirstRowNumber(db.Query(text, {}, timeoutSeconds), QStringLiteral("Number"));
+    return highest ? *highest + 1 : 0;
 }
 
 void InsertRow(Database& db, const Clock& clock, const QString& cardNb, const QString& date,
@@ -115,10 +123,12 @@ private:
     {
         summary_ = PostingSummary();
         failedRows_.clear();
+        // Nothing to post: no transaction, and no lock for others to wait on.
+        if (movements_.isEmpty())
+            return summary_;
         Transaction transaction(db_);
         sql_ = &StatementsFor(db_.Kind());
-        if (!movements_.isEmpty())
-            db_.Execute(sql_->createBatch);
+        db_.Execute(sql_->createBatch);
         // The punches are staged before the table is locked, so the lock is
         // held for the merge alone and other writers wait only for that.
         if (inBatches)
@@ -127,13 +137,7 @@ private:
             beforeLock_();
         // The first punch gets the highest Number plus two; every punch uses
         // up one number, whether it is inserted, skipped or refused.
-        numbers_.resize(movements_.size());
         base_ = LockAndReadNumber();
-        double number = base_ + 1;
-        for (double& each : numbers_) {
-            each = number;
-            number += 1;
-        }
         if (inBatches)
             MergeAll();
         else
@@ -198,7 +202,7 @@ private:
     {
         const MoveRec& movement = movements_.at(i);
         return Refusable(
-            [&] { InsertRow(db_, clock_, movement.CardNb, movement.Date, numbers_[i]); },
+            [&] { InsertRow(db_, clock_, movement.CardNb, movement.Date, PunchNumber(i)); },
             [&](const DatabaseError& error) {
                 refused_.insert(i, error.Text());
                 return true;
@@ -316,14 +320,14 @@ private:
     // staged IDs are new, so a row with one of them is a row just inserted.
     int CountStaged(int first, int last)
     {
-        std::optional<QSqlQuery> query = db_.Query(
-            QStringLiteral("SELECT COUNT(*) AS Inserted FROM tsrHrMovement t WHERE EXISTS "
-                           "(SELECT 1 FROM %1 b WHERE b.ID = t.ID AND b.Ord BETWEEN ? AND ?)")
-                .arg(sql_->batch),
-            {first, last});
-        if (!query || !NextRow(*query))
-            throw DatabaseError(faulttext::kQueryFailed);
-        return int(NumberOf(query->value(QStringLiteral("Inserted"))).value_or(0));
+        return int(FirstRowNumber(
+                       db_.Query(QStringLiteral("SELECT COUNT(*) AS Inserted FROM tsrHrMovement t "
+                                                "WHERE EXISTS (SELECT 1 FROM %1 b WHERE b.ID = "
+                                                "t.ID AND b.Ord BETWEEN ? AND ?)")
+                                     .arg(sql_->batch),
+                                 {first, last}),
+                       QStringLiteral("Inserted"))
+                       .value_or(0));
     }
 
     // Runs work and returns true; false when the server refused it and the
@@ -350,12 +354,15 @@ private:
     bool TransactionGoesOn()
     {
         try {
-            return db_.Query(QStringLiteral("SELECT COUNT(*) AS Staged FROM %1").arg(sql_->batch))
+            return db_.Query(QStringLiteral("SELECT 1 FROM %1 WHERE 1 = 0").arg(sql_->batch))
                 .has_value();
         } catch (const DatabaseError&) {
             return false;
         }
     }
+
+    // Punch i's Number; the merge computes the same on the server.
+    double PunchNumber(qsizetype i) const { return base_ + double(i + 1); }
 
     void Report(qsizetype done)
     {
@@ -370,8 +377,7 @@ private:
     const PostingProgress& progress_;
     const std::function<void()>& beforeLock_;
     const PostingStatements* sql_ = nullptr;
-    double base_ = 0;       // the table's highest Number plus one, in this attempt
-    QList<double> numbers_; // of every punch, in this attempt
+    double base_ = 0; // the table's highest Number plus one, in this attempt
     PostingSummary summary_;
 
     // Learnt from refusals that ended the transaction, kept across attempts.
@@ -391,15 +397,11 @@ double NextMovementNumber(Database& db)
 
 bool IsDuplicateMovement(Database& db, const QString& cardNb, const QString& date)
 {
-    std::optional<QSqlQuery> query =
-        db.Query(QStringLiteral("SELECT ISNULL(COUNT(*),0) AS CountEmpNB FROM tsrHrMovement "
-                                "WHERE Date =? AND CardNb =?"),
-                 {date, cardNb});
-    if (!query)
-        throw DatabaseError(faulttext::kQueryFailed);
-    if (!NextRow(*query))
-        return false;
-    return NumberOf(query->value(QStringLiteral("CountEmpNB"))).value_or(0) > 0;
+    return FirstRowNumber(db.Query(QStringLiteral("SELECT ISNULL(COUNT(*),0) AS CountEmpNB FROM "
+                                                  "tsrHrMovement WHERE Date =? AND CardNb =?"),
+                                   {date, cardNb}),
+                          QStringLiteral("CountEmpNB"))
+               .value_or(0) > 0;
 }
 
 bool InsertMovement(Database& db, MessageSink& messages, const Clock& clock, const QString& cardNb,

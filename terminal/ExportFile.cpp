@@ -1,5 +1,6 @@
 #include "terminal/ExportFile.h"
 
+#include "platform/ControlChars.h"
 #include "platform/MessageSink.h"
 #include "resources/FaultTexts.h"
 
@@ -11,14 +12,8 @@ namespace {
 
 bool Unsafe(QChar c)
 {
-    switch (c.category()) {
-    case QChar::Other_Control:
-    case QChar::Separator_Line:
-    case QChar::Separator_Paragraph:
-        return true;
-    default:
-        return c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(']');
-    }
+    return IsControlOrSeparator(c) || c == QLatin1Char('/') || c == QLatin1Char('\\') ||
+           c == QLatin1Char(']');
 }
 
 constexpr QFile::Permissions kOwnerOnly = QFile::ReadOwner | QFile::WriteOwner;

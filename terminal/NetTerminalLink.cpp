@@ -36,12 +36,11 @@ bool IsHex(std::string_view text, std::size_t digits)
            });
 }
 
-// The first count fields of a line, and whether there were more.
-int LeadingFields(std::string_view line, std::string_view* fields, int count, bool& more)
+// The first count fields of a line (any further ones are ignored).
+int LeadingFields(std::string_view line, std::string_view* fields, int count)
 {
     int n = 0;
     std::size_t at = 0;
-    more = false;
     while (n < count) {
         const std::size_t blank = line.find(' ', at);
         fields[n++] = line.substr(at, blank == std::string_view::npos ? blank : blank - at);
@@ -49,7 +48,6 @@ int LeadingFields(std::string_view line, std::string_view* fields, int count, bo
             return n;
         at = blank + 1;
     }
-    more = true;
     return n;
 }
 
@@ -134,8 +132,7 @@ bool NetTerminalLink::Handshake()
         return false;
     // HELLO <version> <nonce>; later versions may add fields, which are ignored.
     std::string_view fields[3];
-    bool more = false;
-    const int count = LeadingFields(line, fields, 3, more);
+    const int count = LeadingFields(line, fields, 3);
     if (count < 2 || fields[0] != "HELLO") {
         DropLink(ztp::local::kProtocolError, QStringLiteral("not a terminal greeting"));
         return false;

@@ -1,20 +1,15 @@
 #include "terminal/ShownText.h"
 
+#include "platform/ControlChars.h"
+
 #include <algorithm>
 
 namespace {
 
 bool Hidden(char16_t c)
 {
-    switch (QChar::category(char32_t(c))) {
-    case QChar::Other_Control:
-    case QChar::Separator_Line:
-    case QChar::Separator_Paragraph:
-        return true;
-    default:
-        break;
-    }
-    return (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
+    return IsControlOrSeparator(QChar(c)) || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
 }
 
 } // namespace

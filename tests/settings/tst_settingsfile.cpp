@@ -310,6 +310,15 @@ void TestSettingsFile::namesCannotAddSections()
     QCOMPARE(loaded.first().Name, QStringLiteral("Gate_[Evil]__DeviceId=666_"));
     QCOMPARE(loaded.first().DeviceId, QStringLiteral("7"));
     QCOMPARE(StorableDeviceName(QStringLiteral("البوابة ]/..")), QStringLiteral("البوابة ]/.."));
+
+    // Nor can any other text of the section add a key or a section.
+    hostile = device(QStringLiteral("7"), QStringLiteral("Gate"));
+    hostile.FilePath = QStringLiteral("/srv/x\nDbName=other\n[Evil]\nDeviceId=666");
+    QVERIFY(SaveSettings({hostile}, path(), crypt_));
+    const CConnServerList reloaded = load(ReadBytes(path()));
+    QCOMPARE(reloaded.size(), 1);
+    QCOMPARE(reloaded.first().FilePath, QStringLiteral("/srv/x_DbName=other_[Evil]_DeviceId=666"));
+    QCOMPARE(reloaded.first().DbName, hostile.DbName);
 }
 
 void TestSettingsFile::manySectionsOfOneNameAreReadQuickly()

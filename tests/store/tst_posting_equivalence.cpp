@@ -41,6 +41,19 @@ MoveRecList EveryOther(const MoveRecList& movements)
     return kept;
 }
 
+// The table rows of punches already posted, numbered 10, 20, ...
+QList<testsupport::MovementRow> RowsOf(const MoveRecList& existing)
+{
+    QList<testsupport::MovementRow> rows;
+    for (qsizetype i = 0; i < existing.size(); ++i) {
+        testsupport::MovementRow& row = rows.emplace_back();
+        row.Number = 10.0 * double(i + 1);
+        row.CardNb = existing.at(i).CardNb;
+        row.Date = existing.at(i).Date.trimmed();
+    }
+    return rows;
+}
+
 const QString kTooLong(60, QLatin1Char('9'));
 
 } // namespace
@@ -156,13 +169,7 @@ void TestPostingEquivalence::sameTableBothWays()
 
     const QString batchDb = testDb_.Name();
     const QString rowDb = testDb_.Name2();
-    QList<testsupport::MovementRow> rows;
-    for (qsizetype i = 0; i < existing.size(); ++i) {
-        testsupport::MovementRow& row = rows.emplace_back();
-        row.Number = 10.0 * double(i + 1);
-        row.CardNb = existing.at(i).CardNb;
-        row.Date = existing.at(i).Date.trimmed();
-    }
+    QList<testsupport::MovementRow> rows = RowsOf(existing);
     for (const QString& name : {batchDb, rowDb})
         QVERIFY2(testDb_.InsertMovementRows(rows, name), qPrintable(testDb_.LastError()));
 
@@ -226,13 +233,7 @@ void TestPostingEquivalence::refusalsWhateverBecomesOfTheTransaction()
     download[batch + 3] = download.at(batch + 1);
     const MoveRecList existing = EveryOther(Punches(40, batch));
 
-    QList<testsupport::MovementRow> rows;
-    for (qsizetype i = 0; i < existing.size(); ++i) {
-        testsupport::MovementRow& row = rows.emplace_back();
-        row.Number = 10.0 * double(i + 1);
-        row.CardNb = existing.at(i).CardNb;
-        row.Date = existing.at(i).Date.trimmed();
-    }
+    const QList<testsupport::MovementRow> rows = RowsOf(existing);
     for (const QString& name : {testDb_.Name(), testDb_.Name2()})
         QVERIFY2(testDb_.InsertMovementRows(rows, name), qPrintable(testDb_.LastError()));
 

@@ -51,3 +51,10 @@ struct TransferRig {
 
 // A punch log file in the simulator's format, from lines without the "P ".
 QString WritePunchLog(const QString& folder, const QStringList& punches);
+
+// Simulator options written as one line, split at the blanks.
+QStringList Args(const QString& text);
+
+// The range of March 2024, from its first midnight to the given hour on the
+// 31st.
+DownloadRange March(int lastHour);

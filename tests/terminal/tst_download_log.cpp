@@ -20,19 +20,6 @@ const QStringList kLog = {
     QStringLiteral("A%09B 1 0 2024 3 2 9 5 0 0"),
 };
 
-QStringList Args(const QString& text)
-{
-    return text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-}
-
-DownloadRange March()
-{
-    DownloadRange range;
-    range.FromPicker = QDateTime(QDate(2024, 3, 1), QTime(0, 0));
-    range.ToPicker = QDateTime(QDate(2024, 3, 31), QTime(17, 0));
-    return range;
-}
-
 struct DownloadRig : TransferRig {
     DownloadRig()
     {
@@ -52,7 +39,7 @@ struct DownloadRig : TransferRig {
     {
         return Connect({QStringLiteral("--log"), WritePunchLog(Folder(), kLog)});
     }
-    bool Download(const DownloadRange& range = March())
+    bool Download(const DownloadRange& range = March(17))
     {
         return DownloadLog(device, range, movements, ctx);
     }
@@ -153,7 +140,7 @@ void DownloadLogTest::commandLineDates()
     QFETCH(QStringList, cards);
     DownloadRig rig;
     QVERIFY2(rig.ConnectWithLog(), qPrintable(rig.sim.Error()));
-    DownloadRange range = March();
+    DownloadRange range = March(17);
     range.ArgFromDate = from;
     range.ArgToDate = to;
     QVERIFY(rig.Download(range));
@@ -209,7 +196,7 @@ void DownloadLogTest::deletesTheFileWritten()
     QDir().mkpath(rig.device.FilePath);
     const QString otherFile = rig.device.FilePath + QStringLiteral("/Other_20240305.txt");
     QVERIFY(testsupport::WriteBytes(otherFile, "keep\r\n"));
-    QVERIFY(DownloadLog(rig.device, March(), rig.movements, rig.ctx));
+    QVERIFY(DownloadLog(rig.device, March(17), rig.movements, rig.ctx));
     QCOMPARE(rig.movements.size(), 4);
     QVERIFY(!QFileInfo::exists(rig.ExportPath()));
     QCOMPARE(testsupport::ReadBytes(otherFile), QByteArray("keep\r\n"));

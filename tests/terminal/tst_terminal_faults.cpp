@@ -20,19 +20,6 @@
 
 namespace {
 
-QStringList Args(const QString& text)
-{
-    return text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-}
-
-DownloadRange March()
-{
-    DownloadRange range;
-    range.FromPicker = QDateTime(QDate(2024, 3, 1), QTime(0, 0));
-    range.ToPicker = QDateTime(QDate(2024, 3, 31), QTime(23, 0));
-    return range;
-}
-
 struct FaultRig : TransferRig {
     FaultRig()
     {
@@ -158,7 +145,7 @@ void TerminalFaultTest::faults()
     if (deadlineMs >= 0)
         rig.link.SetDeadline(QDeadlineTimer(deadlineMs));
     const bool connected = ConnectDevice(rig.device, rig.ctx);
-    QVERIFY(!DownloadLog(rig.device, March(), rig.movements, rig.ctx));
+    QVERIFY(!DownloadLog(rig.device, March(23), rig.movements, rig.ctx));
     if (deadlineMs >= 0) {
         QVERIFY2(timer.elapsed() >= deadlineMs - 50, qPrintable(QString::number(timer.elapsed())));
         QVERIFY2(timer.elapsed() < deadlineMs + 1500, qPrintable(QString::number(timer.elapsed())));
@@ -181,7 +168,7 @@ void TerminalFaultTest::greetingWithExtraFields()
     QVERIFY2(rig.StartSim(Args(QStringLiteral("--count 40 --greeting-extra model=x fw=2.1"))),
              qPrintable(rig.sim.Error()));
     QVERIFY(ConnectDevice(rig.device, rig.ctx));
-    QVERIFY2(DownloadLog(rig.device, March(), rig.movements, rig.ctx),
+    QVERIFY2(DownloadLog(rig.device, March(23), rig.movements, rig.ctx),
              qPrintable(rig.link.LastFailure()));
     QCOMPARE(rig.movements.size(), 40);
     QCOMPARE(rig.ctx.download.received, 40);
@@ -211,7 +198,7 @@ void TerminalFaultTest::cancelled()
     QVERIFY2(rig.StartSim(Args(options)), qPrintable(rig.sim.Error()));
     rig.ctx.onPunches = [](qint64 received, qint64) { return received < 1000; };
     QVERIFY(ConnectDevice(rig.device, rig.ctx));
-    QVERIFY(!DownloadLog(rig.device, March(), rig.movements, rig.ctx));
+    QVERIFY(!DownloadLog(rig.device, March(23), rig.movements, rig.ctx));
     QVERIFY(rig.ctx.download.cancelled);
     QCOMPARE(rig.ctx.download.received, 1000);
     QVERIFY(rig.movements.isEmpty());

@@ -17,11 +17,6 @@ QList<CAttLogRec> ReadAll(NetTerminalLink& link)
     return punches;
 }
 
-QStringList Args(const QString& text)
-{
-    return text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-}
-
 } // namespace
 
 class TerminalLinkTest : public QObject {

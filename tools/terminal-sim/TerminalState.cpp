@@ -19,8 +19,12 @@ void TerminalState::SetActive(bool active)
     Write();
 }
 
+// A state file that cannot be written is said on standard error: a test
+// waiting for it would otherwise only time out.
 void TerminalState::Write() const
 {
-    if (!stateFile_.isEmpty())
-        WriteFileAtomically(stateFile_, active_ ? "active 1\n" : "active 0\n");
+    if (!stateFile_.isEmpty() &&
+        !WriteFileAtomically(stateFile_, active_ ? "active 1\n" : "active 0\n"))
+        std::fprintf(stderr, "terminal-sim: cannot write the state file %s\n",
+                     qPrintable(stateFile_));
 }
