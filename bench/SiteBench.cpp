@@ -29,18 +29,12 @@ struct Measure {
 Measure RunProgram(const ProgramInstall& install, const QStringList& arguments)
 {
     Measure measure;
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("DISPLAY"));
-    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), install.Folder() + QStringLiteral("/xdg"));
-    process.setProcessEnvironment(env);
-    process.setWorkingDirectory(install.Folder());
     QElapsedTimer timer;
     timer.start();
-    process.start(install.Program(), arguments);
-    if (!process.waitForStarted(10000))
+    const std::unique_ptr<QProcess> started = install.Start(arguments);
+    if (!started)
         return measure;
+    QProcess& process = *started;
     while (!process.waitForFinished(10)) {
         // The peak only grows: the last reading before the end is the peak
         // within a few milliseconds.
@@ -49,6 +43,7 @@ Measure RunProgram(const ProgramInstall& install, const QStringList& arguments)
         if (timer.elapsed() > 600000) {
             process.kill();
             process.waitForFinished();
+            measure.err = QStringLiteral("no end after 600 s");
             return measure;
         }
     }

@@ -45,10 +45,15 @@ std::optional<SimOptions> ParseSimOptions(const QStringList& arguments, QString&
         "then serves one connection after another until killed."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help."));
-    auto opt = [](const char* name, const char* text, const char* value = nullptr) {
-        return value ? QCommandLineOption(QLatin1String(name), QLatin1String(text),
-                                          QLatin1String(value))
-                     : QCommandLineOption(QLatin1String(name), QLatin1String(text));
+    p.addOption(help);
+    // Declares an option and adds it to the parser, in the order of --help.
+    auto opt = [&p](const char* name, const char* text, const char* value = nullptr) {
+        const QCommandLineOption option =
+            value
+                ? QCommandLineOption(QLatin1String(name), QLatin1String(text), QLatin1String(value))
+                : QCommandLineOption(QLatin1String(name), QLatin1String(text));
+        p.addOption(option);
+        return option;
     };
     const auto listen = opt("listen", "Address to listen on (default 127.0.0.1).", "address");
     const auto port = opt("port", "TCP port (default 0: any free port).", "port");
@@ -95,42 +100,6 @@ std::optional<SimOptions> ParseSimOptions(const QStringList& arguments, QString&
     const auto greetingVersion =
         opt("greeting-version", "The version the greeting names (default ZTP/2).", "text");
     const auto errorText = opt("error-text", "The text of every ERR answer.", "text");
-    p.addOptions({help,
-                  listen,
-                  port,
-                  key,
-                  machine,
-                  sessions,
-                  idle,
-                  log,
-                  count,
-                  users,
-                  from,
-                  days,
-                  seed,
-                  refuse,
-                  stallGreeting,
-                  wrongKey,
-                  closeAfter,
-                  stallAfter,
-                  garbageAfter,
-                  oversizedAfter,
-                  badDates,
-                  oddCards,
-                  noData,
-                  prepareRefused,
-                  rawStream,
-                  stateFile,
-                  rate,
-                  trickle,
-                  impostor,
-                  forgeAfter,
-                  logCount,
-                  greetingExtra,
-                  greetingVersion,
-                  errorText,
-                  drip});
-    p.addOption(portFile);
 
     exitCode = 2;
     if (!p.parse(QStringList{QStringLiteral("zelvor-terminal-sim")} + arguments)) {
