@@ -74,7 +74,7 @@ DeviceOutcome RunOneDevice(CConnServer& record, const DownloadRange& range, Devi
     tools.link.SetDeadline(deadline);
 
     int connected = 0;
-    MoveRecList movements;
+    MovementList movements;
     TransferContext transfer{
         tools.link, connected, tools.progress, tools.messages, tools.clock, tools.exeFolder, {}};
     // A connection of this device's own: whatever happened to the previous
@@ -89,6 +89,13 @@ DeviceOutcome RunOneDevice(CConnServer& record, const DownloadRange& range, Devi
         db.SetLockWait(std::min(Database::kDefaultLockWaitSeconds, seconds));
     };
     boundStatements(deadline);
+    // The punches are staged on the device's connection while they arrive,
+    // so that after the download only the merge is left.
+    StagedPosting posting(record.ConnStr, movements, db, tools.messages, tools.clock);
+    transfer.onPunches = [&posting](qint64, qint64) {
+        posting.StageReady();
+        return true;
+    };
     bool transferred = false;
     try {
         LoadDeviceAddress(record, db, tools.messages);
@@ -117,8 +124,7 @@ DeviceOutcome RunOneDevice(CConnServer& record, const DownloadRange& range, Devi
                 tools.awaitPostingTurn();
                 boundStatements(deadline.isForever() ? deadline : QDeadlineTimer(left));
             };
-            outcome.posting =
-                PostMovementsInTurn(record, movements, db, tools.messages, tools.clock, awaitTurn);
+            outcome.posting = posting.Post(awaitTurn);
             outcome.posted = true;
         } catch (const DatabaseError& error) {
             tools.messages.Show(error.Text());

@@ -66,7 +66,7 @@ public:
     int Connected = 0; // 1 while the terminal link is open
     RunParameters Run;
     CConnServer Current; // the device the buttons act on
-    MoveRecList Movements;
+    MovementList Movements;
     CConnServerList Devices;
     QString ConfigPath;
     CCrypt Crypt;

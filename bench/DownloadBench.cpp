@@ -80,7 +80,7 @@ Run Download(qint64 punches, bool keepAll, const QString& folder)
     const int year = keepAll ? 2024 : 1990;
     range.FromPicker = QDateTime(QDate(year, 1, 1), QTime(0, 0));
     range.ToPicker = QDateTime(QDate(year, 12, 31), QTime(23, 59, 59));
-    MoveRecList movements;
+    MovementList movements;
     QElapsedTimer timer;
     const double cpuStart = CpuSeconds();
     timer.start();

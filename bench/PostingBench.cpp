@@ -29,14 +29,14 @@
 
 namespace {
 
-using PostingMethod = std::function<PostingSummary(CConnServer, const MoveRecList&, Database&,
+using PostingMethod = std::function<PostingSummary(CConnServer, const MovementList&, Database&,
                                                    MessageSink&, const Clock&)>;
 
-const PostingMethod kInBatches = [](CConnServer record, const MoveRecList& movements, Database& db,
+const PostingMethod kInBatches = [](CConnServer record, const MovementList& movements, Database& db,
                                     MessageSink& messages, const Clock& clock) {
     return PostMovements(std::move(record), movements, db, messages, clock);
 };
-const PostingMethod kPerRow = [](CConnServer record, const MoveRecList& movements, Database& db,
+const PostingMethod kPerRow = [](CConnServer record, const MovementList& movements, Database& db,
                                  MessageSink& messages, const Clock& clock) {
     return PostMovementsPerRow(std::move(record), movements, db, messages, clock);
 };
@@ -109,10 +109,12 @@ struct Measure {
     PostingSummary summary;
 };
 
-Measure Post(const PostingMethod& method, const QString& server, const MoveRecList& movements,
+Measure Post(const PostingMethod& method, const QString& server, const MoveRecList& list,
              const Clock& clock)
 {
     Measure measure;
+    // Packed as a download packs them, before the clock starts.
+    const MovementList movements(list);
     measure.punches = int(movements.size());
     Database db;
     StreamMessageSink messages;

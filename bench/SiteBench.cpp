@@ -16,6 +16,8 @@
 #include <QThread>
 
 #include <cstdio>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -23,14 +25,45 @@ struct Measure {
     bool ok = false;
     double seconds = 0;
     qint64 peakKiB = -1;
+    double busySeconds = 0;    // processor time the whole machine spent, all processes
+    double programSeconds = 0; // processor time of the program alone
     QString err;
 };
+
+// Processor time of the children that have ended, this bench's program runs
+// among them, in seconds.
+double EndedChildrenSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    const auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+// Processor time the machine has spent busy so far, in seconds over all
+// cores: the program, the simulators and the database share the cores, so
+// this says how much of the run was waiting and how much was work.
+double MachineBusySeconds()
+{
+    QFile stat(QStringLiteral("/proc/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = stat.readLine().simplified().split(' ');
+    double busy = 0;
+    // cpu user nice system idle iowait irq softirq steal ...
+    for (qsizetype i = 1; i < fields.size() && i <= 8; ++i)
+        if (i != 4 && i != 5)
+            busy += fields.at(i).toDouble();
+    return busy / double(sysconf(_SC_CLK_TCK));
+}
 
 Measure RunProgram(const ProgramInstall& install, const QStringList& arguments)
 {
     Measure measure;
     QElapsedTimer timer;
     timer.start();
+    const double busyBefore = MachineBusySeconds();
+    const double childrenBefore = EndedChildrenSeconds();
     const std::unique_ptr<QProcess> started = install.Start(arguments);
     if (!started)
         return measure;
@@ -48,6 +81,8 @@ Measure RunProgram(const ProgramInstall& install, const QStringList& arguments)
         }
     }
     measure.seconds = double(timer.nsecsElapsed()) / 1e9;
+    measure.busySeconds = MachineBusySeconds() - busyBefore;
+    measure.programSeconds = EndedChildrenSeconds() - childrenBefore;
     measure.err = QString::fromUtf8(process.readAllStandardError());
     measure.ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
     return measure;
@@ -110,6 +145,7 @@ int main(int argc, char* argv[])
 
     // One terminal's own download: the single-terminal run, which does not post.
     double slowest = 0;
+    double busiest = 0;
     for (int t = 1; t <= std::min(terminals, 3); ++t) {
         const QString first = QDate::currentDate().toString(QStringLiteral("yyyy-MM-01"));
         const QString today = QDate::currentDate().toString(Qt::ISODate);
@@ -126,8 +162,11 @@ int main(int argc, char* argv[])
             return 1;
         }
         slowest = std::max(slowest, single.seconds);
+        busiest = std::max(busiest, single.busySeconds);
     }
-    std::printf("one terminal alone (download, export, no posting): %.2f s\n", slowest);
+    std::printf("one terminal alone (download, export, no posting): %.2f s, machine busy %.1f "
+                "processor-s\n",
+                slowest, busiest);
 
     QList<std::pair<QString, QStringList>> runs{
         {QStringLiteral("--jobs 1"),
@@ -156,9 +195,10 @@ int main(int argc, char* argv[])
             run.err =
                 QStringLiteral("%1 rows posted, %2 by the first run").arg(rows).arg(expectedRows);
         }
-        std::printf("all-devices run, %-12s: %6.2f s, peak memory %6.1f MiB, %lld rows%s\n",
-                    qPrintable(name), run.seconds, MiB(run.peakKiB), rows,
-                    run.ok ? "" : "  FAILED");
+        std::printf("all-devices run, %-12s: %6.2f s, peak memory %6.1f MiB, %lld rows, "
+                    "machine busy %.1f of %.1f processor-s (program %.1f)%s\n",
+                    qPrintable(name), run.seconds, MiB(run.peakKiB), rows, run.busySeconds,
+                    run.seconds * double(QThread::idealThreadCount()), run.programSeconds, run.ok ? "" : "  FAILED");
         if (!run.ok)
             std::fprintf(stderr, "%s\n", qPrintable(run.err));
         measures.append(run);

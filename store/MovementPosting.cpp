@@ -87,15 +87,39 @@ struct Retry {};
 // with nothing of it in the table.
 class Posting {
 public:
-    Posting(Database& db, const MoveRecList& movements, MessageSink& messages, const Clock& clock,
-            const PostingProgress& progress, const std::function<void()>& beforeLock)
-        : db_(db), movements_(movements), messages_(messages), clock_(clock), progress_(progress),
-          beforeLock_(beforeLock)
+    Posting(Database& db, const MovementList& movements, MessageSink& messages, const Clock& clock)
+        : db_(db), movements_(movements), messages_(messages), clock_(clock)
     {
     }
 
-    PostingSummary Run(bool inBatches)
+    // Stages the complete batches of the punches listed so far, while the
+    // list still grows (a download in progress), in the transaction that Run
+    // then goes on with. Staging early only saves time: whatever goes wrong
+    // here is left to Run, which then stages every punch itself and meets
+    // and reports the fault.
+    void StageEarly()
     {
+        const qsizetype ready = movements_.size() - movements_.size() % kPostingBatchRows;
+        if (!stagingEarly_ || ready <= staged_)
+            return;
+        try {
+            if (!transaction_)
+                Begin();
+            StageUpTo(ready);
+        } catch (...) {
+            stagingEarly_ = false;
+            transaction_.reset();
+            // Run opens a new connection should this one have failed.
+            db_.Close();
+        }
+    }
+
+    PostingSummary Run(bool inBatches, const PostingProgress& progress,
+                       const std::function<void()>& beforeLock)
+    {
+        progress_ = &progress;
+        beforeLock_ = &beforeLock;
+        stagingEarly_ = false;
         const qint64 before = db_.StatementsSent();
         PostingSummary summary;
         try {
@@ -104,9 +128,11 @@ public:
                     summary = Attempt(inBatches);
                     break;
                 } catch (const Retry&) {
+                    transaction_.reset();
                 }
             }
         } catch (...) {
+            transaction_.reset();
             // A connection that failed is not reused for the next device.
             db_.Close();
             throw;
@@ -126,15 +152,14 @@ private:
         // Nothing to post: no transaction, and no lock for others to wait on.
         if (movements_.isEmpty())
             return summary_;
-        Transaction transaction(db_);
-        sql_ = &StatementsFor(db_.Kind());
-        db_.Execute(sql_->createBatch);
+        if (!transaction_)
+            Begin();
         // The punches are staged before the table is locked, so the lock is
         // held for the merge alone and other writers wait only for that.
         if (inBatches)
-            StageAll();
-        if (beforeLock_)
-            beforeLock_();
+            StageUpTo(movements_.size());
+        if (*beforeLock_)
+            (*beforeLock_)();
         // The first punch gets the highest Number plus two; every punch uses
         // up one number, whether it is inserted, skipped or refused.
         base_ = LockAndReadNumber();
@@ -142,8 +167,19 @@ private:
             MergeAll();
         else
             PostRowByRow();
-        transaction.Commit();
+        transaction_->Commit();
+        transaction_.reset();
         return summary_;
+    }
+
+    // The posting's transaction and its batch table, empty.
+    void Begin()
+    {
+        staged_ = 0;
+        fullBatch_.reset();
+        transaction_.emplace(db_);
+        sql_ = &StatementsFor(db_.Kind());
+        db_.Execute(sql_->createBatch);
     }
 
     // Locks the table against other writers, waiting at most the lock wait,
@@ -209,18 +245,16 @@ private:
             });
     }
 
-    // The punches go into the batch table kPostingBatchRows at a time, with
-    // their place in the list as Number (the table's highest Number is not
-    // known before the lock); MergeAll then inserts the new ones among them.
-    // A batch the server refuses is marked to go row by row.
-    void StageAll()
+    // The punches from the first one not staged up to upTo go into the batch
+    // table kPostingBatchRows at a time, with their place in the list as
+    // Number (the table's highest Number is not known before the lock);
+    // MergeAll then inserts the new ones among them. A batch the server
+    // refuses is marked to go row by row.
+    void StageUpTo(qsizetype upTo)
     {
         const qsizetype total = movements_.size();
-        // Every batch but the last has kPostingBatchRows punches and reuses
-        // one prepared statement.
-        std::optional<Database::Prepared> fullBatch;
-        for (qsizetype start = 0; start < total; start += kPostingBatchRows) {
-            const qsizetype end = std::min(total, start + kPostingBatchRows);
+        for (qsizetype start = staged_; start < upTo; start += kPostingBatchRows) {
+            const qsizetype end = std::min(upTo, start + kPostingBatchRows);
             const auto stage = [&] {
                 QVariantList values;
                 values.reserve((end - start) * kStagedRowParameters);
@@ -233,12 +267,13 @@ private:
                     db_.Execute(StageStatement(*sql_, int(end - start)), values);
                     return;
                 }
-                if (!fullBatch)
-                    fullBatch = db_.Prepare(StageStatement(*sql_, kPostingBatchRows));
-                fullBatch->Execute(values);
+                if (!fullBatch_)
+                    fullBatch_ = db_.Prepare(StageStatement(*sql_, kPostingBatchRows));
+                fullBatch_->Execute(values);
             };
             if (!rowByRow_.contains(start))
                 Refusable(stage, [&](const DatabaseError&) { return MarkRowByRow(start); });
+            staged_ = end;
             if (end < total)
                 Report(end);
         }
@@ -366,17 +401,23 @@ private:
 
     void Report(qsizetype done)
     {
-        if (progress_)
-            progress_(done, movements_.size());
+        if (progress_ && *progress_)
+            (*progress_)(done, movements_.size());
     }
 
     Database& db_;
-    const MoveRecList& movements_;
+    const MovementList& movements_;
     MessageSink& messages_;
     const Clock& clock_;
-    const PostingProgress& progress_;
-    const std::function<void()>& beforeLock_;
+    const PostingProgress* progress_ = nullptr;         // set by Run
+    const std::function<void()>* beforeLock_ = nullptr; // set by Run
     const PostingStatements* sql_ = nullptr;
+    std::optional<Transaction> transaction_;
+    qsizetype staged_ = 0; // punches staged in this transaction
+    // Every batch but the last has kPostingBatchRows punches and reuses one
+    // prepared statement, made afresh for each batch table.
+    std::optional<Database::Prepared> fullBatch_;
+    bool stagingEarly_ = true; // StageEarly may stage
     double base_ = 0; // the table's highest Number plus one, in this attempt
     PostingSummary summary_;
 
@@ -421,28 +462,48 @@ QString NewGuidText()
     return QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
 }
 
-PostingSummary PostMovements(CConnServer record, const MoveRecList& movements, Database& db,
+PostingSummary PostMovements(CConnServer record, const MovementList& movements, Database& db,
                              MessageSink& messages, const Clock& clock,
                              const PostingProgress& progress)
 {
-    return PostMovementsInTurn(std::move(record), movements, db, messages, clock, {}, progress);
+    return StagedPosting(record.ConnStr, movements, db, messages, clock).Post({}, progress);
 }
 
-PostingSummary PostMovementsInTurn(CConnServer record, const MoveRecList& movements, Database& db,
-                                   MessageSink& messages, const Clock& clock,
-                                   const std::function<void()>& awaitTurn,
-                                   const PostingProgress& progress)
-{
-    if (!EnsureOpen(db, record.ConnStr))
-        return {};
-    return Posting(db, movements, messages, clock, progress, awaitTurn).Run(true);
-}
-
-PostingSummary PostMovementsPerRow(CConnServer record, const MoveRecList& movements, Database& db,
+PostingSummary PostMovementsPerRow(CConnServer record, const MovementList& movements, Database& db,
                                    MessageSink& messages, const Clock& clock,
                                    const PostingProgress& progress)
 {
     if (!EnsureOpen(db, record.ConnStr))
         return {};
-    return Posting(db, movements, messages, clock, progress, {}).Run(false);
+    return Posting(db, movements, messages, clock).Run(false, progress, {});
+}
+
+struct StagedPosting::Work {
+    QString connStr;
+    Database& db;
+    Posting posting;
+};
+
+StagedPosting::StagedPosting(const QString& connStr, const MovementList& movements, Database& db,
+                             MessageSink& messages, const Clock& clock)
+    : work_(new Work{connStr, db, Posting(db, movements, messages, clock)})
+{
+}
+
+StagedPosting::~StagedPosting() = default;
+
+void StagedPosting::StageReady()
+{
+    // Only on the connection the run has open already: a download does not
+    // wait for a server that cannot be reached.
+    if (work_->db.IsOpen() && work_->db.ConnectionString() == work_->connStr)
+        work_->posting.StageEarly();
+}
+
+PostingSummary StagedPosting::Post(const std::function<void()>& awaitTurn,
+                                   const PostingProgress& progress)
+{
+    if (!EnsureOpen(work_->db, work_->connStr))
+        return {};
+    return work_->posting.Run(true, progress, awaitTurn);
 }

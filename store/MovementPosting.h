@@ -3,11 +3,13 @@
 #include "platform/Clock.h"
 #include "platform/MessageSink.h"
 #include "store/Database.h"
+#include "store/MovementList.h"
 #include "store/Records.h"
 
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 // Writing downloaded punches into the host suite's movement table
 // tsrHrMovement: one new row per punch that the table does not hold yet
@@ -53,22 +55,41 @@ inline constexpr int kPostingBatchRows = 333;
 // cannot be locked within the lock wait, the highest Number or a duplicate
 // check cannot be read, or the connection is lost; the next run posts the
 // punches then.
-PostingSummary PostMovements(CConnServer record, const MoveRecList& movements, Database& db,
+PostingSummary PostMovements(CConnServer record, const MovementList& movements, Database& db,
                              MessageSink& messages, const Clock& clock,
                              const PostingProgress& progress = {});
 
-// The same, with awaitTurn run once the punches are staged, right before the
-// table is locked (the lock is held for the merge alone): a parallel run waits
-// there for its device's turn.
-PostingSummary PostMovementsInTurn(CConnServer record, const MoveRecList& movements, Database& db,
-                                   MessageSink& messages, const Clock& clock,
-                                   const std::function<void()>& awaitTurn,
-                                   const PostingProgress& progress = {});
+// A posting that begins while its movement list is still being filled: the
+// download calls StageReady now and then, which stages the complete batches
+// listed so far on db's connection, if it is open with connStr already, in
+// the transaction that Post goes on with. Post then stages the rest, runs
+// awaitTurn right before the table is locked (a parallel run waits there for
+// its device's turn; the lock is held for the merge alone), and posts as
+// PostMovements does, with the same outcome, failures included (a fault met
+// while staging early is met again, and reported, by Post).
+// Staging while the punches arrive leaves only the merge for after the
+// download. Dropped without Post, nothing of it stays.
+class StagedPosting {
+public:
+    StagedPosting(const QString& connStr, const MovementList& movements, Database& db,
+                  MessageSink& messages, const Clock& clock);
+    ~StagedPosting();
+    StagedPosting(const StagedPosting&) = delete;
+    StagedPosting& operator=(const StagedPosting&) = delete;
+
+    void StageReady();
+    PostingSummary Post(const std::function<void()>& awaitTurn = {},
+                        const PostingProgress& progress = {});
+
+private:
+    struct Work;
+    std::unique_ptr<Work> work_;
+};
 
 // The same posting the way the program first did it, a check and an insert
 // per punch: the reference that the batch method is tested against, and the
 // floor it is measured against. Same locking, transaction and failures.
-PostingSummary PostMovementsPerRow(CConnServer record, const MoveRecList& movements, Database& db,
+PostingSummary PostMovementsPerRow(CConnServer record, const MovementList& movements, Database& db,
                                    MessageSink& messages, const Clock& clock,
                                    const PostingProgress& progress = {});
 

@@ -47,7 +47,7 @@ template <typename Keep> bool ReadPunches(CTerminalLink& link, TransferContext& 
 
 } // namespace
 
-bool DownloadLog(const CConnServer& record, const DownloadRange& range, MoveRecList& movements,
+bool DownloadLog(const CConnServer& record, const DownloadRange& range, MovementList& movements,
                  TransferContext& ctx)
 {
     movements.clear();

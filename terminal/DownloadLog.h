@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/MovementList.h"
 #include "store/Records.h"
 #include "terminal/TransferContext.h"
 
@@ -11,5 +12,5 @@
 // then nothing is queued, the export file keeps its previous content (and none
 // appears where there was none), and the terminal is enabled again. Fills
 // ctx.download on every call.
-bool DownloadLog(const CConnServer& record, const DownloadRange& range, MoveRecList& movements,
+bool DownloadLog(const CConnServer& record, const DownloadRange& range, MovementList& movements,
                  TransferContext& ctx);

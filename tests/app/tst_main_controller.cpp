@@ -164,7 +164,7 @@ void TestMainController::singleTerminalRun()
     QCOMPARE(lines_.size(), 1);
     if (exitStatus == 0) {
         QCOMPARE(controller->Movements.size(), 4);
-        QCOMPARE(controller->Movements.first(),
+        QCOMPARE(controller->Movements.at(0),
                  (MoveRec{QStringLiteral("100"), QStringLiteral("2024-03-05 08:00:00 "),
                           QStringLiteral("0")}));
         QVERIFY(!link_.open);

@@ -14,7 +14,7 @@ using testsupport::ContentWithoutIds;
 using testsupport::MovementRow;
 using testsupport::TestDatabase;
 
-using PostingMethod = PostingSummary (*)(CConnServer, const MoveRecList&, Database&, MessageSink&,
+using PostingMethod = PostingSummary (*)(CConnServer, const MovementList&, Database&, MessageSink&,
                                          const Clock&, const PostingProgress&);
 
 Q_DECLARE_METATYPE(MoveRec)
@@ -462,7 +462,7 @@ void TestMovementPosting::wrongPasswordPostsNothing()
     record.ConnStr = BuildConnStr(record);
     QVERIFY_THROWS_EXCEPTION(
         DatabaseError,
-        PostMovements(record, {Punch("1", "2024-03-07 08:00:00")}, db_, messages_, clock_));
+        PostMovements(record, MoveRecList{Punch("1", "2024-03-07 08:00:00")}, db_, messages_, clock_));
     QCOMPARE(testDb_.Movements().size(), 0);
 }
 

@@ -7,7 +7,7 @@
 using testsupport::ContentWithoutIds;
 using testsupport::TestDatabase;
 
-using PostingMethod = PostingSummary (*)(CConnServer, const MoveRecList&, Database&, MessageSink&,
+using PostingMethod = PostingSummary (*)(CConnServer, const MovementList&, Database&, MessageSink&,
                                          const Clock&, const PostingProgress&);
 
 Q_DECLARE_METATYPE(MoveRecList)

@@ -1,3 +1,4 @@
+#include "store/MovementList.h"
 #include "store/Records.h"
 
 #include <QTest>
@@ -8,6 +9,7 @@ private slots:
     void freshRecordsAreEmpty();
     void findConnServer_data();
     void findConnServer();
+    void movementListGivesBackWhatWasAppended();
 };
 
 void TestRecords::freshRecordsAreEmpty()
@@ -49,6 +51,32 @@ void TestRecords::findConnServer()
     if (deviceId.isEmpty())
         QCOMPARE(found, CConnServer()); // every field empty, ConnStr included
     QCOMPARE(devices, before);
+}
+
+// Packed dates, dates that only look packable, shared and odd texts: each
+// comes back exactly, in order, also after clear.
+void TestRecords::movementListGivesBackWhatWasAppended()
+{
+    const MoveRecList movements = {
+        MovementOf(CAttLogRec{1, QStringLiteral("100"), 1, 2, 0, 2024, 3, 7, 8, 5, 9}),
+        {QStringLiteral("100"), QStringLiteral("0000-01-01 00:00:00 "), QStringLiteral("0")},
+        {QStringLiteral("100"), QStringLiteral("9999-12-31 23:59:59 "), QStringLiteral("0")},
+        {QStringLiteral("أحمد"), QStringLiteral("2024-03-07 08:05:09"), QStringLiteral("15")},
+        {QStringLiteral("7 "), QStringLiteral("2024-03-07 8:05:09 "), QStringLiteral("-3")},
+        {QStringLiteral("7"), QStringLiteral("2024-03-07 08:05:09  "), QStringLiteral("0")},
+        {QStringLiteral("x"), QStringLiteral("2024-03-07T08:05:09 "), QStringLiteral("0")},
+        {QStringLiteral("x"), QStringLiteral("٢٠٢٤-03-07 08:05:09 "), QStringLiteral("0")},
+        {QString(), QString(), QString()},
+        {QStringLiteral("100"), QStringLiteral("2024-03-07 08:05:09 "), QStringLiteral("2")},
+    };
+    MovementList list(movements);
+    QCOMPARE(list.size(), movements.size());
+    QCOMPARE(list.ToList(), movements);
+    QCOMPARE(list.at(0).Date, QStringLiteral("2024-03-07 08:05:09 "));
+    list.clear();
+    QVERIFY(list.isEmpty());
+    list.append(movements.at(7));
+    QCOMPARE(list.ToList(), MoveRecList{movements.at(7)});
 }
 
 QTEST_GUILESS_MAIN(TestRecords)

@@ -50,7 +50,7 @@ struct DownloadRig : TransferRig {
         files.removeAll(QFileInfo(ExportPath()).fileName());
         return files;
     }
-    MoveRecList movements{MoveRec{QStringLiteral("stale"), QString(), QString()}};
+    MovementList movements{MoveRecList{MoveRec{QStringLiteral("stale"), QString(), QString()}}};
 };
 
 } // namespace
@@ -96,7 +96,7 @@ void DownloadLogTest::keepsPunchesOfTheRange()
         {QStringLiteral("55"), QStringLiteral("2024-03-01 00:00:00 "), QStringLiteral("1")},
         {QStringLiteral("A\tB"), QStringLiteral("2024-03-02 09:05:00 "), QStringLiteral("0")},
     };
-    QCOMPARE(rig.movements, expected);
+    QCOMPARE(rig.movements.ToList(), expected);
     QCOMPARE(testsupport::ReadBytes(rig.ExportPath()),
              QByteArray("1042\t05-03-2024 08:07:09 \t1\t0\t0\r\n"
                         "77\t31-03-2024 23:59:59 \t2\t1\t5\r\n"
@@ -145,7 +145,7 @@ void DownloadLogTest::commandLineDates()
     range.ArgToDate = to;
     QVERIFY(rig.Download(range));
     QStringList got;
-    for (const MoveRec& move : rig.movements)
+    for (const MoveRec& move : rig.movements.ToList())
         got.append(move.CardNb);
     QCOMPARE(got, cards);
 }
@@ -273,7 +273,7 @@ void DownloadLogTest::oddCardsAndBadDates()
         if (i % 10 != 3 && i % 10 != 6) // month 13 and 31 June are skipped
             expected.append(cards[i % cards.size()]);
     QStringList got;
-    for (const MoveRec& move : rig.movements)
+    for (const MoveRec& move : rig.movements.ToList())
         got.append(move.CardNb);
     QCOMPARE(got, expected);
     QCOMPARE(testsupport::ReadBytes(rig.ExportPath()).count('\n'), 32);

@@ -47,7 +47,7 @@ struct StepsRig {
     TransferContext ctx{link, connected, progress, messages, clock, folder.path(), {}};
     CConnServer device;
     DownloadRange range;
-    MoveRecList movements;
+    MovementList movements;
     Progress heard;
     qint64 cancelAt = -1; // onPunches answers false from this count on
 };

@@ -32,7 +32,7 @@ struct FaultRig : TransferRig {
     {
         return QDir(device.FilePath).entryList(QDir::Files | QDir::Hidden);
     }
-    MoveRecList movements{MoveRec{QStringLiteral("stale"), QString(), QString()}};
+    MovementList movements{MoveRecList{MoveRec{QStringLiteral("stale"), QString(), QString()}}};
 };
 
 // A client that disables the terminal and then goes away without a word.

@@ -102,7 +102,7 @@ bool SaveProgress(CZelvorDlg& main, const QString& path)
     device.IP = sim.Address();
     device.Port = QString::number(sim.Port());
     device.FilePath = folder.path();
-    MoveRecList movements;
+    MovementList movements;
     const bool connectedOk = ConnectDevice(device, ctx);
     if (connectedOk)
         DownloadLog(

@@ -1,0 +1,96 @@
+#include "store/MovementList.h"
+
+namespace {
+
+// "YYYY-MM-DD hh:mm:ss ": where the digits are, and the separators between.
+constexpr char kDatePattern[] = "0000-00-00 00:00:00 ";
+constexpr qsizetype kDateLength = sizeof(kDatePattern) - 1;
+
+// The 14 digits of a Date in the download's form, as a number; -1 for any
+// other text.
+qint64 PackedDate(const QString& date)
+{
+    if (date.size() != kDateLength)
+        return -1;
+    qint64 digits = 0;
+    for (qsizetype i = 0; i < kDateLength; ++i) {
+        const char16_t c = date.at(i).unicode();
+        if (kDatePattern[i] == '0') {
+            if (c < u'0' || c > u'9')
+                return -1;
+            digits = digits * 10 + (c - u'0');
+        } else if (c != char16_t(kDatePattern[i])) {
+            return -1;
+        }
+    }
+    return digits;
+}
+
+QString DateText(qint64 digits)
+{
+    char text[kDateLength];
+    for (qsizetype i = kDateLength - 1; i >= 0; --i) {
+        if (kDatePattern[i] == '0') {
+            text[i] = char('0' + digits % 10);
+            digits /= 10;
+        } else {
+            text[i] = kDatePattern[i];
+        }
+    }
+    return QString::fromLatin1(text, kDateLength);
+}
+
+} // namespace
+
+MovementList::MovementList(const MoveRecList& movements)
+{
+    packed_.reserve(movements.size());
+    for (const MoveRec& movement : movements)
+        append(movement);
+}
+
+qint32 MovementList::TextIndex(const QString& text)
+{
+    const auto found = textIndex_.constFind(text);
+    if (found != textIndex_.cend())
+        return found.value();
+    const auto index = qint32(texts_.size());
+    texts_.append(text);
+    textIndex_.insert(text, index);
+    return index;
+}
+
+void MovementList::append(const MoveRec& movement)
+{
+    qint64 date = PackedDate(movement.Date);
+    if (date < 0) {
+        date = -1 - oddDates_.size();
+        oddDates_.append(movement.Date);
+    }
+    packed_.append({date, TextIndex(movement.CardNb), TextIndex(movement.Code2)});
+}
+
+MoveRec MovementList::at(qsizetype i) const
+{
+    const Packed& packed = packed_.at(i);
+    return MoveRec{texts_.at(packed.card),
+                   packed.date >= 0 ? DateText(packed.date) : oddDates_.at(-1 - packed.date),
+                   texts_.at(packed.code)};
+}
+
+void MovementList::clear()
+{
+    packed_.clear();
+    texts_.clear();
+    textIndex_.clear();
+    oddDates_.clear();
+}
+
+MoveRecList MovementList::ToList() const
+{
+    MoveRecList movements;
+    movements.reserve(size());
+    for (qsizetype i = 0; i < size(); ++i)
+        movements.append(at(i));
+    return movements;
+}
