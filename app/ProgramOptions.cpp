@@ -131,7 +131,7 @@ QString ProgramHelpText()
         "  --help            show this help and exit\n"
         "  --version         show the version and exit\n"
         "  --jobs N          all-devices run: devices processed at the same time (1-64,\n"
-        "                    default 8); downloads run side by side, postings take turns\n"
+        "                    default 16); downloads run side by side, postings take turns\n"
         "                    in the order of config.ini; 1: one device after the other\n"
         "  --device-timeout SECONDS\n"
         "                    a device that takes longer (download and posting) fails\n"

@@ -36,7 +36,9 @@ double EndedChildrenSeconds()
 {
     rusage usage{};
     getrusage(RUSAGE_CHILDREN, &usage);
-    const auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
+    const auto seconds = [](const timeval& t) {
+        return double(t.tv_sec) + double(t.tv_usec) / 1e6;
+    };
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
@@ -198,7 +200,8 @@ int main(int argc, char* argv[])
         std::printf("all-devices run, %-12s: %6.2f s, peak memory %6.1f MiB, %lld rows, "
                     "machine busy %.1f of %.1f processor-s (program %.1f)%s\n",
                     qPrintable(name), run.seconds, MiB(run.peakKiB), rows, run.busySeconds,
-                    run.seconds * double(QThread::idealThreadCount()), run.programSeconds, run.ok ? "" : "  FAILED");
+                    run.seconds * double(QThread::idealThreadCount()), run.programSeconds,
+                    run.ok ? "" : "  FAILED");
         if (!run.ok)
             std::fprintf(stderr, "%s\n", qPrintable(run.err));
         measures.append(run);

@@ -418,7 +418,7 @@ private:
     // prepared statement, made afresh for each batch table.
     std::optional<Database::Prepared> fullBatch_;
     bool stagingEarly_ = true; // StageEarly may stage
-    double base_ = 0; // the table's highest Number plus one, in this attempt
+    double base_ = 0;          // the table's highest Number plus one, in this attempt
     PostingSummary summary_;
 
     // Learnt from refusals that ended the transaction, kept across attempts.

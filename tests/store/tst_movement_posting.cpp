@@ -100,6 +100,7 @@ private slots:
     void maximumOfAnyNumericType_data();
     void maximumOfAnyNumericType();
     void guidText();
+    void stagingWhileTheDownloadRuns();
 
 private:
     PostingSummary Post(const MoveRecList& movements);
@@ -460,9 +461,9 @@ void TestMovementPosting::wrongPasswordPostsNothing()
     CConnServer record = testDb_.Record();
     record.Pass += QStringLiteral("x");
     record.ConnStr = BuildConnStr(record);
-    QVERIFY_THROWS_EXCEPTION(
-        DatabaseError,
-        PostMovements(record, MoveRecList{Punch("1", "2024-03-07 08:00:00")}, db_, messages_, clock_));
+    QVERIFY_THROWS_EXCEPTION(DatabaseError,
+                             PostMovements(record, MoveRecList{Punch("1", "2024-03-07 08:00:00")},
+                                           db_, messages_, clock_));
     QCOMPARE(testDb_.Movements().size(), 0);
 }
 
@@ -508,6 +509,43 @@ void TestMovementPosting::guidText()
     const QString first = NewGuidText();
     QVERIFY2(form.match(first).hasMatch(), qPrintable(first));
     QVERIFY(NewGuidText() != first);
+}
+
+// Batches staged while the list grows: dropped unposted they leave nothing;
+// a server lost while staging early costs nothing but the early start, and
+// the posting ends as one posting of the whole list.
+void TestMovementPosting::stagingWhileTheDownloadRuns()
+{
+    const CConnServer record = testDb_.Record();
+    const MoveRecList all = ManyPunches(3 * kPostingBatchRows + 20);
+    MovementList growing;
+    const auto growTo = [&](qsizetype size, StagedPosting& posting) {
+        while (growing.size() < size)
+            growing.append(all.at(growing.size()));
+        posting.StageReady();
+    };
+    QVERIFY(EnsureOpen(db_, record.ConnStr));
+    {
+        StagedPosting dropped(record.ConnStr, growing, db_, messages_, clock_);
+        growTo(2 * kPostingBatchRows + 5, dropped);
+    }
+    QCOMPARE(testDb_.Movements().size(), 0);
+
+    growing.clear();
+    StagedPosting posting(record.ConnStr, growing, db_, messages_, clock_);
+    growTo(kPostingBatchRows + 1, posting);
+    QVERIFY2(testDb_.StopServer(), qPrintable(testDb_.LastError()));
+    growTo(2 * kPostingBatchRows + 1, posting);
+    QVERIFY(!db_.IsOpen());
+    QVERIFY2(testDb_.StartServer(), qPrintable(testDb_.LastError()));
+    growTo(all.size(), posting);
+    QCOMPARE(posting.Post(), (PostingSummary{int(all.size()), 0, 0}));
+    QVERIFY(messages_.messages.isEmpty());
+
+    QCOMPARE(PostMovements(testDb_.Record(testDb_.Name2()), all, db_, messages_, clock_),
+             (PostingSummary{int(all.size()), 0, 0}));
+    QCOMPARE(ContentWithoutIds(testDb_.Movements()),
+             ContentWithoutIds(testDb_.Movements(testDb_.Name2())));
 }
 
 QTEST_GUILESS_MAIN(TestMovementPosting)
