@@ -109,6 +109,9 @@ public:
         } catch (...) {
             stagingEarly_ = false;
             transaction_.reset();
+            // A batch marked here may only have met the connection's end:
+            // Run stages every batch afresh and learns what it meets itself.
+            rowByRow_.clear();
             // Run opens a new connection should this one have failed.
             db_.Close();
         }
