@@ -12,10 +12,12 @@
 // (the machine may be busy with other work). The per-row method through the
 // relay takes minutes for 20,000 punches, so it posts N (default 1000) and its
 // time is scaled, which the output says.
+#include "PerRowPosting.h"
 #include "platform/Clock.h"
 #include "platform/MessageSink.h"
 #include "store/ConnectionString.h"
 #include "store/MovementPosting.h"
+#include "store/PostingSteps.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

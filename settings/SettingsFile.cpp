@@ -10,13 +10,18 @@
 #include <QFile>
 #include <QHash>
 
+#include <algorithm>
+
 namespace {
 
 const QString kBom = QString(QChar(0xFEFF));
 
 // Every text goes into a line of its own: one with a line break in it would
 // add a key or a section of its choosing, so its breaks become "_" as in names.
-QString sectionText(const CConnServer& device, CCrypt& crypt)
+// withOptions: the DriverOptions line too. A section without a key takes the
+// value of the section before, so once one device has options every section
+// says its own; a file where none has any stays as it always was.
+QString sectionText(const CConnServer& device, CCrypt& crypt, bool withOptions)
 {
     const QString pass = QString::fromLatin1(crypt.Encrypt(ToAnsi(device.Pass)));
     const auto line = [](const char* key, const QString& value) {
@@ -27,11 +32,12 @@ QString sectionText(const CConnServer& device, CCrypt& crypt)
            line("DeviceId", device.DeviceId) + line("FilePath", device.FilePath) +
            line("IsCheck", device.IsCheck) + line("IsDeleteFile", device.IsDeleteFile) +
            line("Server", device.Server) + line("User", device.User) + line("Pass", pass) +
-           line("DbName", device.DbName);
+           line("DbName", device.DbName) +
+           (withOptions ? line("DriverOptions", device.DriverOptions) : QString());
 }
 
 // Stores value into the field named by key (compared ignoring case); false
-// when the key is not one of the eight.
+// when the key is not one of the nine.
 bool storeKey(CConnServer& record, const QString& key, const QString& value, CCrypt& crypt)
 {
     struct Field {
@@ -39,10 +45,15 @@ bool storeKey(CConnServer& record, const QString& key, const QString& value, CCr
         QString CConnServer::*member;
     };
     static const Field fields[] = {
-        {"DeviceId", &CConnServer::DeviceId}, {"FilePath", &CConnServer::FilePath},
-        {"IsCheck", &CConnServer::IsCheck},   {"IsDeleteFile", &CConnServer::IsDeleteFile},
-        {"Server", &CConnServer::Server},     {"User", &CConnServer::User},
-        {"Pass", &CConnServer::Pass},         {"DbName", &CConnServer::DbName},
+        {"DeviceId", &CConnServer::DeviceId},
+        {"FilePath", &CConnServer::FilePath},
+        {"IsCheck", &CConnServer::IsCheck},
+        {"IsDeleteFile", &CConnServer::IsDeleteFile},
+        {"Server", &CConnServer::Server},
+        {"User", &CConnServer::User},
+        {"Pass", &CConnServer::Pass},
+        {"DbName", &CConnServer::DbName},
+        {"DriverOptions", &CConnServer::DriverOptions},
     };
     for (const Field& field : fields) {
         if (key.compare(QLatin1String(field.name), Qt::CaseInsensitive) != 0)
@@ -154,9 +165,12 @@ QString StorableDeviceName(const QString& name)
 QByteArray SettingsBytes(const CConnServerList& devices, CCrypt& crypt)
 {
     QString text = kBom;
+    const bool withOptions =
+        std::any_of(devices.cbegin(), devices.cend(),
+                    [](const CConnServer& d) { return !d.DriverOptions.isEmpty(); });
     for (const CConnServer& device : devices)
         if (!device.DeviceId.isEmpty())
-            text += sectionText(device, crypt);
+            text += sectionText(device, crypt, withOptions);
     return ToUtf16Le(text);
 }
 

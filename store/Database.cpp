@@ -11,6 +11,8 @@
 #include <sqlext.h>
 
 #include <atomic>
+#include <memory>
+#include <string>
 
 namespace {
 
@@ -40,15 +42,41 @@ ServerKind KindOf(const QSqlDatabase& db)
     }
 }
 
+// The ODBC handle inside one of Qt's driver objects; null when there is none.
+SQLHANDLE HandleOf(const QVariant& handle)
+{
+    if (!handle.isValid() || handle.metaType() != QMetaType::fromType<SQLHANDLE>())
+        return nullptr;
+    return *static_cast<const SQLHANDLE*>(handle.constData());
+}
+
+// The driver's messages about a handle, as Qt joins them.
+QString DiagnosticText(SQLSMALLINT type, SQLHANDLE handle)
+{
+    static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "unixODBC's wide characters are UTF-16");
+    QStringList messages;
+    SQLWCHAR state[6];
+    SQLWCHAR message[1024];
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    for (SQLSMALLINT record = 1; record <= 10; ++record) {
+        const SQLRETURN rc = SQLGetDiagRecW(type, handle, record, state, &native, message,
+                                            SQLSMALLINT(std::size(message)), &length);
+        if (!SQL_SUCCEEDED(rc))
+            break;
+        messages << QString::fromUtf16(reinterpret_cast<const char16_t*>(message),
+                                       std::min<qsizetype>(length, std::size(message) - 1))
+                        .trimmed();
+    }
+    return messages.isEmpty() ? QStringLiteral("the ODBC driver reported no reason")
+                              : messages.join(QLatin1Char(' '));
+}
+
 // Qt has no query time-out of its own; its ODBC driver hands out the
 // statement handle, which takes the standard attribute between prepare and
 // execute. Drivers that ignore the attribute leave the statement unbounded.
-void SetStatementTimeout(const QSqlQuery& query, int seconds)
+void SetStatementTimeout(SQLHANDLE statement, int seconds)
 {
-    const QVariant handle = query.result()->handle();
-    if (!handle.isValid() || handle.metaType() != QMetaType::fromType<SQLHANDLE>())
-        return;
-    SQLHANDLE statement = *static_cast<const SQLHANDLE*>(handle.constData());
     if (!statement)
         return;
     const SQLRETURN rc = SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT,
@@ -81,7 +109,11 @@ void Database::Open(const QString& connStr)
     QSqlDatabase db = QSqlDatabase::database(name_, false);
     if (!db.isValid())
         throw DatabaseError(faulttext::kNoOdbcDriver);
-    db.setDatabaseName(connStr);
+    // Qt's ODBC driver counts the string's terminating NUL in its length, so
+    // the last attribute would reach the driver with a NUL at its end (FreeTDS
+    // then sends "DATABASE=hr\0" and the server refuses the login). A closing
+    // ';' leaves the NUL in an empty attribute of its own.
+    db.setDatabaseName(connStr.endsWith(QLatin1Char(';')) ? connStr : connStr + QLatin1Char(';'));
     db.setConnectOptions(
         QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_ODBC_VERSION=SQL_OV_ODBC3")
             .arg(loginTimeoutSeconds_));
@@ -92,6 +124,18 @@ void Database::Open(const QString& connStr)
     }
     connStr_ = connStr;
     kind_ = KindOf(db);
+    if (kind_ != ServerKind::SqlServer)
+        return;
+    // Date texts are "yyyy-MM-dd hh:mm:ss". SQL Server reads them for datetime
+    // columns in the order of the login's language (a day-month-year language
+    // swaps day and month), unless the session says otherwise. Set directly:
+    // a SET inside a prepared call ends with the call.
+    try {
+        ExecuteDirect(QStringLiteral("SET DATEFORMAT ymd"));
+    } catch (const DatabaseError&) {
+        Close();
+        throw;
+    }
 }
 
 void Database::Close()
@@ -119,6 +163,30 @@ int Database::Execute(const QString& statement, const QVariantList& values,
     return Run(statement, values, timeoutSeconds.value_or(queryTimeoutSeconds_)).numRowsAffected();
 }
 
+int Database::ExecuteDirect(const QString& statement, std::optional<int> timeoutSeconds)
+{
+    QSqlDatabase db = QSqlDatabase::database(name_, false);
+    if (!db.isOpen())
+        throw DatabaseError(faulttext::kNotOpen);
+    SQLHANDLE connection = HandleOf(db.driver()->handle());
+    SQLHANDLE handle = nullptr;
+    if (!connection || !SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, connection, &handle)))
+        throw DatabaseError(DiagnosticText(SQL_HANDLE_DBC, connection));
+    const std::unique_ptr<void, void (*)(void*)> freed(
+        handle, [](void* owned) { SQLFreeHandle(SQL_HANDLE_STMT, owned); });
+    SetStatementTimeout(handle, timeoutSeconds.value_or(queryTimeoutSeconds_));
+    ++statementsSent_;
+    std::u16string text = statement.toStdU16String();
+    const SQLRETURN rc =
+        SQLExecDirectW(handle, reinterpret_cast<SQLWCHAR*>(text.data()), SQLINTEGER(text.size()));
+    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
+        throw DatabaseError(DiagnosticText(SQL_HANDLE_STMT, handle));
+    SQLLEN rows = -1;
+    if (!SQL_SUCCEEDED(SQLRowCount(handle, &rows)))
+        rows = -1;
+    return int(rows);
+}
+
 std::optional<QSqlQuery> Database::Query(const QString& text, const QVariantList& values,
                                          std::optional<int> timeoutSeconds)
 {
@@ -133,7 +201,7 @@ QSqlQuery Database::PrepareQuery(const QString& text, int timeoutSeconds)
     query.setForwardOnly(true);
     if (!query.prepare(text))
         throw DatabaseError(DriverText(query.lastError()));
-    SetStatementTimeout(query, timeoutSeconds);
+    SetStatementTimeout(HandleOf(query.result()->handle()), timeoutSeconds);
     return query;
 }
 

@@ -64,6 +64,13 @@ public:
     int Execute(const QString& statement, const QVariantList& values = {},
                 std::optional<int> timeoutSeconds = std::nullopt);
 
+    // Runs a statement without parameters by direct execution: never as a
+    // prepared statement, which some drivers send as a call whose temporary
+    // objects and session settings end with it (SQL Server drops a temporary
+    // table made inside sp_prepexec or sp_executesql when the call returns).
+    // Otherwise as Execute.
+    int ExecuteDirect(const QString& statement, std::optional<int> timeoutSeconds = std::nullopt);
+
     // Runs a forward-only query. nullopt when it cannot be run because the
     // database is closed; throws DatabaseError when the driver reports an
     // error. timeoutSeconds replaces the query time-out for this query.

@@ -15,11 +15,11 @@
 // tsrHrMovement: one new row per punch that the table does not hold yet
 // (same Date and CardNb), numbered on from the table's highest Number.
 //
-// A posting is one transaction that locks the table against other writers
-// before it reads the highest Number, so two runs that overlap (a scheduled
-// run and the pull button, two workstations) never both insert a punch or
-// both use a number: the second waits for the first to commit. The lock wait
-// is bounded by the database's LockWaitSeconds.
+// A posting is one transaction that takes the posting lock before it reads
+// the highest Number, so two runs that overlap (a scheduled run and the pull
+// button, two workstations) never both insert a punch or both use a number:
+// the second waits for the first to commit. The lock wait is bounded by the
+// database's LockWaitSeconds.
 
 // What one posting did with the movement list.
 struct PostingSummary {
@@ -45,8 +45,8 @@ inline constexpr int kPostingBatchRows = 333;
 // Posts movements through db, opened with the record's ConnStr (reused as it
 // is when open with that string), and closes db at the end, also when it
 // throws. The punches go to the server in batches of kPostingBatchRows; the
-// server decides which are new. The table ends as the per-row method below
-// leaves it: the same rows, Numbers and duplicate decisions.
+// server decides which are new. The table ends as a check and an insert per
+// punch would leave it: the same rows, Numbers and duplicate decisions.
 //
 // A punch the table refuses (too long for its column, a constraint) is
 // reported once through messages ("Database error: " and the driver's text)
@@ -85,28 +85,3 @@ private:
     struct Work;
     std::unique_ptr<Work> work_;
 };
-
-// The same posting the way the program first did it, a check and an insert
-// per punch: the reference that the batch method is tested against, and the
-// floor it is measured against. Same locking, transaction and failures.
-PostingSummary PostMovementsPerRow(CConnServer record, const MovementList& movements, Database& db,
-                                   MessageSink& messages, const Clock& clock,
-                                   const PostingProgress& progress = {});
-
-// The table's highest Number plus one: 1 for an empty table. Throws
-// DatabaseError when the maximum cannot be read.
-double NextMovementNumber(Database& db);
-
-// Whether a row with this Date and CardNb exists. Throws DatabaseError when
-// the check cannot be made.
-bool IsDuplicateMovement(Database& db, const QString& cardNb, const QString& date);
-
-// Inserts one movement row numbered number; CDate is the clock's local date.
-// code2 is accepted and not posted: the suite's Direction column takes -1 for
-// every punch, and the parameter keeps the punch's code at hand should a site
-// ever map it. False when the server refused the row (message shown).
-bool InsertMovement(Database& db, MessageSink& messages, const Clock& clock, const QString& cardNb,
-                    const QString& date, const QString& code2, double number);
-
-// A new GUID as 38 characters: upper-case, in braces, groups 8-4-4-4-12.
-QString NewGuidText();

@@ -37,6 +37,7 @@ namespace {
 // texts have whole seconds.
 const PostingStatements kPostgreSql{
     QStringLiteral("LOCK TABLE tsrHrMovement IN EXCLUSIVE MODE"),
+    false,
     QStringLiteral("SELECT Max(Number) As Number FROM tsrHrMovement"),
     QStringLiteral("CREATE TEMPORARY TABLE zelvor_batch ON COMMIT DROP AS "
                    "SELECT u.Ord, u.ID, u.Number, u.CardNb, u.Date, t.CardNb AS Stored "
@@ -46,13 +47,21 @@ const PostingStatements kPostgreSql{
     QStringLiteral("zelvor_batch"),
 };
 
-// UPDLOCK with TABLOCK takes an update lock on the whole table, which admits
-// readers and excludes every other writer; HOLDLOCK keeps it to the end of
-// the transaction.
+// The lock is an application lock on a fixed name, owned by the transaction:
+// it excludes the postings of every run of this program and leaves the table
+// itself alone, so readers and the suite's own writers go on. Lock hints on
+// the table would block readers on SQL Server (UPDLOCK with TABLOCK takes an
+// exclusive table lock), and an engine that ignores table hints would exclude
+// nothing. sp_getapplock's result says whether the lock was granted (0 or 1)
+// or not (-1 time-out, -2 cancelled, -3 deadlock, -999 a wrong call).
+// NOCOUNT keeps the EXEC from answering with a row count before the SELECT.
 const PostingStatements kSqlServer{
-    QString(),
-    QStringLiteral("SELECT Max(Number) As Number FROM tsrHrMovement WITH (UPDLOCK, TABLOCK, "
-                   "HOLDLOCK)"),
+    QStringLiteral("SET NOCOUNT ON; DECLARE @Result int; "
+                   "EXEC @Result = sp_getapplock @Resource = 'zelvor: posting to tsrHrMovement', "
+                   "@LockMode = 'Exclusive', @LockOwner = 'Transaction', @LockTimeout = ?; "
+                   "SELECT @Result AS Result"),
+    true,
+    QStringLiteral("SELECT Max(Number) As Number FROM tsrHrMovement"),
     QStringLiteral("SELECT TOP (0) CAST(0 AS int) AS Ord, ID, Number, "
                    "CAST(CardNb AS nvarchar(max)) AS CardNb, Date, CardNb AS Stored "
                    "INTO #zelvor_batch FROM tsrHrMovement"),
@@ -108,3 +117,24 @@ QString MergeStatement(const PostingStatements& statements)
                "AND e.Date = b.Date AND e.Stored = b.CardNb) ORDER BY b.Ord")
         .arg(statements.batch);
 }
+
+QString CountStagedStatement(const PostingStatements& statements)
+{
+    return QStringLiteral("SELECT COUNT(*) AS Inserted FROM tsrHrMovement t WHERE EXISTS "
+                          "(SELECT 1 FROM %1 b WHERE b.ID = t.ID AND b.Ord BETWEEN ? AND ?)")
+        .arg(statements.batch);
+}
+
+QString BatchProbeStatement(const PostingStatements& statements)
+{
+    return QStringLiteral("SELECT 1 FROM %1 WHERE 1 = 0").arg(statements.batch);
+}
+
+const QString kDuplicateCheckStatement = QStringLiteral(
+    "SELECT ISNULL(COUNT(*),0) AS CountEmpNB FROM tsrHrMovement WHERE Date =? AND CardNb =?");
+
+const QString kInsertMovementStatement =
+    QStringLiteral(" INSERT INTO tsrHrMovement (ID, ParentID, Number, CardNb, Date, Direction, "
+                   "Status, IsManual, IsDelete, IsPosted,UserID,CDate) VALUES(?, "
+                   "'00000000-0000-0000-0000-000000000000', ?, ?, ?, -1, "
+                   "0,0,0,0,'00000000-0000-0000-0000-000000000000', ?)");

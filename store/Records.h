@@ -5,7 +5,7 @@
 
 // A fingerprint terminal together with the database connection that its
 // movements go to. Field names follow the host suite's columns and the keys
-// of config.ini; all thirteen are texts and empty after construction.
+// of config.ini; all are texts and empty after construction.
 struct CConnServer {
     QString DeviceId;     // ID of the device row in tsrHrDeviceShift
     QString Name;         // section name in config.ini, text of the device combo
@@ -19,6 +19,10 @@ struct CConnServer {
     QString User;
     QString Pass; // plain text in memory, enciphered in config.ini
     QString DbName;
+    // Further ODBC attributes for the driver, "Key=value;Key=value", appended
+    // to the connection string (for example "Encrypt=yes" for a driver that
+    // encrypts and checks the server's certificate by default).
+    QString DriverOptions;
     QString ConnStr; // rebuilt from Server, User, Pass and DbName
 
     bool operator==(const CConnServer&) const = default;

@@ -132,6 +132,8 @@ void TestSettingsDialog::saveKeepsTicksAndReversesTheOrder()
     CConnServerList devices = {Device(Guid(1), QStringLiteral("A"), "1"),
                                Device(Guid(2), QStringLiteral("B"), "0"),
                                Device(Guid(3), QStringLiteral("C"), "1")};
+    // The dialog does not show driver options; saving keeps them.
+    devices[2].DriverOptions = QStringLiteral("Encrypt=yes");
     CConfigDlg dialog(devices, messages_);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
@@ -151,6 +153,7 @@ void TestSettingsDialog::saveKeepsTicksAndReversesTheOrder()
         QCOMPARE(record.DbName, QStringLiteral("hr2"));
         QCOMPARE(record.IsDeleteFile, QStringLiteral("0"));
         QCOMPARE(record.Pass, testDb_.Pass());
+        QCOMPARE(record.DriverOptions, QStringLiteral("Encrypt=yes"));
         QCOMPARE(record.ConnStr, BuildConnStr(record));
     }
     QCOMPARE(devices[2].DeviceId, Guid(1));

@@ -130,6 +130,7 @@ void TestSettingsFile::reloadGivesBackTheSavedList()
     a.Port = QStringLiteral("4370");
     a.IPKey = QStringLiteral("12");
     a.Pass = QStringLiteral("كلمة;{x}%");
+    a.DriverOptions = QStringLiteral("Encrypt=yes;TrustServerCertificate=yes");
     CConnServer b = device(QStringLiteral("1"), QStringLiteral("البوابة"), QStringLiteral("0"));
     CConnServer c = device(QStringLiteral("2"), QStringLiteral("Back"));
     QVERIFY(SaveSettings({a, b, c}, path(), crypt_));

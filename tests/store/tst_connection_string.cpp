@@ -67,6 +67,10 @@ void TestConnectionString::build()
     record.DbName = dbName;
     record.ConnStr = QStringLiteral("stale");
     QCOMPARE(BuildConnStr(record), expected);
+    // Driver options follow as they stand.
+    record.DriverOptions = QStringLiteral(" Encrypt=yes;TrustServerCertificate=yes ");
+    QCOMPARE(BuildConnStr(record),
+             expected + QStringLiteral(";Encrypt=yes;TrustServerCertificate=yes"));
 }
 
 QTEST_GUILESS_MAIN(TestConnectionString)

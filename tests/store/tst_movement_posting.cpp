@@ -1,6 +1,8 @@
+#include "PerRowPosting.h"
 #include "TestDatabase.h"
 #include "store/ConnectionString.h"
 #include "store/MovementPosting.h"
+#include "store/PostingSteps.h"
 #include "store/Transaction.h"
 
 #include <QRegularExpression>
@@ -362,12 +364,13 @@ void TestMovementPosting::failedReadPostsNothing()
 
 void TestMovementPosting::lockWaitIsBounded()
 {
-    // Another connection has written a row and not yet committed.
+    // Another posting has taken the lock and written a row, not yet committed.
     Database other;
     QVERIFY(EnsureOpen(other, testDb_.Record().ConnStr));
     Transaction writing(other);
-    QVERIFY(InsertMovement(other, messages_, clock_, QStringLiteral("W"),
-                           QStringLiteral("2024-01-01 08:00:00 "), QStringLiteral("0"), 7));
+    QCOMPARE(LockAndReadNextNumber(other, StatementsFor(other.Kind())), 1.0);
+    InsertMovementRow(other, clock_, QStringLiteral("W"), QStringLiteral("2024-01-01 08:00:00 "),
+                      7);
 
     db_.SetLockWait(2);
     QElapsedTimer timer;

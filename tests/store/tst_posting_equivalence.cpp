@@ -1,3 +1,4 @@
+#include "PerRowPosting.h"
 #include "TestDatabase.h"
 #include "store/MovementPosting.h"
 

@@ -30,7 +30,7 @@ const char* const kUsage =
     "                            no config.ini yet: no devices\n"
     "  add --id ID --name NAME --server HOST --user LOGIN --db NAME\n"
     "      [--password TEXT | --password-stdin] [--export PATH]\n"
-    "      [--offer 1|0] [--delete-file 0|1]\n"
+    "      [--offer 1|0] [--delete-file 0|1] [--driver-options \"KEY=VALUE;...\"]\n"
     "                            adds a device, or replaces the one of that name\n"
     "  remove NAME               removes the devices of that name\n"
     "  check [--device-timeout SECONDS] [NAME]\n"
@@ -97,9 +97,13 @@ int List(Session& session)
               QStringLiteral("[%1]\n  DeviceId=%2\n  FilePath=%3\n  IsCheck=%4\n"
                              "  IsDeleteFile=%5\n  Server=%6\n  User=%7\n  Pass=%8\n"
                              "  DbName=%9\n")
-                  .arg(d.Name, d.DeviceId, d.FilePath, d.IsCheck, d.IsDeleteFile, d.Server, d.User,
-                       d.Pass.isEmpty() ? QStringLiteral("(empty)") : QStringLiteral("(set)"),
-                       d.DbName));
+                      .arg(d.Name, d.DeviceId, d.FilePath, d.IsCheck, d.IsDeleteFile, d.Server,
+                           d.User,
+                           d.Pass.isEmpty() ? QStringLiteral("(empty)") : QStringLiteral("(set)"),
+                           d.DbName) +
+                  (d.DriverOptions.isEmpty()
+                       ? QString()
+                       : QStringLiteral("  DriverOptions=%1\n").arg(d.DriverOptions)));
     return 0;
 }
 
@@ -121,6 +125,7 @@ int Add(Session& session, const QStringList& args)
         {QStringLiteral("--export"), &CConnServer::FilePath},
         {QStringLiteral("--offer"), &CConnServer::IsCheck},
         {QStringLiteral("--delete-file"), &CConnServer::IsDeleteFile},
+        {QStringLiteral("--driver-options"), &CConnServer::DriverOptions},
     };
     CConnServer device;
     device.IsCheck = QStringLiteral("1");

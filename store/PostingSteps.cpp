@@ -1,0 +1,104 @@
+#include "store/PostingSteps.h"
+
+#include "platform/DateTexts.h"
+#include "resources/FaultTexts.h"
+#include "store/SqlValues.h"
+
+#include <QElapsedTimer>
+#include <QUuid>
+
+namespace {
+
+// Servers and drivers cancel a timed-out statement a little early or late.
+constexpr qint64 kTimerSlackMs = 250;
+// A lock that reports its own time-out ends the wait itself; the statement's
+// time-out, this much later, only bounds a server that stops answering.
+constexpr int kLockStatementSlackSeconds = 5;
+
+// Takes the lock; returns the server's reason when it was not granted.
+std::optional<QString> TakeLock(Database& db, const PostingStatements& statements, int wait)
+{
+    if (!statements.lockReportsResult) {
+        db.Execute(statements.lock, {}, wait);
+        return std::nullopt;
+    }
+    const int waitMs = wait > 0 ? wait * 1000 : -1;
+    const int statementWait = wait > 0 ? wait + kLockStatementSlackSeconds : 0;
+    const double result =
+        FirstRowNumber(db.Query(statements.lock, {waitMs}, statementWait), QStringLiteral("Result"))
+            .value_or(-999);
+    if (result >= 0)
+        return std::nullopt;
+    const char* reason = result == -1   ? "timeout"
+                         : result == -2 ? "cancelled"
+                         : result == -3 ? "chosen as deadlock victim"
+                                        : "call refused";
+    return QStringLiteral("sp_getapplock returned %1 (%2)").arg(result).arg(QLatin1String(reason));
+}
+
+} // namespace
+
+double LockAndReadNextNumber(Database& db, const PostingStatements& statements)
+{
+    const int wait = db.LockWaitSeconds();
+    QElapsedTimer timer;
+    timer.start();
+    std::optional<QString> refusal;
+    try {
+        refusal = TakeLock(db, statements, wait);
+    } catch (const DatabaseError& error) {
+        // A lock statement that ran out of time says so; any other failure
+        // keeps the driver's text.
+        if (wait <= 0 || timer.elapsed() < wait * 1000 - kTimerSlackMs)
+            throw;
+        refusal = error.Text();
+    }
+    if (refusal)
+        throw DatabaseError(faulttext::kMovementTableLocked.arg(wait) + *refusal);
+    const std::optional<double> highest =
+        FirstRowNumber(db.Query(statements.maxNumber), QStringLiteral("Number"));
+    return highest.value_or(0) + 1;
+}
+
+bool IsDuplicateMovement(Database& db, const QString& cardNb, const QString& date)
+{
+    return FirstRowNumber(db.Query(kDuplicateCheckStatement, {date, cardNb}),
+                          QStringLiteral("CountEmpNB"))
+               .value_or(0) > 0;
+}
+
+void InsertMovementRow(Database& db, const Clock& clock, const QString& cardNb, const QString& date,
+                       double number)
+{
+    db.Execute(kInsertMovementStatement,
+               {NewGuidText(), number, cardNb, date, PostingDayText(clock)});
+}
+
+bool TransactionGoesOn(Database& db, const PostingStatements& statements)
+{
+    try {
+        return db.Query(BatchProbeStatement(statements)).has_value();
+    } catch (const DatabaseError&) {
+        return false;
+    }
+}
+
+std::optional<double> FirstRowNumber(std::optional<QSqlQuery> query, const QString& column)
+{
+    if (!query)
+        throw DatabaseError(faulttext::kQueryFailed);
+    if (!NextRow(*query))
+        return std::nullopt;
+    return NumberOf(query->value(column)).value_or(0);
+}
+
+QString PostingDayText(const Clock& clock)
+{
+    const QDate now = clock.now().date();
+    return YearMonthDayText(now.year(), now.month(), now.day());
+}
+
+QString NewGuidText()
+{
+    return QUuid::createUuid().toString(QUuid::WithBraces).toUpper();
+}
