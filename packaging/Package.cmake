@@ -11,6 +11,12 @@
 set(ZELVOR_SYSTEMD_UNIT_DIR "/lib/systemd/system" CACHE PATH "Folder of the systemd units")
 
 install(TARGETS zelvor zelvor-settings RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Without the compiler's version notes (.comment), as debhelper's dh_strip
+# installs programs; cpack strips the symbols (CPACK_STRIP_FILES).
+foreach(program zelvor zelvor-settings)
+    install(CODE "execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\" COMMAND_ERROR_IS_FATAL ANY)")
+endforeach()
 
 # Installed, never enabled: the site enables the timer when config.ini is ready.
 install(FILES docs/systemd/zelvor-run.service docs/systemd/zelvor-run.timer
