@@ -44,7 +44,9 @@ QString ConsolePasswordPrompt::PromptPassword()
         if (line.size() < 4096)
             line.append(char(c));
     }
-    if (echo.active())
+    // Ends the prompt's line, unless the terminal echoed the typed line break:
+    // a log that captures the prompt must not run it into the next line.
+    if (echo.active() || !isatty(fileno(in_)))
         std::fputc('\n', out_);
     if (line.endsWith('\r'))
         line.chop(1);

@@ -1,5 +1,6 @@
 #include "app/CheckDiagnosis.h"
 
+#include "platform/InstallLayout.h"
 #include "resources/FaultTexts.h"
 #include "terminal/LinkTransport.h"
 
@@ -105,14 +106,15 @@ QString DatabaseFaultHint(DatabaseFault fault)
         return QStringLiteral("install Qt's ODBC driver (Debian package libqt6sql6-odbc)");
     case DatabaseFault::DriverNotMapped:
         return QStringLiteral("add a [SQL Server] section naming the driver library to %1; "
-                              "odbcinst -q -d lists the names; see docs/odbc.md")
-            .arg(OdbcinstPlace());
+                              "odbcinst -q -d lists the names; see %2/odbc.md")
+            .arg(OdbcinstPlace(), DocFolder());
     case DatabaseFault::DriverNotLoadable:
         return QStringLiteral("the Driver line of [SQL Server] in %1 names a library that is "
-                              "not installed or not readable (tdsodbc); see docs/odbc.md")
-            .arg(OdbcinstPlace());
+                              "not installed or not readable (tdsodbc); see %2/odbc.md")
+            .arg(OdbcinstPlace(), DocFolder());
     case DatabaseFault::DriverManager:
-        return QStringLiteral("try the connection with isql -v -k; see docs/odbc.md");
+        return QStringLiteral("try the connection with isql -v -k; see %1/odbc.md")
+            .arg(DocFolder());
     case DatabaseFault::ServerNotFound:
         return QStringLiteral("check Server in config.ini (zelvor-settings list) and the name "
                               "service (DNS, /etc/hosts)");
@@ -130,7 +132,7 @@ QString DatabaseFaultHint(DatabaseFault fault)
     case DatabaseFault::Other:
         break;
     }
-    return QStringLiteral("the driver's text above says why; see docs/odbc.md");
+    return QStringLiteral("the driver's text above says why; see %1/odbc.md").arg(DocFolder());
 }
 
 TerminalProbe ProbeTerminal(const QString& address, int port, int connectTimeoutMs,

@@ -8,7 +8,7 @@
 #include "app/MainView.h"
 #include "app/RunMetrics.h"
 #include "platform/Clock.h"
-#include "platform/ExeFolder.h"
+#include "platform/InstallLayout.h"
 #include "platform/MessageSink.h"
 #include "platform/NotificationSink.h"
 #include "platform/Progress.h"
@@ -52,9 +52,9 @@ int RunHeadless(const QStringList& arguments, const RunOptions& options)
     HeadlessView view(clock.now());
 
     MainController controller(view, MainServices{link, progress, messages, clock, registry, prompt,
-                                                 ExeFolder(), WriteRunLine,
+                                                 StateFolder(), WriteRunLine,
                                                  [] { return std::make_unique<NetTerminalLink>(); },
-                                                 options});
+                                                 options, ConfigFolder()});
     controller.InitDialog(CCommandParse::Parse(arguments).Params);
     QElapsedTimer elapsed;
     elapsed.start();

@@ -60,7 +60,8 @@ void MainController::Log(const QString& line) const
 void MainController::InitDialog(const QStringList& params)
 {
     view_.SetFromDate(FirstOfMonth(services_.clock));
-    ConfigPath = services_.exeFolder + QStringLiteral("/config.ini");
+    ConfigPath = (services_.configFolder.isEmpty() ? services_.exeFolder : services_.configFolder) +
+                 QStringLiteral("/config.ini");
     Run = MapParams(params);
     view_.SetDeviceText(Run.SelectedName);
     ReloadDevices();
@@ -100,7 +101,7 @@ void MainController::OnStartRun()
 void MainController::RunAllDevices()
 {
     if (Devices.isEmpty()) {
-        Log(QStringLiteral("no devices to run: %1 lists none").arg(ConfigPath));
+        Log(QStringLiteral("no devices to run from %1").arg(ConfigPath));
         return;
     }
     // One run at a time on this installation: a second one waits for the

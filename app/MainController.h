@@ -30,6 +30,8 @@ struct MainServices {
     const Clock& clock;
     RegistryStore& registry;
     PasswordPrompt& passwordPrompt;
+    // The folder of the default export folder log/ and of the run lock: the
+    // program's own, or its state folder when installed (platform/InstallLayout.h).
     QString exeFolder;
     // One line per device outcome of a start-up run; may be empty.
     std::function<void(const QString&)> log;
@@ -37,6 +39,8 @@ struct MainServices {
     // it the run takes one device after the other on link.
     std::function<std::unique_ptr<CTerminalLink>()> makeLink = {};
     RunOptions options = {};
+    // The folder of config.ini; empty: exeFolder.
+    QString configFolder = {};
 };
 
 // The main window's state and behaviour without its widgets: the run
@@ -48,7 +52,7 @@ public:
     MainController(MainView& view, MainServices services);
 
     // Maps the command line, sets the from-date to the first of the month and
-    // loads config.ini beside the program into the device list and the combo.
+    // loads config.ini into the device list and the combo.
     void InitDialog(const QStringList& params);
     // The start-up run: all devices, one terminal, or the password gate.
     void OnStartRun();

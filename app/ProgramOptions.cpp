@@ -1,6 +1,7 @@
 #include "app/ProgramOptions.h"
 
 #include "app/Version.h"
+#include "platform/InstallLayout.h"
 #include "platform/IntText.h"
 
 namespace {
@@ -107,7 +108,7 @@ bool RunOptionsFrom(const ProgramOptions& options, const QProcessEnvironment& en
 
 QString ProgramHelpText()
 {
-    return QStringLiteral(
+    const QString usage = QStringLiteral(
         "usage: zelvor [OPTION]... [ARGUMENT]...\n"
         "\n"
         "Moves attendance punches from the time terminals listed in config.ini into\n"
@@ -148,11 +149,16 @@ QString ProgramHelpText()
         "  1  a device failed, config.ini lists no device or cannot be read, or the\n"
         "     password was refused\n"
         "  2  wrong usage\n"
-        "\n"
-        "config.ini and the export folder log/ live beside the program. See zelvor(1).\n");
+        "\n");
+    return usage + QStringLiteral("Settings: %1/config.ini (edit it with zelvor-settings); export "
+                                  "folder\nunless a device names one: %2/log\n"
+                                  "Manual pages: zelvor(1), zelvor-settings(1) (man zelvor).\n")
+                       .arg(ConfigFolder(), StateFolder());
 }
 
-QString ProgramVersionText()
+QString ProgramVersionText(const QString& program)
 {
-    return QStringLiteral("zelvor %1\n").arg(QLatin1String(kZelvorVersion));
+    return QStringLiteral("%1 %2\n%3\n%4\n")
+        .arg(program, QLatin1String(kZelvorVersion), QLatin1String(kZelvorCopyright),
+             QLatin1String(kZelvorLicence));
 }

@@ -43,6 +43,9 @@ ProgramOptions ParseProgramOptions(const QStringList& arguments,
 bool RunOptionsFrom(const ProgramOptions& options, const QProcessEnvironment& environment,
                     RunOptions& run, QString& error);
 
-// The texts of --help and --version, each ending with a line break.
+// The texts of --help and --version, each line ending with a line break. The
+// help names the files of this build's layout and the manual pages; the
+// version text of a program (zelvor or zelvor-settings) carries the copyright
+// and licence lines.
 QString ProgramHelpText();
-QString ProgramVersionText();
+QString ProgramVersionText(const QString& program = QStringLiteral("zelvor"));

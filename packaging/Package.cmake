@@ -1,33 +1,47 @@
 # What `cmake --install` puts where, and the Debian package built from it
 # (scripts/package). Included by the top-level CMakeLists.txt.
 #
-# The programs live together in a folder of their own (default /opt/zelvor):
-# the program keeps config.ini and its export folder log/ beside its
-# executable. Links in the bin folder put both on PATH; the programs find
-# their folder through /proc/self/exe, which resolves the links. The terminal
-# simulator, the screenshots tool, the tests and the benchmark are not installed.
-include(GNUInstallDirs)
-
-set(ZELVOR_INSTALL_DIR "/opt/zelvor" CACHE PATH
-    "Folder of the programs, beside which they keep config.ini and log/")
+# Debian's layout: the programs in the bin folder, the manual pages
+# compressed, the documentation with the package's copyright file and
+# changelog in the doc folder, the systemd units in the unit folder. The
+# installed programs keep config.ini in /etc/zelvor and their state in
+# /var/lib/zelvor when built with ZELVOR_SYSTEM_LAYOUT (scripts/package does);
+# the package's maintainer scripts make those folders. The terminal simulator,
+# the screenshots tool, the tests and the benchmarks are not installed.
 set(ZELVOR_SYSTEMD_UNIT_DIR "/lib/systemd/system" CACHE PATH "Folder of the systemd units")
 
-install(TARGETS zelvor zelvor-settings RUNTIME DESTINATION ${ZELVOR_INSTALL_DIR})
-
-set(links ${CMAKE_CURRENT_BINARY_DIR}/bin-links)
-file(MAKE_DIRECTORY ${links})
+install(TARGETS zelvor zelvor-settings RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# Without the compiler's version notes (.comment), as debhelper's dh_strip
+# installs programs; cpack strips the symbols (CPACK_STRIP_FILES).
 foreach(program zelvor zelvor-settings)
-    file(CREATE_LINK ${ZELVOR_INSTALL_DIR}/${program} ${links}/${program} SYMBOLIC)
-    install(FILES ${links}/${program} DESTINATION ${CMAKE_INSTALL_BINDIR})
+    install(CODE "execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\" COMMAND_ERROR_IS_FATAL ANY)")
 endforeach()
 
 # Installed, never enabled: the site enables the timer when config.ini is ready.
 install(FILES docs/systemd/zelvor-run.service docs/systemd/zelvor-run.timer
         DESTINATION ${ZELVOR_SYSTEMD_UNIT_DIR})
 
+# Manual pages and the changelog go compressed (gzip -9n: no name or time
+# stamp, so the same sources give the same bytes).
+set(compressed ${CMAKE_CURRENT_BINARY_DIR}/compressed)
+set(compressed_files)
+foreach(source docs/man/zelvor.1 docs/man/zelvor-settings.1 packaging/debian/changelog)
+    get_filename_component(name ${source} NAME)
+    add_custom_command(OUTPUT ${compressed}/${name}.gz
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${compressed}
+        COMMAND gzip -9nc ${CMAKE_CURRENT_SOURCE_DIR}/${source} > ${compressed}/${name}.gz
+        DEPENDS ${source} VERBATIM)
+    list(APPEND compressed_files ${compressed}/${name}.gz)
+endforeach()
+add_custom_target(zelvor-compressed-docs ALL DEPENDS ${compressed_files})
+install(FILES ${compressed}/zelvor.1.gz ${compressed}/zelvor-settings.1.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
 file(GLOB doc_pages ${CMAKE_CURRENT_SOURCE_DIR}/docs/*.md)
-install(FILES README.md ${doc_pages} docs/odbcinst.ini.example DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(FILES docs/man/zelvor.1 docs/man/zelvor-settings.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES README.md ${doc_pages} docs/odbcinst.ini.example packaging/debian/copyright
+              ${compressed}/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The Debian package: zelvor_<version>_<arch>.deb.
 set(CPACK_GENERATOR DEB)
@@ -47,11 +61,13 @@ set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The libraries the programs link come from dpkg-shlibdeps. The Qt ODBC driver
 # is a plugin loaded at run time, so it is named here, with the ODBC driver
-# manager and its tools; the SQL Server driver itself is the site's choice.
+# manager and odbcinst, with which the package registers FreeTDS; the SQL
+# Server driver itself is the site's choice.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, libqt6sql6-odbc, unixodbc")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, libqt6sql6-odbc, unixodbc, odbcinst")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "tdsodbc")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/preinst
     ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/postinst
     ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/prerm
     ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/postrm)

@@ -13,7 +13,9 @@ void ProgressReporter::ReportStatus(const QString& code)
     const bool opened = registry_.KeyExists(progress::kStatusKey);
     if (opened)
         registry_.SetValue(progress::kStatusKey, progress::kStatusValue, code);
-    const char* line = opened ? "Success closing key." : "Error closing key.";
+    // One line each: nothing reads these bytes but people, through a terminal or
+    // the journal, which would run them together without the line break.
+    const char* line = opened ? "Success closing key.\n" : "Error closing key.\n";
     if (console_) {
         std::fputs(line, console_);
         std::fflush(console_);

@@ -44,8 +44,8 @@ public:
 };
 
 // The real channel: DevStatus in the registry store (the key is opened, never
-// created) with "Success closing key." / "Error closing key." on the console
-// stream, and notifications through a sink that adds the icon on first use and
+// created) with the line "Success closing key." / "Error closing key." on the
+// console stream, and notifications through a sink that adds the icon on first use and
 // modifies it afterwards.
 class ProgressReporter : public ProgressSink {
 public:

@@ -174,9 +174,13 @@ QByteArray SettingsBytes(const CConnServerList& devices, CCrypt& crypt)
     return ToUtf16Le(text);
 }
 
-bool SaveSettings(const CConnServerList& devices, const QString& path, CCrypt& crypt)
+bool SaveSettings(const CConnServerList& devices, const QString& path, CCrypt& crypt,
+                  QString* problem)
 {
-    return WriteFileAtomically(path, SettingsBytes(devices, crypt));
+    const QString failure = ReplaceFileKeepingOwner(path, SettingsBytes(devices, crypt));
+    if (problem)
+        *problem = failure;
+    return failure.isEmpty();
 }
 
 void ParseSettingsText(const QString& text, CConnServerList& devices, CCrypt& crypt)
@@ -213,7 +217,8 @@ SettingsLoad LoadSettings(const QString& path, CConnServerList& devices, CCrypt&
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return {false, faulttext::kSettingsOpenFailed};
+        return {false,
+                QStringLiteral("%1 (%2)").arg(faulttext::kSettingsOpenFailed, file.errorString())};
     const QByteArray bom = file.read(2);
     if (bom.size() < 2 || static_cast<unsigned char>(bom[0]) != 0xFF ||
         static_cast<unsigned char>(bom[1]) != 0xFE)

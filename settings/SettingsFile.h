@@ -23,9 +23,13 @@ QString StorableDeviceName(const QString& name);
 // The bytes SaveSettings writes for a device list (names made storable).
 QByteArray SettingsBytes(const CConnServerList& devices, CCrypt& crypt);
 
-// Writes the device list to path, replacing the file in one step (mode 0600).
-// False when the file cannot be written; the old file is then left as it was.
-bool SaveSettings(const CConnServerList& devices, const QString& path, CCrypt& crypt);
+// Writes the device list to path, replacing the file in one step: a new file
+// has mode 0600, an existing one keeps its owner, group and mode (less any
+// access for others), so that a save by root leaves the file readable by the
+// account that runs the program. False when the file cannot be written, with
+// the reason in problem (when given); the old file is then left as it was.
+bool SaveSettings(const CConnServerList& devices, const QString& path, CCrypt& crypt,
+                  QString* problem = nullptr);
 
 // What reading config.ini did.
 struct SettingsLoad {
@@ -33,8 +37,8 @@ struct SettingsLoad {
     QString problem;   // when not: the message for the operator
 };
 
-// Adds the file's records to devices. A file that cannot be read or lacks the
-// byte-order mark changes nothing.
+// Adds the file's records to devices. A file that cannot be read (the problem
+// then gives the system's reason) or lacks the byte-order mark changes nothing.
 SettingsLoad LoadSettings(const QString& path, CConnServerList& devices, CCrypt& crypt);
 
 // Empties devices and loads path into it.

@@ -9,6 +9,7 @@
 #include "app/gui/CZelvorDlg.h"
 #include "platform/Clock.h"
 #include "platform/ExeFolder.h"
+#include "platform/InstallLayout.h"
 #include "platform/Progress.h"
 #include "platform/RegistryStore.h"
 #include "platform/gui/AppIcon.h"
@@ -59,10 +60,11 @@ int RunWithWindow(const QStringList& arguments, const RunOptions& options)
                                                    clock,
                                                    registry,
                                                    prompt,
-                                                   ExeFolder(),
+                                                   StateFolder(),
                                                    WriteRunLine,
                                                    {},
-                                                   options});
+                                                   options,
+                                                   ConfigFolder()});
     dialog.Attach(controller, messages, ExePath());
 
     controller.InitDialog(params);

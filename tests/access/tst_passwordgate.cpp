@@ -147,7 +147,9 @@ void TestPasswordGate::consolePromptReadsOneLine()
     QCOMPARE(prompt.PromptPassword(), typed);
     std::fclose(in);
     std::fclose(out);
-    QVERIFY(QByteArray(buffer, qsizetype(size)).startsWith("Password"));
+    const QByteArray shown(buffer, qsizetype(size));
+    QVERIFY(shown.startsWith("Password"));
+    QVERIFY(shown.endsWith('\n')); // input from no terminal: the prompt is a whole line
     std::free(buffer);
 }
 

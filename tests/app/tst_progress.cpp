@@ -50,7 +50,7 @@ void TestProgress::statusGoesToTheExistingKey()
     QCOMPARE(registry.QueryValue(progress::kStatusKey, progress::kStatusValue),
              progress::kDownloaded);
     QCOMPARE(console.text(),
-             QByteArray("Success closing key.Success closing key.Success closing key."));
+             QByteArray("Success closing key.\nSuccess closing key.\nSuccess closing key.\n"));
 }
 
 void TestProgress::missingKeyIsNeverCreated()
@@ -61,7 +61,7 @@ void TestProgress::missingKeyIsNeverCreated()
     Console console;
     ProgressReporter reporter(registry, notes, console.stream);
     reporter.ReportStatus(progress::kConnectFailed);
-    QCOMPARE(console.text(), QByteArray("Error closing key."));
+    QCOMPARE(console.text(), QByteArray("Error closing key.\n"));
     QVERIFY(!QDir(registry.Root()).exists());
 }
 
@@ -77,7 +77,7 @@ void TestProgress::unwritableRootStaysSilent()
     Console console;
     ProgressReporter reporter(registry, notes, console.stream);
     reporter.ReportStatus(progress::kNoAddress);
-    QCOMPARE(console.text(), QByteArray("Error closing key."));
+    QCOMPARE(console.text(), QByteArray("Error closing key.\n"));
 }
 
 void TestProgress::firstNotificationAddsLaterOnesModify()

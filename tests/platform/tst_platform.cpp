@@ -11,6 +11,7 @@
 #include <QTest>
 
 #include <cstdio>
+#include <sys/stat.h>
 #include <unistd.h>
 
 class TestPlatform : public QObject {
@@ -20,6 +21,8 @@ private slots:
     void registryValuesAreReplacedWhole();
     void registryRootFollowsXdg();
     void atomicWriteKeepsOldFileOnFailure();
+    void replacementKeepsOwnerAndMode_data();
+    void replacementKeepsOwnerAndMode();
     void codePage_data();
     void codePage();
     void firstOfMonth_data();
@@ -88,6 +91,42 @@ void TestPlatform::atomicWriteKeepsOldFileOnFailure()
         QVERIFY(!written);
     QCOMPARE(testsupport::ReadBytes(path), written ? QByteArray("new") : QByteArray("old"));
     QVERIFY(!WriteFileAtomically(dir.filePath(QStringLiteral("missing/f")), "x"));
+}
+
+void TestPlatform::replacementKeepsOwnerAndMode_data()
+{
+    QTest::addColumn<int>("mode"); // of the file replaced; -1: none yet
+    QTest::addColumn<bool>("otherOwner");
+    QTest::addColumn<int>("kept");
+    QTest::newRow("new file") << -1 << false << 0600;
+    QTest::newRow("owner only") << 0600 << false << 0600;
+    QTest::newRow("a service's group may read") << 0640 << true << 0640;
+    QTest::newRow("others lose access") << 0664 << true << 0660;
+}
+
+void TestPlatform::replacementKeepsOwnerAndMode()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, otherOwner);
+    QFETCH(int, kept);
+    if (otherOwner && ::geteuid() != 0)
+        QSKIP("giving a file another owner needs root");
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("config.ini")));
+    const uid_t owner = otherOwner ? 65534 : ::geteuid();
+    const gid_t group = otherOwner ? 65534 : ::getegid();
+    if (mode >= 0) {
+        QVERIFY(testsupport::WriteBytes(QFile::decodeName(path), "old"));
+        QCOMPARE(::chown(path.constData(), owner, group), 0);
+        QCOMPARE(::chmod(path.constData(), mode_t(mode)), 0);
+    }
+    QCOMPARE(ReplaceFileKeepingOwner(QFile::decodeName(path), "new"), QString());
+    struct stat made {};
+    QCOMPARE(::stat(path.constData(), &made), 0);
+    QCOMPARE(int(made.st_mode & 07777), kept);
+    QCOMPARE(made.st_uid, owner);
+    QCOMPARE(made.st_gid, group);
+    QCOMPARE(testsupport::ReadBytes(QFile::decodeName(path)), QByteArray("new"));
 }
 
 void TestPlatform::codePage_data()

@@ -244,7 +244,8 @@ void TestSettingsFile::refusedFiles()
         ReloadSettings(dir_->filePath(QStringLiteral("missing.ini")), devices, crypt_);
     QVERIFY(devices.isEmpty());
     QVERIFY(!missing.read);
-    QCOMPARE(missing.problem, faulttext::kSettingsOpenFailed);
+    QCOMPARE(missing.problem,
+             faulttext::kSettingsOpenFailed + QStringLiteral(" (No such file or directory)"));
 }
 
 void TestSettingsFile::oddAndTruncatedText()

@@ -2,9 +2,9 @@
 
 #include "CheckCommand.h"
 
+#include "app/ProgramOptions.h"
 #include "app/RunOptions.h"
-#include "app/Version.h"
-#include "platform/ExeFolder.h"
+#include "platform/InstallLayout.h"
 #include "platform/IntText.h"
 #include "settings/CCrypt.h"
 #include "settings/SettingsFile.h"
@@ -22,8 +22,8 @@ const char* const kUsage =
     "usage: zelvor-settings [--file PATH] COMMAND\n"
     "       zelvor-settings --help | --version\n"
     "\n"
-    "Reads and edits config.ini (by default the one beside this program), and checks\n"
-    "its devices.\n"
+    "Reads and edits config.ini (by default %1/config.ini), and checks its\n"
+    "devices. Saving keeps the file's owner, group and mode.\n"
     "\n"
     "commands:\n"
     "  list                      the devices, one block each (passwords are not shown);\n"
@@ -41,7 +41,13 @@ const char* const kUsage =
     "                            with a hint, skipped); at most SECONDS per device\n"
     "                            (default 600, 0: only the time-outs)\n"
     "\n"
-    "exit status: 0 done (check: every device passed), 1 failed, 2 wrong usage\n";
+    "exit status: 0 done (check: every device passed), 1 failed, 2 wrong usage\n"
+    "Manual pages: zelvor-settings(1), zelvor(1) (man zelvor-settings).\n";
+
+QString Usage()
+{
+    return QString::fromLatin1(kUsage).arg(ConfigFolder());
+}
 
 void Print(FILE* stream, const QString& text)
 {
@@ -75,9 +81,10 @@ struct Session {
     }
     bool Save()
     {
-        if (SaveSettings(devices, path, crypt))
+        QString problem;
+        if (SaveSettings(devices, path, crypt, &problem))
             return true;
-        Print(stderr, QStringLiteral("zelvor-settings: cannot write %1\n").arg(path));
+        Print(stderr, QStringLiteral("zelvor-settings: %1 not saved: %2\n").arg(path, problem));
         return false;
     }
 };
@@ -138,7 +145,7 @@ int Add(Session& session, const QStringList& args)
         const auto field = fields.constFind(args[i]);
         if (field == fields.cend() || i + 1 >= args.size()) {
             Print(stderr, QStringLiteral("zelvor-settings: unknown or incomplete option %1\n%2")
-                              .arg(args[i], QString::fromLatin1(kUsage)));
+                              .arg(args[i], Usage()));
             return 2;
         }
         device.*(field.value()) = args[++i];
@@ -166,7 +173,7 @@ int Add(Session& session, const QStringList& args)
 int Remove(Session& session, const QStringList& args)
 {
     if (args.size() != 1) {
-        Print(stderr, QString::fromLatin1(kUsage));
+        Print(stderr, Usage());
         return 2;
     }
     if (!session.Load(false))
@@ -196,7 +203,7 @@ int Check(Session& session, const QStringList& args)
             continue;
         } else {
             Print(stderr, QStringLiteral("zelvor-settings: unknown or incomplete option %1\n%2")
-                              .arg(arg, QString::fromLatin1(kUsage)));
+                              .arg(arg, Usage()));
             return 2;
         }
         if (!ParseWholeInt(value, timeout) || timeout < 0) {
@@ -236,17 +243,17 @@ int RunSettingsCommand(const QStringList& arguments)
 {
     QStringList args = arguments;
     Session session;
-    session.path = ExeFolder() + QStringLiteral("/config.ini");
+    session.path = ConfigFolder() + QStringLiteral("/config.ini");
     if (args.size() >= 2 && args.first() == QLatin1String("--file")) {
         session.path = args.at(1);
         args = args.mid(2);
     }
     if (args.size() == 1 && args.first() == QLatin1String("--version")) {
-        Print(stdout, QStringLiteral("zelvor-settings %1\n").arg(QLatin1String(kZelvorVersion)));
+        Print(stdout, ProgramVersionText(QStringLiteral("zelvor-settings")));
         return 0;
     }
     if (args.isEmpty() || args.first() == QLatin1String("--help")) {
-        Print(args.isEmpty() ? stderr : stdout, QString::fromLatin1(kUsage));
+        Print(args.isEmpty() ? stderr : stdout, Usage());
         return args.isEmpty() ? 2 : 0;
     }
     const QString command = args.takeFirst();

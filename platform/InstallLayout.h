@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+// Where an installation keeps its files. A build as it comes keeps config.ini,
+// the default export folder log/ and the run lock beside its executable. A
+// build configured with ZELVOR_SYSTEM_LAYOUT (the Debian package's) keeps
+// config.ini in its configuration folder (/etc/zelvor) and the rest in its
+// state folder (/var/lib/zelvor), whoever starts it and from wherever, so no
+// account ever needs write access beside the programs.
+
+// The folder of config.ini.
+QString ConfigFolder();
+
+// The folder of the default export folder log/ and of the run lock.
+QString StateFolder();
+
+// Where hints send the reader for the documentation: the installed folder
+// (/usr/share/doc/zelvor), or docs/ of the source tree for a build as it comes.
+QString DocFolder();
