@@ -9,8 +9,10 @@ CPasswordDlg::CPasswordDlg(QWidget* parent)
     ui_->setupUi(this);
     SetUpDialog(*this);
     connect(ui_->okButton_1, &QPushButton::clicked, this, &QDialog::accept);
-    // The first tab stop, the OK button, starts with the focus.
-    ui_->okButton_1->setFocus();
+    // The password field starts with the focus, so what the operator types
+    // at once goes into it (with the focus on OK the keys went nowhere and
+    // Enter sent an empty password).
+    ui_->passwordEdit_1051->setFocus();
 }
 
 CPasswordDlg::~CPasswordDlg() = default;

@@ -56,6 +56,8 @@ void TestSmallDialogs::passwordPrompt_data()
     QTest::newRow("empty ok") << QString() << QStringLiteral("ok") << QString();
     QTest::newRow("enter in the edit")
         << QStringLiteral("abc") << QStringLiteral("enter") << QStringLiteral("abc");
+    QTest::newRow("typed at once, enter")
+        << QStringLiteral("Sesame") << QStringLiteral("typed at once") << QStringLiteral("Sesame");
     QTest::newRow("escape") << QStringLiteral("abc") << QStringLiteral("escape") << QString();
     QTest::newRow("close box") << QStringLiteral("abc") << QStringLiteral("close") << QString();
 }
@@ -71,8 +73,13 @@ void TestSmallDialogs::passwordPrompt()
         [&](QDialog& dialog) {
             auto* edit = FindControl<QLineEdit>(dialog, resid::password::kEdit);
             QCOMPARE(edit->echoMode(), QLineEdit::Password);
-            // The OK button has the focus when the dialog opens.
-            QCOMPARE(dialog.focusWidget(), FindControl<QWidget>(dialog, resid::kOk));
+            // The password field has the focus when the dialog opens.
+            QCOMPARE(dialog.focusWidget(), edit);
+            if (ending == QLatin1String("typed at once")) {
+                QTest::keyClicks(dialog.focusWidget(), typed);
+                QTest::keyClick(dialog.focusWidget(), Qt::Key_Return);
+                return;
+            }
             TypeInto(edit, typed);
             if (ending == QLatin1String("ok"))
                 Click(FindControl<QPushButton>(dialog, resid::kOk));
