@@ -13,6 +13,7 @@
 #include "platform/RegistryStore.h"
 #include "platform/gui/AppIcon.h"
 #include "platform/gui/MessageBoxSink.h"
+#include "platform/gui/QtTranslations.h"
 #include "platform/gui/TrayNotificationSink.h"
 #include "terminal/NetTerminalLink.h"
 
@@ -115,6 +116,9 @@ int RunProgram(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zelvor"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt's standard buttons in the operator's language; the window stays
+    // right to left in any locale.
+    LoadQtTranslations();
     QApplication::setLayoutDirection(Qt::RightToLeft);
     QApplication::setWindowIcon(AppIcon());
     return RunWithWindow(arguments, run);

@@ -4,6 +4,10 @@
 #include "app/gui/CZelvorDlg.h"
 #include "platform/MessageSink.h"
 #include "platform/gui/DialogTemplate.h"
+#include "platform/gui/MessageBoxSink.h"
+#include "platform/gui/QtTranslations.h"
+#include "resources/FaultTexts.h"
+#include "resources/OperatorTexts.h"
 #include "resources/ResourceIds.h"
 #include "settings/gui/CConfigDlg.h"
 
@@ -36,6 +40,9 @@ private slots:
     void pickersShowMonthNames_data();
     void pickersShowMonthNames();
     void pullProgressCancels();
+    // Last: Qt's Arabic translations stay loaded.
+    void arabicStandardButtonsAndBoxDirection_data();
+    void arabicStandardButtonsAndBoxDirection();
 };
 
 void TestSmallDialogs::initTestCase()
@@ -272,6 +279,38 @@ void TestSmallDialogs::pullProgressCancels()
     QVERIFY(!cancel->isEnabled());
     dialog.EndProgress();
     QVERIFY(dialog.ProgressWindow() == nullptr);
+}
+
+void TestSmallDialogs::arabicStandardButtonsAndBoxDirection_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("direction");
+    QTest::newRow("arabic text") << optext::kChooseDevice << int(Qt::RightToLeft);
+    QTest::newRow("english technical text") << faulttext::kNoData << int(Qt::LeftToRight);
+}
+
+void TestSmallDialogs::arabicStandardButtonsAndBoxDirection()
+{
+    QFETCH(QString, text);
+    QFETCH(int, direction);
+    QVERIFY(LoadQtTranslations(QLocale(QStringLiteral("ar_EG"))));
+    const QString ok = StandardOkText();
+    QVERIFY2(ok != QLatin1String("OK"), qPrintable(ok));
+    QCOMPARE(FindControl<QPushButton>(CPasswordDlg(), resid::kOk)->text(), ok);
+    QCOMPARE(FindControl<QPushButton>(CCommandDlg(QString()), resid::kOk)->text(), ok);
+
+    bool done = false;
+    WhenModalOpens(
+        [&](QDialog& box) {
+            QCOMPARE(int(box.layoutDirection()), direction);
+            const auto buttons = box.findChildren<QPushButton*>();
+            QCOMPARE(buttons.size(), 1);
+            QCOMPARE(buttons.first()->text(), ok);
+            Click(buttons.first());
+        },
+        &done);
+    MessageBoxSink().Show(text);
+    QVERIFY(done);
 }
 
 QTEST_MAIN(TestSmallDialogs)
