@@ -14,7 +14,6 @@
 #include "platform/gui/AppIcon.h"
 #include "platform/gui/MessageBoxSink.h"
 #include "platform/gui/QtTranslations.h"
-#include "platform/gui/TrayNotificationSink.h"
 #include "terminal/NetTerminalLink.h"
 
 #include <QApplication>
@@ -37,8 +36,7 @@ int RunWithWindow(const QStringList& arguments, const RunOptions& options)
     const Clock& clock = systemClock();
     RegistryStore registry;
     CZelvorDlg dialog(clock.now());
-    std::unique_ptr<NotificationSink> notifications =
-        MakeNotificationSink(AppIcon(), [&dialog] { dialog.OnTrayNotify(); });
+    const std::unique_ptr<NotificationSink> notifications = dialog.MakeNotificationSink(clock);
     ProgressReporter progress(registry, *notifications, stdout);
 
     // A start with a terminal address is the host suite's, not an operator's:

@@ -2,7 +2,9 @@
 #include "access/gui/CCommandDlg.h"
 #include "access/gui/CPasswordDlg.h"
 #include "app/gui/CZelvorDlg.h"
+#include "platform/Clock.h"
 #include "platform/MessageSink.h"
+#include "platform/NotificationSink.h"
 #include "platform/gui/DialogTemplate.h"
 #include "platform/gui/MessageBoxSink.h"
 #include "platform/gui/QtTranslations.h"
@@ -40,6 +42,7 @@ private slots:
     void pickersShowMonthNames_data();
     void pickersShowMonthNames();
     void pullProgressCancels();
+    void noticesShowInTheWindowWithoutATray();
     // Last: Qt's Arabic translations stay loaded.
     void arabicStandardButtonsAndBoxDirection_data();
     void arabicStandardButtonsAndBoxDirection();
@@ -279,6 +282,32 @@ void TestSmallDialogs::pullProgressCancels()
     QVERIFY(!cancel->isEnabled());
     dialog.EndProgress();
     QVERIFY(dialog.ProgressWindow() == nullptr);
+}
+
+void TestSmallDialogs::noticesShowInTheWindowWithoutATray()
+{
+    CZelvorDlg dialog(QDateTime::currentDateTime());
+    const int height = dialog.height();
+    QVERIFY(dialog.StatusLine()->isHidden());
+    // The offscreen platform has no notification area.
+    FixedClock clock(QDateTime(QDate(2026, 3, 5), QTime(10, 42, 5)));
+    const std::unique_ptr<NotificationSink> sink = dialog.MakeNotificationSink(clock);
+    QLabel* line = dialog.StatusLine();
+    QVERIFY(!line->isHidden());
+    QVERIFY(dialog.height() > height);
+    sink->Add({optext::kNotConnectedTitle, optext::kNotConnectedText, optext::kTip, 5000});
+    clock.set(QDateTime(QDate(2026, 3, 5), QTime(10, 43, 0)));
+    sink->Modify({optext::kDataStatusTitle, optext::kDownloadedText, optext::kTip, 5000});
+    // The latest notice with its time, right to left.
+    for (const QString& part : {QLocale().toString(QTime(10, 43), QStringLiteral("hh:mm:ss")),
+                                optext::kDataStatusTitle, optext::kDownloadedText})
+        QVERIFY2(line->text().contains(part), qPrintable(line->text()));
+    QVERIFY(!line->text().contains(optext::kNotConnectedText));
+    QCOMPARE(line->layoutDirection(), Qt::RightToLeft);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QVERIFY(line->geometry().bottom() < dialog.height());
+    QVERIFY(line->height() >= line->heightForWidth(line->width()));
 }
 
 void TestSmallDialogs::arabicStandardButtonsAndBoxDirection_data()
