@@ -65,7 +65,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Server driver itself is the site's choice.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "adduser, libqt6sql6-odbc, unixodbc, odbcinst")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "tdsodbc")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "tdsodbc, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/preinst
     ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian/postinst

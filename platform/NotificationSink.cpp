@@ -5,5 +5,7 @@
 bool StreamNotificationSink::write(const TrayNote& note)
 {
     WriteProgramLine(stream_, note.title + QStringLiteral(": ") + note.text);
+    if (alsoShow_)
+        alsoShow_(note);
     return true;
 }

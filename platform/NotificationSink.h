@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <functional>
 
 // A balloon notification at the notification-area icon, as the progress
 // channel fills it in.
@@ -23,16 +24,22 @@ public:
     virtual bool Modify(const TrayNote& note) = 0;
 };
 
-// "zelvor: <title>: <text>" on a stream; used without a tray.
+// "zelvor: <title>: <text>" on a stream; used without a tray. alsoShow, when
+// given, gets every notification too (a window that shows them itself).
 class StreamNotificationSink : public NotificationSink {
 public:
-    explicit StreamNotificationSink(FILE* stream = stderr) : stream_(stream) {}
+    explicit StreamNotificationSink(FILE* stream = stderr,
+                                    std::function<void(const TrayNote&)> alsoShow = {})
+        : stream_(stream), alsoShow_(std::move(alsoShow))
+    {
+    }
     bool Add(const TrayNote& note) override { return write(note); }
     bool Modify(const TrayNote& note) override { return write(note); }
 
 private:
     bool write(const TrayNote& note);
     FILE* stream_;
+    std::function<void(const TrayNote&)> alsoShow_;
 };
 
 // Keeps every call; for tests.

@@ -35,7 +35,7 @@ std::optional<QList<DeviceRow>> ListDevices(Database& db, const QString& connStr
     }
     QList<DeviceRow> rows;
     while (NextRow(*query))
-        rows.prepend(DeviceRow{TextOf(query->value(QStringLiteral("ID"))),
-                               TextOf(query->value(QStringLiteral("Name")))});
+        rows.append(DeviceRow{TextOf(query->value(QStringLiteral("ID"))),
+                              TextOf(query->value(QStringLiteral("Name")))});
     return rows;
 }

@@ -27,8 +27,8 @@ struct DeviceRow {
 };
 
 // Closes db, reopens it with connStr, and lists the suite's terminals
-// (DevType 1) in the order the settings dialog shows them: the reverse of the
-// server's order. nullopt when the query cannot be run (message shown).
+// (DevType 1) in the server's order. nullopt when the query cannot be run
+// (message shown).
 // Throws DatabaseError when the connection cannot be made or the server
 // rejects the query. db stays open.
 std::optional<QList<DeviceRow>> ListDevices(Database& db, const QString& connStr,

@@ -1,6 +1,7 @@
 #include "access/gui/CPasswordDlg.h"
 
 #include "platform/gui/DialogTemplate.h"
+#include "platform/gui/QtTranslations.h"
 #include "ui_PasswordDlg.h"
 
 CPasswordDlg::CPasswordDlg(QWidget* parent)
@@ -8,9 +9,12 @@ CPasswordDlg::CPasswordDlg(QWidget* parent)
 {
     ui_->setupUi(this);
     SetUpDialog(*this);
+    ui_->okButton_1->setText(StandardOkText()); // in the operator's language
     connect(ui_->okButton_1, &QPushButton::clicked, this, &QDialog::accept);
-    // The first tab stop, the OK button, starts with the focus.
-    ui_->okButton_1->setFocus();
+    // The password field starts with the focus, so what the operator types
+    // at once goes into it (with the focus on OK the keys went nowhere and
+    // Enter sent an empty password).
+    ui_->passwordEdit_1051->setFocus();
 }
 
 CPasswordDlg::~CPasswordDlg() = default;

@@ -2,8 +2,12 @@
 
 #include "access/gui/CCommandDlg.h"
 #include "app/MainController.h"
+#include "platform/Clock.h"
+#include "platform/NotificationSink.h"
+#include "platform/gui/AppIcon.h"
 #include "platform/gui/DialogKeyFilter.h"
 #include "platform/gui/DialogTemplate.h"
+#include "platform/gui/TrayNotificationSink.h"
 #include "settings/gui/CConfigDlg.h"
 #include "ui_ZelvorDlg.h"
 
@@ -70,6 +74,46 @@ void CZelvorDlg::OnTrayNotify()
     showNormal();
     raise();
     activateWindow();
+}
+
+std::unique_ptr<NotificationSink> CZelvorDlg::MakeNotificationSink(const Clock& clock)
+{
+    if (NotificationAreaAvailable())
+        return std::make_unique<TrayNotificationSink>(AppIcon(), [this] { OnTrayNotify(); });
+    // Without a notification area the operator would learn nothing of
+    // "connected", "connect first" or "file written": the window says it.
+    ShowStatusLine();
+    return std::make_unique<StreamNotificationSink>(stderr, [this, &clock](const TrayNote& note) {
+        const QDateTime at = clock.now();
+        // Shown on the window's thread, whichever thread the notice came from.
+        QMetaObject::invokeMethod(this,
+                                  [this, note, at] { ShowNotice(note.title, note.text, at); });
+    });
+}
+
+void CZelvorDlg::ShowStatusLine()
+{
+    QLabel* line = ui_->statusLine;
+    if (!line->isHidden())
+        return;
+    // Below the line the same margin as below the buttons.
+    const int margin = height() - ui_->okButton_1->geometry().bottom();
+    line->show();
+    setFixedHeight(line->geometry().bottom() + margin);
+}
+
+void CZelvorDlg::ShowNotice(const QString& title, const QString& text, const QDateTime& at)
+{
+    ShowStatusLine();
+    const QString time = QLocale().toString(at.time(), QStringLiteral("hh:mm:ss"));
+    const QString notice = QStringLiteral("%1  %2: %3").arg(time, title, text);
+    ui_->statusLine->setText(notice);
+    ui_->statusLine->setToolTip(notice);
+}
+
+QLabel* CZelvorDlg::StatusLine() const
+{
+    return ui_->statusLine;
 }
 
 void CZelvorDlg::Exclusive(void (MainController::*handler)())

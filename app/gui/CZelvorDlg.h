@@ -11,8 +11,11 @@
 namespace Ui {
 class MainDialogForm;
 }
+class Clock;
 class MainController;
 class MessageSink;
+class NotificationSink;
+class QLabel;
 
 // The date pickers' format in a locale: its long date without the weekday,
 // so month names show in the operator's language.
@@ -37,6 +40,17 @@ public:
 
     // The notification icon was double-clicked: bring the window back.
     void OnTrayNotify();
+
+    // Where the window's notifications go: balloons at its notification-area
+    // icon where the desktop has one; otherwise its own status line, shown
+    // from now on, and a line on standard error. The sink must not outlive
+    // the window.
+    std::unique_ptr<NotificationSink> MakeNotificationSink(const Clock& clock);
+    // The status line under the form: the window grows by it.
+    void ShowStatusLine();
+    // Shows a notification on the status line, with the time it came.
+    void ShowNotice(const QString& title, const QString& text, const QDateTime& at);
+    QLabel* StatusLine() const;
 
     // MainView
     void ResetContent() override;

@@ -14,7 +14,7 @@
 #include "platform/RegistryStore.h"
 #include "platform/gui/AppIcon.h"
 #include "platform/gui/MessageBoxSink.h"
-#include "platform/gui/TrayNotificationSink.h"
+#include "platform/gui/QtTranslations.h"
 #include "terminal/NetTerminalLink.h"
 
 #include <QApplication>
@@ -37,8 +37,7 @@ int RunWithWindow(const QStringList& arguments, const RunOptions& options)
     const Clock& clock = systemClock();
     RegistryStore registry;
     CZelvorDlg dialog(clock.now());
-    std::unique_ptr<NotificationSink> notifications =
-        MakeNotificationSink(AppIcon(), [&dialog] { dialog.OnTrayNotify(); });
+    const std::unique_ptr<NotificationSink> notifications = dialog.MakeNotificationSink(clock);
     ProgressReporter progress(registry, *notifications, stdout);
 
     // A start with a terminal address is the host suite's, not an operator's:
@@ -117,6 +116,9 @@ int RunProgram(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zelvor"));
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt's standard buttons in the operator's language; the window stays
+    // right to left in any locale.
+    LoadQtTranslations();
     QApplication::setLayoutDirection(Qt::RightToLeft);
     QApplication::setWindowIcon(AppIcon());
     return RunWithWindow(arguments, run);

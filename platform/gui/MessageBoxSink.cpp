@@ -9,6 +9,9 @@ void MessageBoxSink::Show(const QString& text, const QString& caption)
     QWidget* parent = parent_ && parent_->isVisible() ? parent_.data() : nullptr;
     QMessageBox box(QMessageBox::NoIcon, caption.isEmpty() ? kTitle : caption, text,
                     QMessageBox::Ok, parent);
+    // The box reads in its text's direction: right to left for the Arabic
+    // texts, left to right for the English technical ones.
+    box.setLayoutDirection(text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
 }

@@ -6,7 +6,8 @@
 #include <QWidget>
 
 // Messages as modal boxes with an OK button only, for an operator at the
-// screen. The box's title is the caption, or "Zelvor" when none is given.
+// screen, laid out in the direction of their text. The box's title is the
+// caption, or "Zelvor" when none is given.
 class MessageBoxSink : public MessageSink {
 public:
     static inline const QString kTitle = QStringLiteral("Zelvor");

@@ -28,10 +28,7 @@ bool TrayNotificationSink::Modify(const TrayNote& note)
     return icon_->isVisible();
 }
 
-std::unique_ptr<NotificationSink> MakeNotificationSink(const QIcon& icon,
-                                                       std::function<void()> onDoubleClick)
+bool NotificationAreaAvailable()
 {
-    if (QSystemTrayIcon::isSystemTrayAvailable())
-        return std::make_unique<TrayNotificationSink>(icon, std::move(onDoubleClick));
-    return std::make_unique<StreamNotificationSink>(stderr);
+    return QSystemTrayIcon::isSystemTrayAvailable() && QSystemTrayIcon::supportsMessages();
 }

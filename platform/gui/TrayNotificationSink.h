@@ -27,7 +27,6 @@ private:
     std::function<void()> onDoubleClick_;
 };
 
-// The tray sink when the desktop has a notification area, otherwise one line
-// per notification on standard error.
-std::unique_ptr<NotificationSink> MakeNotificationSink(const QIcon& icon,
-                                                       std::function<void()> onDoubleClick);
+// True when the desktop has a notification area that shows balloons; many
+// Linux desktops have none.
+bool NotificationAreaAvailable();

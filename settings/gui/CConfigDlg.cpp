@@ -50,10 +50,12 @@ void CConfigDlg::InsertRow(int position, const QString& name, const QString& dev
 
 void CConfigDlg::FillFromDevices()
 {
-    // Each record's row goes on top of the previous ones, so the list shows
-    // the devices last-first. The edits show the last record that has a server.
+    // The rows show the devices in their stored order, so a Save that changes
+    // nothing keeps config.ini's order (the all-devices run follows it). The
+    // edits show the last record that has a server.
+    QTreeWidget* list = ui_->deviceList_1067;
     for (const CConnServer& record : devices_) {
-        InsertRow(0, record.Name, record.DeviceId, record.IsCheck == kOn);
+        InsertRow(list->topLevelItemCount(), record.Name, record.DeviceId, record.IsCheck == kOn);
         if (!record.Server.isEmpty()) {
             ui_->serverEdit_1045->setText(record.Server);
             ui_->userEdit_1050->setText(record.User);
@@ -105,10 +107,33 @@ void CConfigDlg::OnTestConnection()
     }
     if (!rows)
         return;
-    // The rows come in display order already; ticks set before are gone.
-    ui_->deviceList_1067->clear();
-    for (int position = 0; position < rows->size(); ++position)
-        InsertRow(position, rows->at(position).Name, rows->at(position).ID, false);
+    ShowListedDevices(*rows);
+}
+
+void CConfigDlg::ShowListedDevices(QList<DeviceRow> listed)
+{
+    // A row whose terminal is listed again keeps its place and its tick, and
+    // takes the name the suite gives it now; a row listed no more goes. Each
+    // listed terminal matches one row at most.
+    QTreeWidget* list = ui_->deviceList_1067;
+    for (int index = 0; index < list->topLevelItemCount();) {
+        QTreeWidgetItem* row = list->topLevelItem(index);
+        const QString id = row->data(0, kDeviceIdRole).toString();
+        // Ids are GUID texts, which drivers give in either letter case.
+        const auto match = std::find_if(listed.begin(), listed.end(), [&id](const DeviceRow& d) {
+            return d.ID.compare(id, Qt::CaseInsensitive) == 0;
+        });
+        if (match == listed.end()) {
+            delete list->takeTopLevelItem(index);
+            continue;
+        }
+        row->setText(0, match->Name);
+        listed.erase(match);
+        ++index;
+    }
+    // Terminals new to the list follow, unticked, in the suite's order.
+    for (const DeviceRow& device : listed)
+        InsertRow(list->topLevelItemCount(), device.Name, device.ID, false);
 }
 
 void CConfigDlg::accept()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/Database.h"
+#include "store/DeviceQueries.h"
 #include "store/Records.h"
 
 #include <QDialog>
@@ -14,7 +15,8 @@ class MessageSink;
 
 // The settings dialog (template 1048): the database connection, the export
 // path and its delete flag, and the terminals to offer, ticked in a list that
-// Test connection fills from the suite's device table. It edits the main
+// Test connection brings in line with the suite's device table (ticks and
+// order of the terminals listed again are kept). It edits the main
 // window's device list in place on Save and leaves it alone otherwise; it
 // writes no file. It has a database connection of its own.
 class CConfigDlg : public QDialog {
@@ -37,6 +39,8 @@ public:
 
 private:
     void OnTestConnection();
+    // Brings the rows in line with the terminals the suite lists now.
+    void ShowListedDevices(QList<DeviceRow> listed);
     void FillFromDevices();
     void InsertRow(int position, const QString& name, const QString& deviceId, bool checked);
     void ReadConnectionEdits();

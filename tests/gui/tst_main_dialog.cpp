@@ -296,13 +296,16 @@ void TestMainDialog::enterAndEscapeKeepTheDialogOpen()
 
 void TestMainDialog::settingsSaveAndCancel_data()
 {
+    QTest::addColumn<bool>("edit");
     QTest::addColumn<bool>("save");
-    QTest::newRow("save") << true;
-    QTest::newRow("cancel") << false;
+    QTest::newRow("save") << true << true;
+    QTest::newRow("cancel") << true << false;
+    QTest::newRow("save unchanged") << false << true;
 }
 
 void TestMainDialog::settingsSaveAndCancel()
 {
+    QFETCH(bool, edit);
     QFETCH(bool, save);
     Open(devices_);
     ChooseDevice(kGateB);
@@ -314,12 +317,14 @@ void TestMainDialog::settingsSaveAndCancel()
         [&](QDialog& settings) {
             auto* list = FindControl<QTreeWidget>(settings, resid::config::kDeviceList);
             QCOMPARE(list->topLevelItemCount(), 2);
-            QCOMPARE(list->topLevelItem(0)->text(0), kGateB); // last first
+            QCOMPARE(list->topLevelItem(1)->text(0), kGateB); // the stored order
+            if (!edit)
+                return Click(FindControl<QPushButton>(settings, resid::kOk));
             // Untick Gate B with the keyboard, change the export folder.
             list->setFocus();
-            list->setCurrentItem(list->topLevelItem(0));
+            list->setCurrentItem(list->topLevelItem(1));
             QTest::keyClick(list->viewport(), Qt::Key_Space);
-            QCOMPARE(list->topLevelItem(0)->checkState(0), Qt::Unchecked);
+            QCOMPARE(list->topLevelItem(1)->checkState(0), Qt::Unchecked);
             guitest::TypeInto(FindControl<QLineEdit>(settings, resid::config::kPathEdit),
                               QStringLiteral("/srv/export"));
             Click(FindControl<QPushButton>(settings, save ? resid::kOk : resid::kCancel));
@@ -328,21 +333,27 @@ void TestMainDialog::settingsSaveAndCancel()
     Click(FindControl<QPushButton>(*dialog_, resid::main::kSettingsButton));
     QVERIFY(done);
     auto* combo = FindControl<QComboBox>(*dialog_, resid::main::kDeviceCombo);
+    if (!edit) {
+        // A save that changes nothing leaves config.ini as it was.
+        QCOMPARE(testsupport::ReadBytes(rig_->install.ConfigPath()), fileBefore);
+        QCOMPARE(controller_->Devices, before);
+        return;
+    }
     if (!save) {
         QCOMPARE(controller_->Devices, before);
         QCOMPARE(testsupport::ReadBytes(rig_->install.ConfigPath()), fileBefore);
         QCOMPARE(combo->currentText(), kGateB);
         return;
     }
-    // Saved in the rows' order, read back: only Gate A is offered now, and
+    // Saved in the stored order, read back: only Gate A is offered now, and
     // selected without changing the device the buttons act on.
     QCOMPARE(controller_->Devices.size(), 2);
-    QCOMPARE(controller_->Devices[0].Name, kGateB);
-    QCOMPARE(controller_->Devices[0].IsCheck, QStringLiteral("0"));
-    QCOMPARE(controller_->Devices[1].Name, kGateA);
-    QCOMPARE(controller_->Devices[1].IsCheck, QStringLiteral("1"));
-    QCOMPARE(controller_->Devices[1].FilePath, QStringLiteral("/srv/export"));
-    QCOMPARE(controller_->Devices[1].Pass, devices_[0].Pass);
+    QCOMPARE(controller_->Devices[0].Name, kGateA);
+    QCOMPARE(controller_->Devices[0].IsCheck, QStringLiteral("1"));
+    QCOMPARE(controller_->Devices[0].FilePath, QStringLiteral("/srv/export"));
+    QCOMPARE(controller_->Devices[0].Pass, devices_[0].Pass);
+    QCOMPARE(controller_->Devices[1].Name, kGateB);
+    QCOMPARE(controller_->Devices[1].IsCheck, QStringLiteral("0"));
     QCOMPARE(combo->count(), 1);
     QCOMPARE(combo->currentText(), kGateA);
     QCOMPARE(controller_->Run.SelectedName, kGateB);
@@ -369,11 +380,11 @@ void TestMainDialog::settingsThatCannotBeSavedKeepTheList()
     QVERIFY(done);
     QCOMPARE(notes_.calls.last().note.text, optext::kFileNotOpenedText);
     QCOMPARE(controller_->Devices.size(), 2);
-    QCOMPARE(controller_->Devices[0].Name, kGateB);
+    QCOMPARE(controller_->Devices[0].Name, kGateA);
     QCOMPARE(controller_->Devices[0].FilePath, QStringLiteral("/srv/other"));
     auto* combo = FindControl<QComboBox>(*dialog_, resid::main::kDeviceCombo);
     QCOMPARE(combo->count(), 2);
-    QCOMPARE(combo->currentText(), kGateB);
+    QCOMPARE(combo->currentText(), kGateA);
     // Still usable: the chosen device connects.
     ChooseDevice(kGateA);
     Click(FindControl<QPushButton>(*dialog_, resid::main::kConnectButton));

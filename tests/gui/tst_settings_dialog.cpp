@@ -36,9 +36,9 @@ class TestSettingsDialog : public QObject {
 private slots:
     void initTestCase();
     void init();
-    void showsTheListLastFirst();
-    void saveKeepsTicksAndReversesTheOrder();
-    void testConnectionListsTheSuitesDevices();
+    void showsTheListInStoredOrder();
+    void saveKeepsTicksAndTheOrder();
+    void testConnectionKeepsTicksAndOrder();
     void testConnectionNeedsServerUserAndPassword_data();
     void testConnectionNeedsServerUserAndPassword();
     void refusedLoginShowsTheDriverText();
@@ -108,7 +108,7 @@ QList<bool> TestSettingsDialog::Ticks(const QDialog& dialog)
     return ticks;
 }
 
-void TestSettingsDialog::showsTheListLastFirst()
+void TestSettingsDialog::showsTheListInStoredOrder()
 {
     CConnServer other = Device(Guid(2), QStringLiteral("B"), "0");
     other.Server.clear(); // leaves the connection edits as they were
@@ -116,8 +116,8 @@ void TestSettingsDialog::showsTheListLastFirst()
     CConnServerList devices = {Device(Guid(1), QStringLiteral("A"), "1"), other};
     devices.first().DbName = QStringLiteral("hr");
     CConfigDlg dialog(devices, messages_);
-    QCOMPARE(Rows(dialog), (QStringList{QStringLiteral("B"), QStringLiteral("A")}));
-    QCOMPARE(Ticks(dialog), (QList<bool>{false, true}));
+    QCOMPARE(Rows(dialog), (QStringList{QStringLiteral("A"), QStringLiteral("B")}));
+    QCOMPARE(Ticks(dialog), (QList<bool>{true, false}));
     QCOMPARE(FindControl<QLineEdit>(dialog, resid::config::kServerEdit)->text(), testDb_.Server());
     QCOMPARE(FindControl<QLineEdit>(dialog, resid::config::kDbEdit)->text(), QStringLiteral("hr"));
     QCOMPARE(FindControl<QLineEdit>(dialog, resid::config::kPathEdit)->text(),
@@ -127,7 +127,7 @@ void TestSettingsDialog::showsTheListLastFirst()
     QVERIFY(FindControl<QWidget>(dialog, resid::config::kBrowseLabel)->isHidden());
 }
 
-void TestSettingsDialog::saveKeepsTicksAndReversesTheOrder()
+void TestSettingsDialog::saveKeepsTicksAndTheOrder()
 {
     CConnServerList devices = {Device(Guid(1), QStringLiteral("A"), "1"),
                                Device(Guid(2), QStringLiteral("B"), "0"),
@@ -146,7 +146,7 @@ void TestSettingsDialog::saveKeepsTicksAndReversesTheOrder()
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(devices.size(), 3);
     const QStringList names = {devices[0].Name, devices[1].Name, devices[2].Name};
-    QCOMPARE(names, (QStringList{QStringLiteral("C"), QStringLiteral("B"), QStringLiteral("A")}));
+    QCOMPARE(names, (QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}));
     const QStringList checks = {devices[0].IsCheck, devices[1].IsCheck, devices[2].IsCheck};
     QCOMPARE(checks, (QStringList{QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1")}));
     for (const CConnServer& record : devices) {
@@ -156,33 +156,36 @@ void TestSettingsDialog::saveKeepsTicksAndReversesTheOrder()
         QCOMPARE(record.DriverOptions, QStringLiteral("Encrypt=yes"));
         QCOMPARE(record.ConnStr, BuildConnStr(record));
     }
-    QCOMPARE(devices[2].DeviceId, Guid(1));
+    QCOMPARE(devices[0].DeviceId, Guid(1));
     QVERIFY(messages_.messages.isEmpty());
 }
 
-void TestSettingsDialog::testConnectionListsTheSuitesDevices()
+void TestSettingsDialog::testConnectionKeepsTicksAndOrder()
 {
-    CConnServerList devices = {Device(Guid(7), QStringLiteral("Old"), "1")};
+    // B and A are listed again (A renamed since), Old no more, C is new.
+    CConnServerList devices = {Device(Guid(2), QStringLiteral("B"), "1"),
+                               Device(Guid(7), QStringLiteral("Old"), "1"),
+                               Device(Guid(1), QStringLiteral("A before"), "0")};
     CConfigDlg dialog(devices, messages_);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     Click(FindControl<QPushButton>(dialog, resid::config::kTestButton));
     QVERIFY2(messages_.messages.isEmpty(), qPrintable(messages_.messages.join(QLatin1Char('|'))));
     QCOMPARE(Rows(dialog),
-             (QStringList{QStringLiteral("C"), QStringLiteral("B"), QStringLiteral("A")}));
-    QCOMPARE(Ticks(dialog), (QList<bool>{false, false, false}));
+             (QStringList{QStringLiteral("B"), QStringLiteral("A"), QStringLiteral("C")}));
+    QCOMPARE(Ticks(dialog), (QList<bool>{true, false, false}));
 
-    // Tick B with the keyboard and save: the rows become the device list.
+    // Tick C with the keyboard and save: the rows become the device list.
     auto* list = FindControl<QTreeWidget>(dialog, resid::config::kDeviceList);
     list->setFocus();
-    list->setCurrentItem(list->topLevelItem(1));
+    list->setCurrentItem(list->topLevelItem(2));
     QTest::keyClick(list->viewport(), Qt::Key_Space);
     Click(FindControl<QPushButton>(dialog, resid::kOk));
     QCOMPARE(devices.size(), 3);
-    QCOMPARE(devices[1].Name, QStringLiteral("B"));
-    QCOMPARE(devices[1].DeviceId, Guid(2));
-    QCOMPARE(devices[1].IsCheck, QStringLiteral("1"));
-    QCOMPARE(devices[0].IsCheck, QStringLiteral("0"));
+    QCOMPARE(devices[2].Name, QStringLiteral("C"));
+    QCOMPARE(devices[2].DeviceId, Guid(3));
+    const QStringList checks = {devices[0].IsCheck, devices[1].IsCheck, devices[2].IsCheck};
+    QCOMPARE(checks, (QStringList{QStringLiteral("1"), QStringLiteral("0"), QStringLiteral("1")}));
 }
 
 void TestSettingsDialog::testConnectionNeedsServerUserAndPassword_data()
@@ -206,7 +209,7 @@ void TestSettingsDialog::testConnectionNeedsServerUserAndPassword()
     QVERIFY(!dialog.ValidateConnection());
     Click(FindControl<QPushButton>(dialog, resid::config::kTestButton));
     QCOMPARE(messages_.messages, QStringList(2, optext::kIncompleteConnection));
-    QCOMPARE(Rows(dialog), (QStringList{QStringLiteral("B"), QStringLiteral("A")}));
+    QCOMPARE(Rows(dialog), (QStringList{QStringLiteral("A"), QStringLiteral("B")}));
     QCOMPARE(Ticks(dialog), (QList<bool>{true, true}));
     QVERIFY(dialog.isVisible());
     QCOMPARE(devices, before);

@@ -2,8 +2,14 @@
 #include "access/gui/CCommandDlg.h"
 #include "access/gui/CPasswordDlg.h"
 #include "app/gui/CZelvorDlg.h"
+#include "platform/Clock.h"
 #include "platform/MessageSink.h"
+#include "platform/NotificationSink.h"
 #include "platform/gui/DialogTemplate.h"
+#include "platform/gui/MessageBoxSink.h"
+#include "platform/gui/QtTranslations.h"
+#include "resources/FaultTexts.h"
+#include "resources/OperatorTexts.h"
 #include "resources/ResourceIds.h"
 #include "settings/gui/CConfigDlg.h"
 
@@ -36,6 +42,9 @@ private slots:
     void pickersShowMonthNames_data();
     void pickersShowMonthNames();
     void pullProgressCancels();
+    void noticesShowInTheWindowWithoutATray();
+    // Last: Qt's Arabic translations stay loaded.
+    void arabicStandardButtonsAndBoxDirection();
 };
 
 void TestSmallDialogs::initTestCase()
@@ -71,9 +80,10 @@ void TestSmallDialogs::passwordPrompt()
         [&](QDialog& dialog) {
             auto* edit = FindControl<QLineEdit>(dialog, resid::password::kEdit);
             QCOMPARE(edit->echoMode(), QLineEdit::Password);
-            // The OK button has the focus when the dialog opens.
-            QCOMPARE(dialog.focusWidget(), FindControl<QWidget>(dialog, resid::kOk));
-            TypeInto(edit, typed);
+            // The password field has the focus when the dialog opens: typing
+            // at once goes into it.
+            QCOMPARE(dialog.focusWidget(), edit);
+            TypeInto(dialog.focusWidget(), typed);
             if (ending == QLatin1String("ok"))
                 Click(FindControl<QPushButton>(dialog, resid::kOk));
             else if (ending == QLatin1String("enter"))
@@ -265,6 +275,42 @@ void TestSmallDialogs::pullProgressCancels()
     QVERIFY(!cancel->isEnabled());
     dialog.EndProgress();
     QVERIFY(dialog.ProgressWindow() == nullptr);
+}
+
+void TestSmallDialogs::noticesShowInTheWindowWithoutATray()
+{
+    CZelvorDlg dialog(QDateTime::currentDateTime());
+    const int height = dialog.height();
+    FixedClock clock(QDateTime(QDate(2026, 3, 5), QTime(10, 42, 5)));
+    // The offscreen platform has no notification area.
+    const std::unique_ptr<NotificationSink> sink = dialog.MakeNotificationSink(clock);
+    QVERIFY(!dialog.StatusLine()->isHidden() && dialog.height() > height);
+    sink->Add({optext::kNotConnectedTitle, optext::kNotConnectedText, optext::kTip});
+    sink->Modify({optext::kDataStatusTitle, optext::kDownloadedText, optext::kTip});
+    // The latest notice with its time, right to left.
+    const QString time = QLocale().toString(QTime(10, 42, 5), QStringLiteral("hh:mm:ss"));
+    QCOMPARE(
+        dialog.StatusLine()->text(),
+        QStringLiteral("%1  %2: %3").arg(time, optext::kDataStatusTitle, optext::kDownloadedText));
+    QCOMPARE(dialog.StatusLine()->layoutDirection(), Qt::RightToLeft);
+}
+
+void TestSmallDialogs::arabicStandardButtonsAndBoxDirection()
+{
+    QVERIFY(LoadQtTranslations(QLocale(QStringLiteral("ar_EG"))));
+    const QString ok = StandardOkText();
+    QVERIFY2(ok != QLatin1String("OK"), qPrintable(ok));
+    QCOMPARE(FindControl<QPushButton>(CPasswordDlg(), resid::kOk)->text(), ok);
+    // A box reads in its text's direction.
+    for (const auto& [text, direction] : {std::pair{optext::kChooseDevice, Qt::RightToLeft},
+                                          std::pair{faulttext::kNoData, Qt::LeftToRight}}) {
+        WhenModalOpens([&](QDialog& box) {
+            QCOMPARE(box.layoutDirection(), direction);
+            QCOMPARE(box.findChild<QPushButton*>()->text(), ok);
+            box.accept();
+        });
+        MessageBoxSink().Show(text);
+    }
 }
 
 QTEST_MAIN(TestSmallDialogs)

@@ -34,7 +34,7 @@ private slots:
     void loadAddressTreatsDeviceIdAsText_data();
     void loadAddressTreatsDeviceIdAsText();
     void loadAddressLeavesOtherDatabase();
-    void listShowsServerOrderReversed();
+    void listShowsServerOrder();
     void listReopensWithGivenString();
     void listWithWrongPasswordThrows();
 
@@ -135,17 +135,17 @@ void TestDeviceQueries::loadAddressLeavesOtherDatabase()
     QCOMPARE(db.ConnectionString(), record.ConnStr);
 }
 
-void TestDeviceQueries::listShowsServerOrderReversed()
+void TestDeviceQueries::listShowsServerOrder()
 {
     Database db;
     const std::optional<QList<DeviceRow>> rows =
         ListDevices(db, testDb_.Record().ConnStr, messages_);
     QVERIFY(rows);
     const QList<DeviceRow> expected = {
-        {Guid(3), QStringLiteral("Gate C")},
-        {Guid(2), QStringLiteral("Gate B")},
-        {Guid(2), QStringLiteral("Gate B")},
         {Guid(1), QStringLiteral("Gate A")},
+        {Guid(2), QStringLiteral("Gate B")},
+        {Guid(2), QStringLiteral("Gate B")},
+        {Guid(3), QStringLiteral("Gate C")},
     };
     QCOMPARE(rows->size(), expected.size());
     for (qsizetype i = 0; i < rows->size(); ++i) {

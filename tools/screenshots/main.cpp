@@ -12,6 +12,7 @@
 #include "app/gui/CZelvorDlg.h"
 #include "platform/MessageSink.h"
 #include "platform/gui/DialogTemplate.h"
+#include "platform/gui/QtTranslations.h"
 #include "resources/ResourceIds.h"
 #include "settings/gui/CConfigDlg.h"
 #include "terminal/ConnectDevice.h"
@@ -123,6 +124,7 @@ bool SaveProgress(CZelvorDlg& main, const QString& path)
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    LoadQtTranslations();
     QApplication::setLayoutDirection(Qt::RightToLeft);
     if (argc != 2) {
         std::fprintf(stderr, "usage: zelvor-screenshots OUTPUT_FOLDER\n");
