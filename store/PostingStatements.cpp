@@ -54,12 +54,14 @@ const PostingStatements kPostgreSql{
 // exclusive table lock), and an engine that ignores table hints would exclude
 // nothing. sp_getapplock's result says whether the lock was granted (0 or 1)
 // or not (-1 time-out, -2 cancelled, -3 deadlock, -999 a wrong call).
-// NOCOUNT keeps the EXEC from answering with a row count before the SELECT.
+// NOCOUNT keeps the EXEC from answering with a row count before the SELECT;
+// counting is switched on again before it, since some engines keep a SET made in a
+// call for the rest of the session, and the merge's row count is needed.
 const PostingStatements kSqlServer{
     QStringLiteral("SET NOCOUNT ON; DECLARE @Result int; "
                    "EXEC @Result = sp_getapplock @Resource = 'zelvor: posting to tsrHrMovement', "
                    "@LockMode = 'Exclusive', @LockOwner = 'Transaction', @LockTimeout = ?; "
-                   "SELECT @Result AS Result"),
+                   "SET NOCOUNT OFF; SELECT @Result AS Result"),
     true,
     QStringLiteral("SELECT Max(Number) As Number FROM tsrHrMovement"),
     QStringLiteral("SELECT TOP (0) CAST(0 AS int) AS Ord, ID, Number, "

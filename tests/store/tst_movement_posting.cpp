@@ -1,4 +1,5 @@
 #include "PerRowPosting.h"
+#include "TdsDump.h"
 #include "TestDatabase.h"
 #include "store/ConnectionString.h"
 #include "store/MovementPosting.h"
@@ -103,6 +104,7 @@ private slots:
     void maximumOfAnyNumericType();
     void guidText();
     void stagingWhileTheDownloadRuns();
+    void batchTableIsMadeByAPlainBatch();
 
 private:
     PostingSummary Post(const MoveRecList& movements);
@@ -568,6 +570,32 @@ void TestMovementPosting::stagingWhileTheDownloadRuns()
                             .arg(afterCut.statements)));
     QCOMPARE(ContentWithoutIds(testDb_.Movements()),
              ContentWithoutIds(testDb_.Movements(testDb_.Name2())));
+}
+
+// FreeTDS sends a prepared statement as a call of sp_prepexec, and SQL Server
+// drops a temporary table made inside a call when the call returns (the
+// engine of the tests keeps it): the batch table must be made by a batch of
+// its own, which only FreeTDS's log of its requests shows.
+void TestMovementPosting::batchTableIsMadeByAPlainBatch()
+{
+    const QTemporaryDir dir;
+    const QString dump = dir.filePath(QStringLiteral("tds.log"));
+    qputenv("TDSDUMP", QFile::encodeName(dump));
+    const auto unset = qScopeGuard([] { qunsetenv("TDSDUMP"); });
+    QVERIFY(EnsureOpen(db_, testDb_.Record().ConnStr));
+    if (db_.Kind() != ServerKind::SqlServer)
+        QSKIP("only a server reached through FreeTDS has its requests logged");
+    const int count = kPostingBatchRows + 5;
+    QCOMPARE(Post(ManyPunches(count)), (PostingSummary{count, 0, 0}));
+
+    int creations = 0;
+    for (const testsupport::TdsRequest& request : testsupport::ReadTdsRequests(dump)) {
+        if (!request.Mentions(QStringLiteral("INTO #zelvor_batch")))
+            continue;
+        ++creations;
+        QCOMPARE(request.type, int(testsupport::TdsRequest::SqlBatch));
+    }
+    QCOMPARE(creations, 1);
 }
 
 QTEST_GUILESS_MAIN(TestMovementPosting)
