@@ -81,7 +81,11 @@ void Database::Open(const QString& connStr)
     QSqlDatabase db = QSqlDatabase::database(name_, false);
     if (!db.isValid())
         throw DatabaseError(faulttext::kNoOdbcDriver);
-    db.setDatabaseName(connStr);
+    // Qt's ODBC driver counts the string's terminating NUL in its length, so
+    // the last attribute would reach the driver with a NUL in its value
+    // (FreeTDS then sends a database name the server refuses); a closing ';'
+    // ends that attribute first.
+    db.setDatabaseName(connStr.endsWith(QLatin1Char(';')) ? connStr : connStr + QLatin1Char(';'));
     db.setConnectOptions(
         QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1;SQL_ATTR_ODBC_VERSION=SQL_OV_ODBC3")
             .arg(loginTimeoutSeconds_));
