@@ -177,6 +177,7 @@ namespace {
 bool RunStatement(QSqlDatabase& db, const QString& sql, const QVariantList& values, QString& error)
 {
     QSqlQuery query(db);
+    query.setForwardOnly(true);
     if (!query.prepare(sql)) {
         error = ErrorText(query.lastError());
         return false;
@@ -203,6 +204,7 @@ QVariant TestDatabase::QueryValue(const QString& sql, const QString& dbName)
     QVariant result;
     WithConnection(dbName, [&](QSqlDatabase& db) {
         QSqlQuery query(db);
+        query.setForwardOnly(true);
         if (!query.exec(sql) || !query.next()) {
             lastError_ = ErrorText(query.lastError());
             return false;
@@ -277,6 +279,7 @@ bool TestDatabase::InsertMovementRows(const QList<MovementRow>& rows, const QStr
 {
     return WithConnection(dbName, [&](QSqlDatabase& db) {
         QSqlQuery query(db);
+        query.setForwardOnly(true);
         if (!query.prepare(engine_ == TestEngine::TSql ? kInsertMovementRowTSql
                                                        : kInsertMovementRow)) {
             lastError_ = ErrorText(query.lastError());
@@ -312,6 +315,7 @@ QList<MovementRow> TestDatabase::Movements(const QString& dbName)
     QList<MovementRow> rows;
     WithConnection(dbName, [&](QSqlDatabase& db) {
         QSqlQuery query(db);
+        query.setForwardOnly(true);
         if (!query.exec(sql)) {
             lastError_ = ErrorText(query.lastError());
             return false;
@@ -391,6 +395,7 @@ bool TestDatabase::CreateLogin(const QString& name, const QString& password)
     const auto run = [&](const QString& sql) {
         return WithConnection(name_, admin, adminPass, [&](QSqlDatabase& db) {
             QSqlQuery query(db);
+            query.setForwardOnly(true);
             if (query.exec(sql))
                 return true;
             lastError_ = ErrorText(query.lastError());
@@ -478,7 +483,7 @@ QString TestDatabase::Says(DriverSays fault) const
         return tsql ? QStringLiteral("Login failed")
                     : QStringLiteral("password authentication failed");
     case DriverSays::StatementTimedOut:
-        return tsql ? QStringLiteral("timeout expired") : QStringLiteral("statement timeout");
+        return tsql ? QStringLiteral("Timeout expired") : QStringLiteral("statement timeout");
     case DriverSays::ImpossibleDate:
         return tsql ? QStringLiteral("out of range") : QStringLiteral("out of range");
     }
