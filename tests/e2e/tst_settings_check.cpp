@@ -188,7 +188,7 @@ void TestSettingsCheck::eachFaultIsNamed()
         device.Pass = QStringLiteral("not the password");
     } else if (fault == QLatin1String("database silent")) {
         QVERIFY(silent.IsListening());
-        device.Server = silent.Folder();
+        device.Server = silent.ServerText();
     }
     QVERIFY(rig.install.WriteConfig({device}));
     if (fault == QLatin1String("database down"))

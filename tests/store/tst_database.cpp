@@ -134,7 +134,7 @@ void TestStoreDatabase::silentServerTimesOut()
     QVERIFY(silent.IsListening());
     TestDatabase testDb;
     CConnServer record = testDb.Record();
-    record.Server = silent.Folder();
+    record.Server = silent.ServerText();
 
     Database db;
     QElapsedTimer timer;

@@ -225,18 +225,29 @@ bool TestDatabase::Reset(const QString& dbName)
 
 bool TestDatabase::InsertDevices(const QList<DeviceFixture>& devices, const QString& dbName)
 {
+    // Qt's ODBC driver hands FreeTDS text parameters as 8-bit text, which
+    // FreeTDS must convert to the server's code page and cannot for Arabic;
+    // the T-SQL set-up gives the name as a Unicode literal instead.
     const QString sql =
         engine_ == TestEngine::TSql
             ? QStringLiteral("INSERT INTO tsrHrDeviceShift (ID, code, Name, IP, Port, IPKey, "
-                             "DevType) VALUES (CAST(? AS uniqueidentifier), ?, ?, ?, "
+                             "DevType) VALUES (CAST(? AS uniqueidentifier), ?, %1, ?, "
                              "CAST(? AS int), CAST(? AS int), ?)")
             : QStringLiteral("INSERT INTO tsrHrDeviceShift (ID, code, Name, IP, Port, IPKey, "
                              "DevType) VALUES (?::uuid, ?, ?, ?, ?::int, ?::int, ?)");
     for (const DeviceFixture& device : devices) {
-        if (!Execute(sql,
-                     {device.ID, device.code, device.Name, device.IP, device.Port, device.IPKey,
-                      device.DevType},
-                     dbName))
+        const bool ok = engine_ == TestEngine::TSql
+                            ? Execute(sql.arg(device.Name.isNull()
+                                                  ? QStringLiteral("NULL")
+                                                  : QLatin1Char('N') + TSqlLiteral(device.Name)),
+                                      {device.ID, device.code, device.IP, device.Port, device.IPKey,
+                                       device.DevType},
+                                      dbName)
+                            : Execute(sql,
+                                      {device.ID, device.code, device.Name, device.IP, device.Port,
+                                       device.IPKey, device.DevType},
+                                      dbName);
+        if (!ok)
             return false;
     }
     return true;
@@ -271,8 +282,11 @@ const QString kInsertMovementRowTSql = QStringLiteral(
 bool TestDatabase::InsertMovementRow(double number, const QString& cardNb, const QString& date,
                                      const QString& dbName)
 {
-    return InsertMovementRows({MovementRow{.Number = number, .CardNb = cardNb, .Date = date}},
-                              dbName);
+    MovementRow row;
+    row.Number = number;
+    row.CardNb = cardNb;
+    row.Date = date;
+    return InsertMovementRows({row}, dbName);
 }
 
 bool TestDatabase::InsertMovementRows(const QList<MovementRow>& rows, const QString& dbName)
