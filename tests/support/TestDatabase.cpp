@@ -8,11 +8,15 @@
 #include <QSqlQuery>
 
 #include <atomic>
+#include <iterator>
 
 namespace testsupport {
 
 namespace {
 
+// ODBCSYSINI, then server, login, password, database, second database,
+// administrator command and server control command (TestDatabase's fields),
+// then what the engine needs besides.
 const char* const kPostgreSqlVariables[] = {
     "ODBCSYSINI",          "ZELVOR_TEST_DB_SERVER", "ZELVOR_TEST_DB_USER",  "ZELVOR_TEST_DB_PASS",
     "ZELVOR_TEST_DB_NAME", "ZELVOR_TEST_DB_NAME2",  "ZELVOR_TEST_DB_ADMIN", "ZELVOR_TEST_DB_CTL",
@@ -20,17 +24,17 @@ const char* const kPostgreSqlVariables[] = {
 
 const char* const kTSqlVariables[] = {
     "ODBCSYSINI",
-    "TDSPORT",
     "ZELVOR_TSQL_SERVER",
     "ZELVOR_TSQL_USER",
     "ZELVOR_TSQL_PASSWORD",
     "ZELVOR_TSQL_DB",
     "ZELVOR_TSQL_DB2",
+    "ZELVOR_TSQL_PG_ADMIN",
+    "ZELVOR_TSQL_CTL",
+    "TDSPORT",
     "ZELVOR_TSQL_ADMIN_USER",
     "ZELVOR_TSQL_ADMIN_PASSWORD",
-    "ZELVOR_TSQL_PG_ADMIN",
     "ZELVOR_TSQL_PG_DB",
-    "ZELVOR_TSQL_CTL",
 };
 
 QString Env(const char* name)
@@ -72,23 +76,12 @@ QStringList ContentWithoutIds(const QList<MovementRow>& rows)
 
 TestDatabase::TestDatabase() : engine_(Engine())
 {
-    if (engine_ == TestEngine::TSql) {
-        server_ = Env("ZELVOR_TSQL_SERVER");
-        user_ = Env("ZELVOR_TSQL_USER");
-        pass_ = Env("ZELVOR_TSQL_PASSWORD");
-        name_ = Env("ZELVOR_TSQL_DB");
-        name2_ = Env("ZELVOR_TSQL_DB2");
-        admin_ = Env("ZELVOR_TSQL_PG_ADMIN");
-        ctl_ = Env("ZELVOR_TSQL_CTL");
-    } else {
-        server_ = Env("ZELVOR_TEST_DB_SERVER");
-        user_ = Env("ZELVOR_TEST_DB_USER");
-        pass_ = Env("ZELVOR_TEST_DB_PASS");
-        name_ = Env("ZELVOR_TEST_DB_NAME");
-        name2_ = Env("ZELVOR_TEST_DB_NAME2");
-        admin_ = Env("ZELVOR_TEST_DB_ADMIN");
-        ctl_ = Env("ZELVOR_TEST_DB_CTL");
-    }
+    // The variable names, in the order of kPostgreSqlVariables and kTSqlVariables
+    // from their second entry on.
+    const auto* names = engine_ == TestEngine::TSql ? kTSqlVariables : kPostgreSqlVariables;
+    QString* const fields[] = {&server_, &user_, &pass_, &name_, &name2_, &admin_, &ctl_};
+    for (std::size_t i = 0; i < std::size(fields); ++i)
+        *fields[i] = Env(names[i + 1]);
 }
 
 TestDatabase::~TestDatabase()
