@@ -89,8 +89,7 @@ bool Rig::ReplaceTerminal(int number, const QList<LogPunch>& punches)
     if (log.isEmpty() || !StartSim(number, {QStringLiteral("--log"), log}))
         return false;
     ports_.insert(number, Sim(number)->Port());
-    if (db.Execute(QStringLiteral("UPDATE tsrHrDeviceShift SET Port = ?::int WHERE ID = ?::uuid"),
-                   {Sim(number)->Port(), Guid(number)}))
+    if (db.UpdateDevice(Guid(number), QStringLiteral("Port"), Sim(number)->Port()))
         return true;
     error_ = db.LastError();
     return false;

@@ -56,19 +56,8 @@ void TestConcurrentRuns::overlappingRunsPostEachPunchOnce()
     // busy server: without the lock, the postings' reads of the highest
     // Number and their merges then overlap in every run, not in some. The
     // database outlives this test, so the trigger goes whatever happens.
-    const auto dropSlowInsert = [&rig] {
-        return rig.db.Execute(QStringLiteral("DROP TRIGGER IF EXISTS zelvor_slow_insert ON "
-                                             "tsrHrMovement")) &&
-               rig.db.Execute(QStringLiteral("DROP FUNCTION IF EXISTS zelvor_slow_insert()"));
-    };
-    QVERIFY(dropSlowInsert());
-    const auto dropAtEnd = qScopeGuard([&] { dropSlowInsert(); });
-    QVERIFY(rig.db.Execute(
-        QStringLiteral("CREATE FUNCTION zelvor_slow_insert() RETURNS trigger AS "
-                       "$$ BEGIN PERFORM pg_sleep(0.2); RETURN NULL; END $$ LANGUAGE plpgsql")));
-    QVERIFY(rig.db.Execute(QStringLiteral("CREATE TRIGGER zelvor_slow_insert BEFORE INSERT ON "
-                                          "tsrHrMovement FOR EACH STATEMENT EXECUTE FUNCTION "
-                                          "zelvor_slow_insert()")));
+    const auto dropAtEnd = qScopeGuard([&] { rig.db.SlowInserts(0); });
+    QVERIFY2(rig.db.SlowInserts(0.2), qPrintable(rig.db.LastError()));
 
     // Two logs that share half their punches; every workstation has a
     // terminal serving each (its own simulators, so no run waits for another's

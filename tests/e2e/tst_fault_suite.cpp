@@ -183,12 +183,8 @@ void TestFaultSuite::databaseStoppedDuringPosting()
     SetUpSite(rig_->AddDevice(2, QStringLiteral("Middle"), middle_));
     // Every insert into the table now takes a while: the server is stopped
     // while the first device's posting waits there.
-    QVERIFY(rig_->db.Execute(
-        QStringLiteral("CREATE OR REPLACE FUNCTION zelvor_slow() RETURNS trigger AS "
-                       "$$ BEGIN PERFORM pg_sleep(3); RETURN NULL; END $$ LANGUAGE plpgsql")));
-    QVERIFY(
-        rig_->db.Execute(QStringLiteral("CREATE TRIGGER zelvor_slow BEFORE INSERT ON tsrHrMovement "
-                                        "FOR EACH STATEMENT EXECUTE FUNCTION zelvor_slow()")));
+    const auto dropAtEnd = qScopeGuard([&] { rig_->db.SlowInserts(0); });
+    QVERIFY2(rig_->db.SlowInserts(3), qPrintable(rig_->db.LastError()));
     std::unique_ptr<QProcess> process = rig_->install.Start(kRun);
     QVERIFY(process);
     QString sleeping;
@@ -209,7 +205,7 @@ void TestFaultSuite::databaseStoppedDuringPosting()
         qPrintable(run.err));
     // Nothing half-posted stays.
     QVERIFY(rig_->db.Movements().isEmpty());
-    QVERIFY(rig_->db.Execute(QStringLiteral("DROP TRIGGER zelvor_slow ON tsrHrMovement")));
+    QVERIFY2(rig_->db.SlowInserts(0), qPrintable(rig_->db.LastError()));
     CleanRunPostsEverythingOnce();
 }
 
@@ -218,15 +214,14 @@ void TestFaultSuite::tableLockedElsewhere()
     SetUpSite(rig_->AddDevice(2, QStringLiteral("Middle"), middle_));
     {
         // Another writer holds the table for longer than the run's bound.
-        Database other;
-        other.Open(rig_->db.Record().ConnStr);
-        Transaction holding(other);
-        other.Execute(QStringLiteral("LOCK TABLE tsrHrMovement IN EXCLUSIVE MODE"));
+        QVERIFY2(rig_->db.LockMovements(QStringLiteral("EXCLUSIVE")),
+                 qPrintable(rig_->db.LastError()));
         const ProgramInstall::Result run = RunAll();
         QCOMPARE(run.exitCode, 1);
         QCOMPARE(run.err.count(QStringLiteral("punches downloaded but not posted")), 3);
         for (int number = 1; number <= 3; ++number)
             QVERIFY(rig_->Sim(number)->Active());
+        rig_->db.UnlockMovements();
     }
     QVERIFY(rig_->db.Movements().isEmpty());
     CleanRunPostsEverythingOnce();

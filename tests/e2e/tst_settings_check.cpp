@@ -94,9 +94,8 @@ void TestSettingsCheck::aPassingDeviceIsCountedAndLeftAsItWas()
                                         {QStringLiteral("--key"), QStringLiteral("4711")});
     const CConnServer b = rig.AddUnreachableDevice(2, QStringLiteral("Gate B"));
     QVERIFY2(!a.Name.isEmpty() && !b.Name.isEmpty(), qPrintable(rig.Error()));
-    QVERIFY(rig.db.Execute(
-        QStringLiteral("UPDATE tsrHrDeviceShift SET IPKey = 4711 WHERE ID = ?::uuid"),
-        {Rig::Guid(1)}));
+    QVERIFY2(rig.db.UpdateDevice(Rig::Guid(1), QStringLiteral("IPKey"), 4711),
+             qPrintable(rig.db.LastError()));
     QVERIFY(rig.install.WriteConfig({a, b}));
 
     ProgramInstall::Result run = Check({QStringLiteral("Gate A")});
@@ -189,7 +188,7 @@ void TestSettingsCheck::eachFaultIsNamed()
         device.Pass = QStringLiteral("not the password");
     } else if (fault == QLatin1String("database silent")) {
         QVERIFY(silent.IsListening());
-        device.Server = silent.Folder();
+        device.Server = silent.ServerText();
     }
     QVERIFY(rig.install.WriteConfig({device}));
     if (fault == QLatin1String("database down"))

@@ -224,7 +224,8 @@ void TestSettingsDialog::refusedLoginShowsTheDriverText()
     TypeInto(FindControl<QLineEdit>(dialog, resid::config::kPassEdit), QStringLiteral("wrong"));
     Click(FindControl<QPushButton>(dialog, resid::config::kTestButton));
     QCOMPARE(messages_.messages.size(), 1);
-    QVERIFY2(messages_.messages.first().contains(QStringLiteral("password"), Qt::CaseInsensitive),
+    QVERIFY2(messages_.messages.first().contains(
+                 testDb_.Says(testsupport::DriverSays::WrongPassword), Qt::CaseInsensitive),
              qPrintable(messages_.messages.first()));
     QVERIFY(dialog.isVisible());
     QCOMPARE(Rows(dialog), QStringList{QStringLiteral("A")});

@@ -28,14 +28,13 @@ private slots:
     void statementWaitingOnALockTimesOut();
 
 private:
-    // The backend process and database of db's current connection.
+    // The server process (or session id) and database of db's current connection.
     static QPair<qlonglong, QString> Session(Database& db);
 };
 
 QPair<qlonglong, QString> TestStoreDatabase::Session(Database& db)
 {
-    std::optional<QSqlQuery> query =
-        db.Query(QStringLiteral("SELECT pg_backend_pid(), current_database()"));
+    std::optional<QSqlQuery> query = db.Query(TestDatabase().SessionQuery());
     if (!query || !NextRow(*query))
         return {};
     return {query->value(0).toLongLong(), query->value(1).toString()};
@@ -68,11 +67,7 @@ void TestStoreDatabase::opensWithAwkwardPassword()
     QFETCH(QString, role);
     QFETCH(QString, password);
     TestDatabase testDb;
-    const QString dollarQuoted = QStringLiteral("$pw$") + password + QStringLiteral("$pw$");
-    QVERIFY2(
-        testDb.Admin(QStringLiteral("DROP ROLE IF EXISTS %1; CREATE ROLE %1 LOGIN PASSWORD %2;")
-                         .arg(role, dollarQuoted)),
-        qPrintable(testDb.LastError()));
+    QVERIFY2(testDb.CreateLogin(role, password), qPrintable(testDb.LastError()));
 
     CConnServer record = testDb.Record();
     record.User = role;
@@ -83,8 +78,7 @@ void TestStoreDatabase::opensWithAwkwardPassword()
     } catch (const DatabaseError& error) {
         QFAIL(qPrintable(error.Text()));
     }
-    std::optional<QSqlQuery> query =
-        db.Query(QStringLiteral("SELECT current_user, current_database()"));
+    std::optional<QSqlQuery> query = db.Query(testDb.LoginQuery());
     QVERIFY(query && NextRow(*query));
     QCOMPARE(query->value(0).toString(), role);
     QCOMPARE(query->value(1).toString(), testDb.Name());
@@ -100,7 +94,7 @@ void TestStoreDatabase::wrongPasswordThrowsDriverText()
         EnsureOpen(db, BuildConnStr(record));
         QFAIL("a wrong password opened the connection");
     } catch (const DatabaseError& error) {
-        QVERIFY2(error.Text().contains(QStringLiteral("password authentication failed")),
+        QVERIFY2(error.Text().contains(testDb.Says(testsupport::DriverSays::WrongPassword)),
                  qPrintable(error.Text()));
     }
     QVERIFY(!db.IsOpen());
@@ -140,7 +134,7 @@ void TestStoreDatabase::silentServerTimesOut()
     QVERIFY(silent.IsListening());
     TestDatabase testDb;
     CConnServer record = testDb.Record();
-    record.Server = silent.Folder();
+    record.Server = silent.ServerText();
 
     Database db;
     QElapsedTimer timer;
@@ -170,7 +164,7 @@ void TestStoreDatabase::reportsTheServerKind()
     TestDatabase testDb;
     Database db;
     QVERIFY(EnsureOpen(db, testDb.Record().ConnStr));
-    QCOMPARE(db.Kind(), ServerKind::PostgreSQL);
+    QCOMPARE(db.Kind(), testDb.Kind());
 }
 
 void TestStoreDatabase::transactionRollsBackUnlessCommitted_data()
@@ -213,10 +207,8 @@ void TestStoreDatabase::transactionRollsBackUnlessCommitted()
 void TestStoreDatabase::statementWaitingOnALockTimesOut()
 {
     TestDatabase testDb;
-    Database holder;
-    QVERIFY(EnsureOpen(holder, testDb.Record().ConnStr));
-    Transaction holding(holder);
-    holder.Execute(QStringLiteral("LOCK TABLE tsrHrMovement IN ACCESS EXCLUSIVE MODE"));
+    QVERIFY2(testDb.LockMovements(QStringLiteral("ACCESS EXCLUSIVE")),
+             qPrintable(testDb.LastError()));
 
     Database db;
     db.SetQueryTimeout(2);
@@ -227,13 +219,13 @@ void TestStoreDatabase::statementWaitingOnALockTimesOut()
         db.Query(QStringLiteral("SELECT COUNT(*) FROM tsrHrMovement"));
         QFAIL("the query did not wait for the lock");
     } catch (const DatabaseError& error) {
-        QVERIFY2(error.Text().contains(QStringLiteral("statement timeout")),
+        QVERIFY2(error.Text().contains(testDb.Says(testsupport::DriverSays::StatementTimedOut)),
                  qPrintable(error.Text()));
     }
     QVERIFY2(timer.elapsed() >= 1500 && timer.elapsed() < 10000,
              qPrintable(QString::number(timer.elapsed())));
     // The time-out ended the statement, not the connection.
-    holding.Rollback();
+    testDb.UnlockMovements();
     QVERIFY(db.Query(QStringLiteral("SELECT COUNT(*) FROM tsrHrMovement")));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/Database.h"
 #include "store/Records.h"
 
 #include <QList>
@@ -9,7 +10,9 @@
 #include <QVariantList>
 
 #include <functional>
+#include <memory>
 
+class QProcess;
 class QSqlDatabase;
 
 namespace testsupport {
@@ -45,26 +48,39 @@ struct DeviceFixture {
     int DevType = 1;
 };
 
-// The throw-away PostgreSQL server that scripts/with-testdb starts (through
-// psqlODBC registered as "SQL Server"), as the database tests and the
-// end-to-end runs use it: connection details from the environment, table
-// set-up and read-back through a connection of its own, administrator access
-// and stopping/restarting the server. Every operation returns false (or an
-// empty result) on failure and leaves the reason in LastError().
+// Which server the database tests run on: the throw-away PostgreSQL cluster
+// of scripts/with-testdb (psqlODBC registered as "SQL Server"), or, when
+// ZELVOR_TEST_ENGINE=tsql, the T-SQL engine of scripts/with-tsqldb (FreeTDS
+// registered as "SQL Server", the port in TDSPORT). CTest registers every
+// database suite once for each.
+enum class TestEngine { PostgreSQL, TSql };
+
+// What the driver says for a fault, in words both drivers' texts contain.
+enum class DriverSays { WrongPassword, StatementTimedOut, ImpossibleDate };
+
+// The test server as the database tests and the end-to-end runs use it:
+// connection details from the environment, table set-up and read-back through
+// a connection of its own, administrator access and stopping/restarting the
+// server. Where the two servers' SQL differs, the difference is here. Every
+// operation returns false (or an empty result) on failure and leaves the
+// reason in LastError().
 class TestDatabase {
 public:
     TestDatabase();
-    ~TestDatabase(); // restarts the server if this object stopped it
+    ~TestDatabase(); // releases a table lock, restarts the server if this object stopped it
 
     // Empty when the environment describes a test database; otherwise a
     // message naming the missing variables and how to provide them.
     static QString EnvironmentProblem();
+    static TestEngine Engine();
 
     QString Server() const { return server_; }
     QString User() const { return user_; }
     QString Pass() const { return pass_; }
     QString Name() const { return name_; }
     QString Name2() const { return name2_; }
+    // The kind the program's connection reports for this server.
+    ServerKind Kind() const;
 
     // A device record whose Server, User, Pass, DbName (Name() when empty) and
     // ConnStr reach the test database.
@@ -73,6 +89,9 @@ public:
     // Empties tsrHrMovement and tsrHrDeviceShift.
     bool Reset(const QString& dbName = {});
     bool InsertDevices(const QList<DeviceFixture>& devices, const QString& dbName = {});
+    // Sets an integer column of the device rows with this ID.
+    bool UpdateDevice(const QString& id, const QString& column, int value,
+                      const QString& dbName = {});
     // Adds a movement row as the host suite would hold it.
     bool InsertMovementRow(double number, const QString& cardNb, const QString& date,
                            const QString& dbName = {});
@@ -85,9 +104,25 @@ public:
     // The first column of the first row of a query; invalid on failure.
     QVariant QueryValue(const QString& sql, const QString& dbName = {});
 
-    // Runs SQL through psql as the cluster's administrator; output is the
-    // unaligned, tuples-only result.
+    // Runs PostgreSQL SQL through psql as the cluster's administrator (the
+    // T-SQL engine is PostgreSQL underneath: there the database's tables are
+    // first on the search path); output is the unaligned, tuples-only result.
     bool Admin(const QString& sql, QString* output = nullptr, const QString& dbName = {});
+    // Makes a login that may open Name(), with this password (made anew).
+    bool CreateLogin(const QString& name, const QString& password);
+    // Every insert into tsrHrMovement first waits this long (0: no more).
+    bool SlowInserts(double seconds, const QString& dbName = {});
+    // Holds tsrHrMovement locked in this PostgreSQL lock mode from another
+    // session until UnlockMovements (or the end of this object).
+    bool LockMovements(const QString& mode);
+    void UnlockMovements();
+
+    // A query of the session's server process (or id) and its database name.
+    QString SessionQuery() const;
+    // A query of the login's name and the database name.
+    QString LoginQuery() const;
+    // A word of the driver's text for the fault.
+    QString Says(DriverSays fault) const;
 
     // Stops or restarts the server (existing connections are cut).
     bool StopServer();
@@ -96,12 +131,17 @@ public:
     QString LastError() const { return lastError_; }
 
 private:
+    bool WithConnection(const QString& dbName, const QString& user, const QString& pass,
+                        const std::function<bool(QSqlDatabase&)>& work);
     bool WithConnection(const QString& dbName, const std::function<bool(QSqlDatabase&)>& work);
     bool RunShell(const QString& command, const QByteArray& input, QString* output);
+    QString AdminCommand(const QString& dbName) const;
 
+    TestEngine engine_;
     QString server_, user_, pass_, name_, name2_, admin_, ctl_;
     QString lastError_;
     bool stopped_ = false;
+    std::unique_ptr<QProcess> lock_;
 };
 
 } // namespace testsupport
