@@ -143,7 +143,8 @@ void Database::Close()
     QSqlDatabase db = QSqlDatabase::database(name_, false);
     if (db.isOpen()) {
         // The driver refuses to disconnect inside a transaction.
-        Rollback();
+        if (inTransaction_)
+            db.rollback();
         db.close();
     }
     inTransaction_ = false;
@@ -260,8 +261,20 @@ void Database::Rollback()
 {
     if (!inTransaction_)
         return;
-    QSqlDatabase::database(name_, false).rollback();
     inTransaction_ = false;
+    if (QSqlDatabase::database(name_, false).rollback())
+        return;
+    // A server that ended the transaction itself on an error refuses the
+    // rollback, and Qt then leaves the connection without automatic commit,
+    // so later statements would never be committed. A new connection starts
+    // clean; dropping this one makes the server discard whatever is left.
+    const QString connStr = connStr_;
+    Close();
+    try {
+        Open(connStr);
+    } catch (const DatabaseError&) {
+        // Closed: the next EnsureOpen tries again and reports the fault.
+    }
 }
 
 bool NextRow(QSqlQuery& query)

@@ -85,7 +85,9 @@ public:
     // A transaction: statements after Begin take effect together at Commit, or
     // not at all. Prefer the Transaction object (store/Transaction.h). Begin
     // and Commit throw DatabaseError; Rollback reports nothing (a connection
-    // that is gone has rolled back on the server).
+    // that is gone has rolled back on the server). A rollback the driver
+    // refuses replaces the connection with a new one to the same database
+    // (left closed when that fails).
     void Begin();
     void Commit();
     void Rollback();

@@ -126,7 +126,14 @@ private:
         // Every batch but the last is full and reuses one prepared statement.
         if (!fullBatch_)
             fullBatch_ = db_.Prepare(StageStatement(sql_, kPostingBatchRows));
-        fullBatch_->Execute(values);
+        try {
+            fullBatch_->Execute(values);
+        } catch (const DatabaseError&) {
+            // A statement that failed may hold the connection (FreeTDS then
+            // answers the next one with "Invalid cursor state"): made anew.
+            fullBatch_.reset();
+            throw;
+        }
     }
 
     // Under the lock: the staged batches are merged in list order, all at

@@ -124,11 +124,10 @@ void TestPostingEquivalence::sameTableBothWays_data()
     const QStringList oddCards = {
         QStringLiteral("O'Neil"), QStringLiteral("12\"34"), QStringLiteral("50%"),
         QStringLiteral("a_b"), QStringLiteral("back\\slash"), QStringLiteral("A\tB"),
-        QStringLiteral("line\nbreak"), QStringLiteral("\x01\x1f"), QStringLiteral("أحمد٣٤"),
+        QStringLiteral("line\nbreak"), QStringLiteral("\x01\x1f"), QStringLiteral("أحمد"),
         QStringLiteral("ص-9"), QStringLiteral("ab"), QStringLiteral("AB"), QStringLiteral("7"),
         QStringLiteral("7 "), QStringLiteral(" 7"), QString(QLatin1String("")),
-        QStringLiteral("e\u0301"), QStringLiteral("\u00e9"), QStringLiteral("\U0001F600"),
-        QString(50, QChar(0x0628)), QString(50, QLatin1Char('x')),
+        QStringLiteral("\u00e9"), QString(50, QChar(0x0628)), QString(50, QLatin1Char('x')),
         // Longer than the column by blanks only: stored cut to 50, which no
         // longer equals the text.
         QString(49, QLatin1Char('x')) + QStringLiteral("   ")};
@@ -139,6 +138,15 @@ void TestPostingEquivalence::sameTableBothWays_data()
     QTest::newRow("odd card numbers")
         << MoveRecList{Punch(QStringLiteral("AB"), QStringLiteral("2024-03-07 08:00:00"))}
         << QList<MoveRecList>{odd, odd};
+    // Outside the Windows-1256 code page of a varchar column on SQL Server:
+    // FreeTDS, which gets Qt's texts as 8-bit text, cannot convert them, so
+    // a check fails there and both ways post nothing, with the same error.
+    MoveRecList wide;
+    for (const QString& card :
+         {QStringLiteral("أحمد٣٤"), QStringLiteral("e\u0301"), QStringLiteral("\U0001F600")})
+        wide << Punch(card, QStringLiteral("2024-03-07 08:00:00 "));
+    QTest::newRow("cards outside an 8-bit code page")
+        << MoveRecList{} << QList<MoveRecList>{wide, wide};
 
     // Texts that name the same time are the same punch to the server.
     const MoveRecList dates = {
@@ -179,10 +187,25 @@ void TestPostingEquivalence::sameTableBothWays()
         Database rowConnection;
         RecordingMessageSink batchMessages;
         RecordingMessageSink rowMessages;
-        const PostingSummary inBatches = PostMovements(testDb_.Record(batchDb), download,
-                                                       batchConnection, batchMessages, clock_);
-        const PostingSummary byRow = PostMovementsPerRow(testDb_.Record(rowDb), download,
-                                                         rowConnection, rowMessages, clock_);
+        // A posting that fails is compared by its error.
+        const auto post = [&](PostingMethod method, const QString& name, Database& connection,
+                              RecordingMessageSink& messages, QString& error) {
+            try {
+                return method(testDb_.Record(name), download, connection, messages, clock_, {});
+            } catch (const DatabaseError& failure) {
+                error = failure.Text();
+                return PostingSummary{};
+            }
+        };
+        QString batchError;
+        QString rowError;
+        const PostingSummary inBatches =
+            post(PostMovements, batchDb, batchConnection, batchMessages, batchError);
+        const PostingSummary byRow =
+            post(PostMovementsPerRow, rowDb, rowConnection, rowMessages, rowError);
+        QCOMPARE(batchError, rowError);
+        QVERIFY2(batchError.isEmpty() || testDb_.Kind() == ServerKind::SqlServer,
+                 qPrintable(batchError));
         QCOMPARE(inBatches, byRow);
         QCOMPARE(batchMessages.messages, rowMessages.messages);
         QCOMPARE(batchMessages.messages.size(), inBatches.failed);
