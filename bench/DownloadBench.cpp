@@ -65,10 +65,9 @@ Run Download(qint64 punches, bool keepAll, const QString& folder)
         return run;
     }
     NetTerminalLink link;
-    int connected = 0;
     QuietProgress progress;
     StreamMessageSink messages;
-    TransferContext ctx{link, connected, progress, messages, systemClock(), folder, {}};
+    TransferContext ctx{link, progress, messages, systemClock(), folder};
     CConnServer device;
     device.Name = QStringLiteral("Bench");
     device.IP = sim.Address();

@@ -16,6 +16,7 @@ struct IntScan {
     long long value = 0;
     std::size_t end = 0;
     bool digits = false;   // at least one digit was read
+    int digitCount = 0;    // how many digits were read
     bool overflow = false; // the digits made a number outside the 32-bit range
 };
 IntScan ScanInt(std::string_view text, std::size_t at = 0, bool plusAllowed = false);

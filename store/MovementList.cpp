@@ -42,7 +42,7 @@ QString DateText(qint64 digits)
 
 } // namespace
 
-MovementList::MovementList(const MoveRecList& movements)
+MovementList::MovementList(const MoveRecList& movements) : MovementList()
 {
     packed_.reserve(movements.size());
     for (const MoveRec& movement : movements)
@@ -70,6 +70,39 @@ void MovementList::append(const MoveRec& movement)
     packed_.append({date, TextIndex(movement.CardNb), TextIndex(movement.Code2)});
 }
 
+qint32 MovementList::CardIndex(const QString& card)
+{
+    RecentCard& recent =
+        recentCards_[(reinterpret_cast<quintptr>(card.constData()) >> 4) % kRecentCards];
+    if (recent.index < 0 || recent.text.constData() != card.constData() || recent.text != card) {
+        recent.text = card;
+        recent.index = TextIndex(card);
+    }
+    return recent.index;
+}
+
+void MovementList::append(const CAttLogRec& punch)
+{
+    // The Date text of a four-digit year and two-digit fields is their digits
+    // in a row; anything else takes the way through the texts.
+    const int fields[] = {punch.Month, punch.Day, punch.Hour, punch.Minute, punch.Second};
+    bool plain = punch.Year >= 1000 && punch.Year <= 9999 && punch.Code2 >= 0 &&
+                 punch.Code2 < int(smallCodes_.size());
+    qint64 date = punch.Year;
+    for (const int field : fields) {
+        plain = plain && field >= 0 && field <= 99;
+        date = date * 100 + field;
+    }
+    if (!plain) {
+        append(MovementOf(punch));
+        return;
+    }
+    qint32& code = smallCodes_[std::size_t(punch.Code2)];
+    if (code < 0)
+        code = TextIndex(QString::number(punch.Code2));
+    packed_.append({date, CardIndex(punch.CardNb), code});
+}
+
 MoveRec MovementList::at(qsizetype i) const
 {
     const Packed& packed = packed_.at(i);
@@ -84,6 +117,8 @@ void MovementList::clear()
     texts_.clear();
     textIndex_.clear();
     oddDates_.clear();
+    recentCards_.fill(RecentCard());
+    smallCodes_.fill(-1);
 }
 
 MoveRecList MovementList::ToList() const

@@ -81,6 +81,13 @@ bool SameProof(const QByteArray& a, std::string_view b)
     return std::size_t(a.size()) == b.size() && memeql_sec(a.constData(), b.data(), b.size()) != 0;
 }
 
+QByteArray SessionCode(const SessionKey& key, const QByteArray& message)
+{
+    uint8_t digest[SHA256_DIGEST_SIZE];
+    Hmac(key.data(), key.size(), message, digest);
+    return HexOf(digest);
+}
+
 StreamCode::StreamCode(const SessionKey& key, qint64 streamNumber)
 {
     hmac_sha256_set_key(&ctx_, key.size(), key.data());

@@ -187,14 +187,14 @@ void TestMainDialog::connectTwiceTogglesTheCaption()
     auto* connect = FindControl<QPushButton>(*dialog_, resid::main::kConnectButton);
     Click(connect);
     QCOMPARE(Caption(), optext::kDisconnectCaption);
-    QCOMPARE(controller_->Connected, 1);
+    QVERIFY(link_.IsOpen());
     QCOMPARE(DevStatus(), progress::kConnected);
     QVERIFY(notes_.calls.first().added); // the first notification adds the icon
     QCOMPARE(notes_.calls.last().note.title, optext::kConnectedTitle);
 
     Click(connect);
     QCOMPARE(Caption(), optext::kConnectCaption);
-    QCOMPARE(controller_->Connected, 0);
+    QVERIFY(!link_.IsOpen());
     QVERIFY(!notes_.calls.last().added);
     QVERIFY(messages_.messages.isEmpty());
 }
@@ -204,10 +204,10 @@ void TestMainDialog::pullAfterConnectingPostsThePunches()
     Open(devices_);
     ChooseDevice(kGateB);
     Click(FindControl<QPushButton>(*dialog_, resid::main::kConnectButton));
-    QCOMPARE(controller_->Connected, 1);
+    QVERIFY(link_.IsOpen());
     Click(FindControl<QPushButton>(*dialog_, resid::main::kPullButton));
     QCOMPARE(DevStatus(), progress::kDownloaded);
-    QCOMPARE(controller_->Connected, 1); // the link stays open
+    QVERIFY(link_.IsOpen()); // the link stays open
     const QList<testsupport::MovementRow> rows = rig_->db.Movements();
     QCOMPARE(rows.size(), 3);
     for (const testsupport::MovementRow& row : rows)
@@ -224,7 +224,7 @@ void TestMainDialog::pullBeforeConnectingReportsFive()
     QCOMPARE(notes_.calls.last().note.title, optext::kNotConnectedTitle);
     QCOMPARE(notes_.calls.last().note.text, optext::kNotConnectedText);
     QVERIFY(rig_->db.Movements().isEmpty());
-    QCOMPARE(controller_->Connected, 0);
+    QVERIFY(!link_.IsOpen());
 }
 
 void TestMainDialog::choosingAnotherDeviceDisconnects()
@@ -232,9 +232,9 @@ void TestMainDialog::choosingAnotherDeviceDisconnects()
     Open(devices_);
     ChooseDevice(kGateA);
     Click(FindControl<QPushButton>(*dialog_, resid::main::kConnectButton));
-    QCOMPARE(controller_->Connected, 1);
+    QVERIFY(link_.IsOpen());
     ChooseDevice(kGateB);
-    QCOMPARE(controller_->Connected, 0);
+    QVERIFY(!link_.IsOpen());
     QCOMPARE(Caption(), optext::kConnectCaption);
     QCOMPARE(controller_->Current.Name, kGateB);
     QCOMPARE(controller_->Run.SelectedName, kGateB);
@@ -377,7 +377,7 @@ void TestMainDialog::settingsThatCannotBeSavedKeepTheList()
     // Still usable: the chosen device connects.
     ChooseDevice(kGateA);
     Click(FindControl<QPushButton>(*dialog_, resid::main::kConnectButton));
-    QCOMPARE(controller_->Connected, 1);
+    QVERIFY(link_.IsOpen());
 }
 
 void TestMainDialog::commandButtonShowsTheCommand()

@@ -79,10 +79,10 @@ void TerminalFaultTest::faults_data()
     QTest::addColumn<QString>("options");
     QTest::addColumn<int>("linkKey");
     QTest::addColumn<int>("readMs");
-    QTest::addColumn<int>("deadlineMs"); // -1: none
-    QTest::addColumn<qint64>("limit");   // 0: the link's default
-    QTest::addColumn<bool>("previous");  // an export file of an earlier download exists
-    QTest::addColumn<QString>("failure");
+    QTest::addColumn<int>("deadlineMs");  // -1: none
+    QTest::addColumn<qint64>("limit");    // 0: the link's default
+    QTest::addColumn<bool>("previous");   // an export file of an earlier download exists
+    QTest::addColumn<QString>("failure"); // empty: the download succeeds, keeping every punch
     QTest::addColumn<QString>("changes"); // the terminal's state changes: "01" disabled and enabled
 
     const int read = TransferRig::kReadMs;
@@ -107,7 +107,7 @@ void TerminalFaultTest::faults_data()
                               << QString();
     QTest::newRow("forged stream")
         << QStringLiteral("--count 2000 --forge-after 1200") << 0 << read << -1 << qint64(0) << true
-        << QStringLiteral("authentication code does not match") << QStringLiteral("01");
+        << QStringLiteral("authentication code did not match") << QStringLiteral("01");
     QTest::newRow("announces 2^31-1")
         << QStringLiteral("--count 2147483647") << 0 << read << -1 << qint64(0) << false
         << QStringLiteral("more than the limit of 5000000") << QStringLiteral("01");
@@ -119,6 +119,21 @@ void TerminalFaultTest::faults_data()
         << QStringLiteral("announces 2 punches where LOAD announced 5") << QStringLiteral("01");
     QTest::newRow("log refused") << QStringLiteral("--no-data 7") << 0 << read << -1 << qint64(0)
                                  << true << QStringLiteral("error 7") << QStringLiteral("01");
+    QTest::newRow("PREPARE refused, terminal never disabled")
+        << QStringLiteral("--prepare-refused") << 0 << read << -1 << qint64(0) << true
+        << QStringLiteral("refused PREPARE: error 9") << QString();
+    QTest::newRow("card number not UTF-8")
+        << QStringLiteral("--count 50 --bad-card-after 20") << 0 << read << -1 << qint64(0) << true
+        << QStringLiteral("malformed punch line after 20 punches") << QStringLiteral("01");
+    QTest::newRow("year of 11 digits")
+        << QStringLiteral("--count 50 --wide-int-after 30") << 0 << read << -1 << qint64(0) << true
+        << QStringLiteral("malformed punch line after 30 punches") << QStringLiteral("01");
+    QTest::newRow("empty log: OK 0 and an empty stream")
+        << QStringLiteral("--count 0") << 0 << read << -1 << qint64(0) << true << QString()
+        << QStringLiteral("01");
+    QTest::newRow("enabling refused: the session is closed, which enables it")
+        << QStringLiteral("--count 40 --enable-refused") << 0 << read << -1 << qint64(0) << true
+        << QString() << QStringLiteral("01");
 }
 
 void TerminalFaultTest::faults()
@@ -145,7 +160,16 @@ void TerminalFaultTest::faults()
     if (deadlineMs >= 0)
         rig.link.SetDeadline(QDeadlineTimer(deadlineMs));
     const bool connected = ConnectDevice(rig.device, rig.ctx);
-    QVERIFY(!DownloadLog(rig.device, March(23), rig.movements, rig.ctx));
+    const bool downloaded = DownloadLog(rig.device, March(23), rig.movements, rig.ctx);
+    if (failure.isEmpty()) {
+        QVERIFY2(downloaded, qPrintable(rig.link.LastFailure()));
+        QCOMPARE(rig.movements.size(), rig.ctx.download.announced);
+        QCOMPARE(testsupport::ReadBytes(rig.ExportPath()).count('\n'), rig.movements.size());
+        QVERIFY(rig.sim.WaitForActive(true, 3000));
+        QCOMPARE(rig.sim.ActiveChanges(), changes);
+        return;
+    }
+    QVERIFY(!downloaded);
     if (deadlineMs >= 0) {
         QVERIFY2(timer.elapsed() >= deadlineMs - 50, qPrintable(QString::number(timer.elapsed())));
         QVERIFY2(timer.elapsed() < deadlineMs + 1500, qPrintable(QString::number(timer.elapsed())));
@@ -153,7 +177,8 @@ void TerminalFaultTest::faults()
     QVERIFY2(rig.link.LastFailure().contains(failure), qPrintable(rig.link.LastFailure()));
     QVERIFY(rig.movements.isEmpty());
     QVERIFY(!rig.ctx.download.cancelled);
-    QCOMPARE(connected, !changes.isEmpty());
+    // A terminal never connected to (a refused key) is never disabled.
+    QVERIFY(connected || changes.isEmpty());
     if (previous)
         QCOMPARE(testsupport::ReadBytes(rig.ExportPath()), QByteArray("previous\r\n"));
     QCOMPARE(rig.Files(),

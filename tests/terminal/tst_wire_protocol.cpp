@@ -40,6 +40,7 @@ void WireProtocolTest::parseInt_data()
     QTest::newRow("min") << QByteArray("-2147483648") << true << INT_MIN;
     QTest::newRow("overflow") << QByteArray("2147483648") << false << 0;
     QTest::newRow("long overflow") << QByteArray("99999999999") << false << 0;
+    QTest::newRow("11 digits in range") << QByteArray("00000002026") << false << 0;
     QTest::newRow("empty") << QByteArray("") << false << 0;
     QTest::newRow("sign only") << QByteArray("-") << false << 0;
     QTest::newRow("plus") << QByteArray("+3") << false << 0;
@@ -117,6 +118,10 @@ void WireProtocolTest::punchLine_data()
     QTest::newRow("raw control byte") << QByteArray("P 10\x01"
                                                     "42 1 0 2024 3 5 8 7 9 0")
                                       << false << QString() << 0;
+    QTest::newRow("card not UTF-8")
+        << QByteArray("P \xC3( 1 0 2024 3 5 8 7 9 0") << false << QString() << 0;
+    QTest::newRow("overlong UTF-8 card")
+        << QByteArray("P \xC0\xAF 1 0 2024 3 5 8 7 9 0") << false << QString() << 0;
     QTest::newRow("bad escape") << QByteArray("P 10%4 1 0 2024 3 5 8 7 9 0") << false << QString()
                                 << 0;
     QTest::newRow("escape at end")
