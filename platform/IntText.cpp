@@ -25,12 +25,11 @@ template <typename Text> IntScan Scan(Text text, std::size_t at, bool plusAllowe
     constexpr long long kLimit = static_cast<long long>(INT_MAX) + 1;
     long long magnitude = 0;
     for (; i < size && At(text, i) >= u'0' && At(text, i) <= u'9'; ++i) {
-        ++scan.digitCount;
+        scan.digits = true;
         magnitude = magnitude * 10 + (At(text, i) - u'0');
         if (magnitude > kLimit)
             magnitude = kLimit + 1; // remembered as too large, never grows further
     }
-    scan.digits = scan.digitCount > 0;
     scan.end = scan.digits ? i : at;
     const long long value = negative ? -magnitude : magnitude;
     scan.overflow = value > INT_MAX || value < INT_MIN;

@@ -5,9 +5,10 @@
 #include <cstddef>
 #include <string_view>
 
-// Decimal integers in text. One scanner reads them for every caller: the
-// protocol's strict fields, the port text of a device record (read as far as
-// it is a number) and the stored link key.
+// Decimal integers in text. One scanner reads them for every caller here: the
+// port text of a device record (read as far as it is a number), the stored
+// link key and the program's options. The terminal protocol's fields have a
+// stricter rule of their own (terminal/WireText.h: at most 10 digits).
 
 // A sign ("-", and "+" when plusAllowed) and decimal digits read from position
 // at. value saturates at the 32-bit limits; end is the position after the last
@@ -16,7 +17,6 @@ struct IntScan {
     long long value = 0;
     std::size_t end = 0;
     bool digits = false;   // at least one digit was read
-    int digitCount = 0;    // how many digits were read
     bool overflow = false; // the digits made a number outside the 32-bit range
 };
 IntScan ScanInt(std::string_view text, std::size_t at = 0, bool plusAllowed = false);

@@ -72,13 +72,26 @@ void MovementList::append(const MoveRec& movement)
 
 qint32 MovementList::CardIndex(const QString& card)
 {
-    RecentCard& recent =
-        recentCards_[(reinterpret_cast<quintptr>(card.constData()) >> 4) % kRecentCards];
-    if (recent.index < 0 || recent.text.constData() != card.constData() || recent.text != card) {
-        recent.text = card;
-        recent.index = TextIndex(card);
+    // Only a text that owns its characters can be known by their address, and
+    // only while texts_ holds it: then they cannot change.
+    if (!card.data_ptr().isMutable())
+        return TextIndex(card);
+    const QChar* const characters = card.constData();
+    const auto address = reinterpret_cast<quintptr>(characters);
+    std::size_t slot = ((address >> 4) ^ (address >> 16)) % kRecentCards;
+    for (std::size_t probe = 0; probe < kRecentProbes; ++probe) {
+        const RecentCard& recent = recentCards_[(slot + probe) % kRecentCards];
+        if (recent.index < 0) {
+            slot = (slot + probe) % kRecentCards; // a free entry near its place
+            break;
+        }
+        if (recent.characters == characters)
+            return recent.index;
     }
-    return recent.index;
+    const qint32 index = TextIndex(card);
+    if (texts_.at(index).constData() == characters)
+        recentCards_[slot] = RecentCard{characters, index};
+    return index;
 }
 
 void MovementList::append(const CAttLogRec& punch)

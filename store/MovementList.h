@@ -39,14 +39,15 @@ private:
     qint32 TextIndex(const QString& text);
     qint32 CardIndex(const QString& card);
 
-    // Recently added card texts by the address of their characters: a
-    // download hands out one shared text per card, which is then found
-    // without hashing it.
+    // The texts of texts_ by the address of their characters: a download
+    // hands out one shared text per card, which is then found without hashing
+    // or comparing it. An open-addressed table of fixed size.
     struct RecentCard {
-        QString text;
-        qint32 index = -1;
+        const QChar* characters = nullptr;
+        qint32 index = -1; // -1: free
     };
-    static constexpr std::size_t kRecentCards = 256;
+    static constexpr std::size_t kRecentCards = 2048;
+    static constexpr std::size_t kRecentProbes = 8;
     std::array<RecentCard, kRecentCards> recentCards_;
     // Index of the text of each small code; -1 until it is known.
     std::array<qint32, 16> smallCodes_;

@@ -4,8 +4,10 @@
 #include "platform/DateTexts.h"
 #include "platform/IntText.h"
 
+#include <cstring>
+
 namespace {
-constexpr std::size_t kFlushBytes = 64 * 1024;
+constexpr std::size_t kFlushBytes = 256 * 1024;
 // Room for everything of a line but the card number.
 constexpr std::size_t kLineTailBytes = 2 * datetext::kMaxTextBytes + 4 * 12 + 8;
 
@@ -61,7 +63,15 @@ void ExportWriter::WriteLine(const CAttLogRec& punch)
     char* out = buffer_.data() + at;
     char* p = out;
     *p++ = '\t';
-    p += datetext::WriteDayMonthYear(p, punch.Day, punch.Month, punch.Year);
+    // Punches come in runs of one day: its text is written once a run.
+    if (dayTextSize_ == 0 || punch.Day != day_[0] || punch.Month != day_[1] ||
+        punch.Year != day_[2]) {
+        day_ = {punch.Day, punch.Month, punch.Year};
+        dayTextSize_ =
+            datetext::WriteDayMonthYear(dayText_.data(), punch.Day, punch.Month, punch.Year);
+    }
+    std::memcpy(p, dayText_.data(), std::size_t(dayTextSize_));
+    p += dayTextSize_;
     *p++ = ' ';
     p += datetext::WriteTime(p, punch.Hour, punch.Minute, punch.Second);
     for (const int code : {punch.Code1, punch.Code2, punch.Code3}) {

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "platform/DateTexts.h"
 #include "store/Records.h"
 
 #include <QSaveFile>
 #include <QString>
 
+#include <array>
 #include <string>
 
 // Writes the lines of one download to the export file. The lines go to a
@@ -37,6 +39,10 @@ private:
 
     QSaveFile file_;
     std::string buffer_;
+    // The text of the last day written (day, month, year).
+    std::array<int, 3> day_{0, 0, 0};
+    std::array<char, datetext::kMaxTextBytes> dayText_{};
+    int dayTextSize_ = 0;
     bool open_ = false;
     bool failed_ = false;
     QString error_;

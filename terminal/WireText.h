@@ -2,6 +2,7 @@
 
 #include "platform/IntText.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <string_view>
 
@@ -14,14 +15,30 @@ namespace ztp {
 constexpr int kMaxIntDigits = 10;
 
 // Reads an integer that starts at position at; at moves past its last digit.
-// False when there is none there, or it has more than 10 digits or is out of range.
+// False when there is none there, or it has more than 10 digits or is out of
+// range. The punch stream reads ten a punch: this is its inner loop.
 inline bool ScanIntField(std::string_view line, std::size_t& at, int& value)
 {
-    const IntScan scan = ScanInt(line, at);
-    if (!scan.digits || scan.overflow || scan.digitCount > kMaxIntDigits)
+    const auto digitAt = [](const char* c) {
+        return unsigned(static_cast<unsigned char>(*c)) - '0';
+    };
+    const char* p = line.data() + at;
+    const char* const end = line.data() + line.size();
+    const bool negative = p != end && *p == '-';
+    p += negative ? 1 : 0;
+    if (p == end || digitAt(p) > 9)
+        return false; // no digit
+    long long magnitude = digitAt(p++);
+    const char* const last = p + std::min<std::ptrdiff_t>(end - p, kMaxIntDigits - 1);
+    while (p != last && digitAt(p) <= 9)
+        magnitude = magnitude * 10 + digitAt(p++);
+    if (p != end && digitAt(p) <= 9)
+        return false; // an 11th digit
+    const long long signedValue = negative ? -magnitude : magnitude;
+    if (signedValue > 2147483647LL || signedValue < -2147483648LL)
         return false;
-    at = scan.end;
-    value = int(scan.value);
+    value = int(signedValue);
+    at = std::size_t(p - line.data());
     return true;
 }
 
