@@ -3,6 +3,7 @@
 #include "TempDir.h"
 
 #include "access/PasswordGate.h"
+#include "app/LastSuccess.h"
 #include "app/MainController.h"
 #include "app/gui/CZelvorDlg.h"
 #include "platform/Clock.h"
@@ -52,6 +53,7 @@ private slots:
     void cleanup();
     void startsWithTextsAndNoSelection();
     void connectTwiceTogglesTheCaption();
+    void pullAfterConnectingPostsThePunches_data();
     void pullAfterConnectingPostsThePunches();
     void pullBeforeConnectingReportsFive();
     void choosingAnotherDeviceDisconnects();
@@ -199,19 +201,42 @@ void TestMainDialog::connectTwiceTogglesTheCaption()
     QVERIFY(messages_.messages.isEmpty());
 }
 
+void TestMainDialog::pullAfterConnectingPostsThePunches_data()
+{
+    QTest::addColumn<QString>("simOption"); // of a third terminal; empty: Gate B
+    QTest::addColumn<int>("posted");
+    QTest::newRow("sound terminal") << QString() << 3;
+    QTest::newRow("stream cut: the link is lost") << QStringLiteral("--close-after=1") << 0;
+}
+
 void TestMainDialog::pullAfterConnectingPostsThePunches()
 {
+    // The device run of the all-devices run, over the operator's link: a
+    // pull over the month so far counts as the device's last success.
+    QFETCH(QString, simOption);
+    QFETCH(int, posted);
+    const QString gate = simOption.isEmpty() ? kGateB : QStringLiteral("Gate C");
+    if (!simOption.isEmpty())
+        devices_.append(
+            rig_->AddDevice(3, gate, Rig::TodayPunches(QStringLiteral("B"), 3), {simOption}));
     Open(devices_);
-    ChooseDevice(kGateB);
+    ChooseDevice(gate);
     Click(FindControl<QPushButton>(*dialog_, resid::main::kConnectButton));
     QVERIFY(link_.IsOpen());
     Click(FindControl<QPushButton>(*dialog_, resid::main::kPullButton));
-    QCOMPARE(DevStatus(), progress::kDownloaded);
-    QVERIFY(link_.IsOpen()); // the link stays open
     const QList<testsupport::MovementRow> rows = rig_->db.Movements();
-    QCOMPARE(rows.size(), 3);
+    QCOMPARE(rows.size(), posted);
     for (const testsupport::MovementRow& row : rows)
         QVERIFY(row.CardNb.startsWith(QLatin1Char('B')));
+    QCOMPARE(ReadLastSuccess(*registry_, devices_.last().DeviceId).has_value(), posted > 0);
+    if (posted == 0) {
+        QVERIFY(!link_.IsOpen());
+        QCOMPARE(Caption(), optext::kConnectCaption);
+        return;
+    }
+    QCOMPARE(DevStatus(), progress::kDownloaded);
+    QVERIFY(link_.IsOpen()); // the link stays open
+    QCOMPARE(Caption(), optext::kDisconnectCaption);
     QVERIFY2(messages_.messages.isEmpty(), qPrintable(messages_.messages.join(QLatin1Char('|'))));
 }
 

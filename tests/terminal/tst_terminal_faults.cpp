@@ -60,6 +60,33 @@ bool DisableAndLeave(SimProcess& sim, bool abort)
     return true;
 }
 
+// A session by hand: the greeting, AUTH with key 0 when authenticate is set,
+// then each line and the answer to it; "closed" when the terminal closed.
+QStringList Exchange(SimProcess& sim, bool authenticate, QList<QByteArray> lines)
+{
+    QTcpSocket socket;
+    SocketTransport transport(socket);
+    LineChannel channel(transport);
+    std::string_view line;
+    if (!transport.Connect(sim.Address(), quint16(sim.Port()), QDeadlineTimer(2000)) ||
+        channel.ReadLine(line, 2000) != LineChannel::Status::Line)
+        return {QStringLiteral("no greeting")};
+    const ztp::Nonces nonces{QByteArray(line.data() + 12, 2 * ztp::kNonceBytes), ztp::MakeNonce()};
+    if (authenticate)
+        lines.prepend("AUTH " + nonces.client + ' ' + ztp::ClientProof(0, nonces));
+    QStringList answers;
+    for (const QByteArray& request : lines) {
+        if (!channel.WriteAll(request + '\n', QDeadlineTimer(2000)) ||
+            channel.ReadLine(line, 2000) != LineChannel::Status::Line)
+            return answers << QStringLiteral("closed");
+        const QString answer = QString::fromUtf8(line.data(), qsizetype(line.size()));
+        answers.append(answer.section(u' ', 0, answer.startsWith(QLatin1String("ERR")) ? 1 : 0));
+    }
+    if (channel.ReadLine(line, 300) == LineChannel::Status::Closed)
+        answers.append(QStringLiteral("closed"));
+    return answers;
+}
+
 } // namespace
 
 class TerminalFaultTest : public QObject {
@@ -72,6 +99,8 @@ private slots:
     void cancelled();
     void clientGoneWithoutAWord_data();
     void clientGoneWithoutAWord();
+    void requestsOutOfTurn_data();
+    void requestsOutOfTurn();
 };
 
 void TerminalFaultTest::faults_data()
@@ -249,6 +278,39 @@ void TerminalFaultTest::clientGoneWithoutAWord()
     QVERIFY(DisableAndLeave(sim, abort));
     QVERIFY(sim.WaitForActive(true, 3000));
     QCOMPARE(sim.ActiveChanges(), QStringLiteral("01"));
+}
+
+void TerminalFaultTest::requestsOutOfTurn_data()
+{
+    QTest::addColumn<bool>("authenticate");
+    QTest::addColumn<QList<QByteArray>>("lines");
+    QTest::addColumn<QStringList>("answers"); // the AUTH's first; "closed": the terminal closed
+    const QString ok = QStringLiteral("OK");
+    const QString closed = QStringLiteral("closed");
+    QTest::newRow("a request before AUTH ends the session")
+        << false << QList<QByteArray>{"LOAD 1"} << QStringList{QStringLiteral("ERR 4"), closed};
+    QTest::newRow("a malformed AUTH ends it")
+        << false << QList<QByteArray>{"AUTH 00"} << QStringList{QStringLiteral("ERR 2"), closed};
+    QTest::newRow("a second AUTH is refused, the session goes on")
+        << true << QList<QByteArray>{"AUTH 00 11", "PREPARE 1"}
+        << QStringList{ok, QStringLiteral("ERR 2"), ok};
+    QTest::newRow("ACTIVE takes 0 or 1")
+        << true << QList<QByteArray>{"ACTIVE 1 2"} << QStringList{ok, QStringLiteral("ERR 2")};
+    QTest::newRow("SETTIME without the session's code")
+        << true << QList<QByteArray>{"SETTIME 1 2024 3 5 8 7 9 " + QByteArray(64, 'a')}
+        << QStringList{ok, QStringLiteral("ERR 10")};
+    QTest::newRow("READ without LOAD") << true << QList<QByteArray>{"READ 1", "LASTERROR"}
+                                       << QStringList{ok, QStringLiteral("ERR 8"), ok};
+}
+
+void TerminalFaultTest::requestsOutOfTurn()
+{
+    QFETCH(bool, authenticate);
+    QFETCH(QList<QByteArray>, lines);
+    QFETCH(QStringList, answers);
+    SimProcess sim;
+    QVERIFY2(sim.Start({}), qPrintable(sim.Error()));
+    QCOMPARE(Exchange(sim, authenticate, lines), answers);
 }
 
 QTEST_GUILESS_MAIN(TerminalFaultTest)
