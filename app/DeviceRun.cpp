@@ -55,6 +55,10 @@ QString DeviceOutcome::Line() const
 {
     if (!failure.isEmpty() && !(downloaded && posted))
         return QStringLiteral("%1: FAILED, %2").arg(name, failure);
+    if (!posted) // a pull without a selected device
+        return QStringLiteral("%1: %2 punches in range downloaded, not posted")
+            .arg(name)
+            .arg(inRange);
     QString line =
         QStringLiteral("%1: %2 punches in range, %3 posted, %4 already present, %5 refused")
             .arg(name)
@@ -130,9 +134,9 @@ DeviceOutcome RunOneDevice(CConnServer& record, const DownloadRange& range, Devi
     const bool post = !databaseFailed &&
                       (tools.posting == DeviceRunTools::Posting::Always ||
                        (tools.posting == DeviceRunTools::Posting::AfterDownload && transferred));
+    outcome.inRange = movements.size();
+    outcome.exportProblem = transfer.download.exportProblem;
     if (post) {
-        outcome.inRange = movements.size();
-        outcome.exportProblem = transfer.download.exportProblem;
         try {
             // The punches are staged first; the device waits for its turn
             // just before the table is locked. Waiting is not this device's

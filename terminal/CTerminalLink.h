@@ -14,8 +14,10 @@ struct TerminalTime {
 };
 
 // The terminal control: the eight operations through which the program talks
-// to a fingerprint terminal. Every call blocks until the terminal answered or
-// a time-out passed. The terminal is addressed by machine number (always 1).
+// to a fingerprint terminal, with what the program needs besides (whether the
+// link is open, a deadline, the terminal's clock, what went wrong). Every call
+// blocks until the terminal answered or a time-out passed. The terminal is
+// addressed by machine number (always 1).
 class CTerminalLink {
 public:
     virtual ~CTerminalLink() = default;

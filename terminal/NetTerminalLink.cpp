@@ -126,15 +126,8 @@ bool NetTerminalLink::NextPunch(int machine, CAttLogRec& punch)
         return false;
     if (log_ != Log::Streaming)
         return false;
-    switch (stream_.Next(session_)) {
-    case PunchStream::Step::Punch:
-        break;
-    case PunchStream::Step::End:
-        log_ = Log::None;
+    if (Advance(QDeadlineTimer(QDeadlineTimer::Forever)) != PunchStream::Step::Punch)
         return false;
-    case PunchStream::Step::Broken:
-        return StreamFailed();
-    }
     const ztp::WirePunch& wire = stream_.Punch();
     const auto& v = wire.values;
     punch.CardNb = cards_.Text(wire.card());
@@ -178,17 +171,20 @@ bool NetTerminalLink::FinishStream()
     // would hold the caller up, so the link is dropped instead (and the
     // terminal enables itself as the session ends).
     const QDeadlineTimer limit(session_.ReadTimeoutMs());
-    while (true) {
-        switch (stream_.Next(session_, limit)) {
-        case PunchStream::Step::Punch:
-            continue;
-        case PunchStream::Step::End:
-            log_ = Log::None;
-            return true;
-        case PunchStream::Step::Broken:
-            return StreamFailed();
-        }
-    }
+    PunchStream::Step step = PunchStream::Step::Punch;
+    while (step == PunchStream::Step::Punch)
+        step = Advance(limit);
+    return step == PunchStream::Step::End;
+}
+
+PunchStream::Step NetTerminalLink::Advance(QDeadlineTimer limit)
+{
+    const PunchStream::Step step = stream_.Next(session_, limit);
+    if (step == PunchStream::Step::End)
+        log_ = Log::None;
+    else if (step == PunchStream::Step::Broken)
+        StreamFailed();
+    return step;
 }
 
 bool NetTerminalLink::StreamFailed()

@@ -60,6 +60,8 @@ private:
     bool BeginStream(int machine);
     // Reads the rest of an unfinished stream, for one read time-out at most.
     bool FinishStream();
+    // The stream's next step by limit; its end or break ends the log.
+    PunchStream::Step Advance(QDeadlineTimer limit);
     // The stream broke: the session goes too (its fault, when it has one).
     bool StreamFailed();
     // A clock request and its code: "<word> <n> <fields>".
