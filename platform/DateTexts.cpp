@@ -4,13 +4,8 @@
 
 namespace datetext {
 
-int WritePad2(char* out, int v)
+int WritePad2Wide(char* out, int v)
 {
-    if (v >= 0 && v < 100) { // every valid date and time field but the year
-        out[0] = char('0' + v / 10);
-        out[1] = char('0' + v % 10);
-        return 2;
-    }
     int n = 0;
     if (v < 10)
         out[n++] = '0';

@@ -32,4 +32,12 @@ bool ParseWholeInt(QStringView text, int& value, bool plusAllowed = false);
 int LeadingInt(QStringView text);
 
 // Writes value in decimal at out (at least 11 bytes free); returns the bytes written.
-int WriteInt(char* out, int value);
+int WriteIntWide(char* out, int value); // any value
+inline int WriteInt(char* out, int value)
+{
+    if (value >= 0 && value < 10) { // most codes of a punch
+        out[0] = char('0' + value);
+        return 1;
+    }
+    return WriteIntWide(out, value);
+}

@@ -4,6 +4,7 @@
 #include "platform/DateTexts.h"
 #include "platform/IntText.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -23,8 +24,8 @@ bool ExportWriter::Open(const QString& path)
     file_.setFileName(path);
     failed_ = false;
     error_.clear();
-    buffer_.clear();
-    buffer_.reserve(kFlushBytes + 4096);
+    used_ = 0;
+    buffer_.resize(kFlushBytes + 4096);
     open_ = file_.open(QIODevice::WriteOnly) &&
             file_.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (!open_) {
@@ -37,31 +38,34 @@ bool ExportWriter::Open(const QString& path)
     return open_;
 }
 
-void ExportWriter::AppendCard(const QString& cardNb)
+char* ExportWriter::Room(std::size_t size)
 {
-    const std::size_t at = buffer_.size();
-    buffer_.resize(at + std::size_t(cardNb.size()));
-    char* out = buffer_.data() + at;
-    for (const QChar c : cardNb) {
-        if (c.unicode() >= 0x80) { // rare: through the code page
-            buffer_.resize(at);
-            for (const char byte : ToAnsi(cardNb))
-                buffer_.push_back(ExportByte(byte));
-            return;
-        }
-        *out++ = ExportByte(char(c.unicode()));
+    if (used_ + size > buffer_.size()) {
+        Flush();
+        if (size > buffer_.size())
+            buffer_.resize(size);
     }
+    return buffer_.data() + used_;
 }
 
 void ExportWriter::WriteLine(const CAttLogRec& punch)
 {
     if (!open_)
         return;
-    AppendCard(punch.CardNb);
-    const std::size_t at = buffer_.size();
-    buffer_.resize(at + kLineTailBytes);
-    char* out = buffer_.data() + at;
-    char* p = out;
+    // The card number: ASCII as it is, anything else through the code page (rare).
+    const QString& card = punch.CardNb;
+    const bool ascii =
+        std::all_of(card.cbegin(), card.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    const QByteArray ansi = ascii ? QByteArray() : ToAnsi(card);
+    char* const start = Room(std::size_t(ascii ? card.size() : ansi.size()) + kLineTailBytes);
+    char* p = start;
+    if (ascii) {
+        for (const QChar c : card)
+            *p++ = ExportByte(char(c.unicode()));
+    } else {
+        for (const char byte : ansi)
+            *p++ = ExportByte(byte);
+    }
     *p++ = '\t';
     // Punches come in runs of one day: its text is written once a run.
     if (dayTextSize_ == 0 || punch.Day != day_[0] || punch.Month != day_[1] ||
@@ -80,19 +84,18 @@ void ExportWriter::WriteLine(const CAttLogRec& punch)
     }
     *p++ = '\r';
     *p++ = '\n';
-    buffer_.resize(at + std::size_t(p - out));
-    if (buffer_.size() >= kFlushBytes)
+    used_ += std::size_t(p - start);
+    if (used_ >= kFlushBytes)
         Flush();
 }
 
 bool ExportWriter::Flush()
 {
-    if (!buffer_.empty() && !failed_ &&
-        file_.write(buffer_.data(), qint64(buffer_.size())) != qint64(buffer_.size())) {
+    if (used_ > 0 && !failed_ && file_.write(buffer_.data(), qint64(used_)) != qint64(used_)) {
         failed_ = true;
         error_ = file_.errorString();
     }
-    buffer_.clear();
+    used_ = 0;
     return !failed_;
 }
 
@@ -117,7 +120,7 @@ void ExportWriter::Discard()
     if (!open_)
         return;
     open_ = false;
-    buffer_.clear();
+    used_ = 0;
     file_.cancelWriting();
     file_.commit(); // removes the temporary file
 }
