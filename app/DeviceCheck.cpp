@@ -197,15 +197,18 @@ bool Checker::ConnectTerminal()
 bool Checker::CheckClock()
 {
     const ClockReading& clock = result_.clock = ReadTerminalClock(tools_.link, tools_.clock);
-    if (!clock.read) {
-        // A terminal that cannot tell its time is no reason to stop; one
-        // whose link went with the request is.
-        Warning(CheckStep::Clock,
-                QStringLiteral("the terminal did not tell its time: %1").arg(clock.problem),
-                QStringLiteral("a run cannot say whether its punches carry the right time; "
-                               "check the terminal's clock by hand"));
-        return tools_.link.IsOpen();
-    }
+    const QString unread =
+        QStringLiteral("the terminal did not tell its time: %1").arg(clock.problem);
+    // A terminal that cannot tell its time is no reason to stop; one whose
+    // link went with the request is.
+    if (!clock.read && !tools_.link.IsOpen())
+        return Failed(CheckStep::Clock, unread,
+                      QStringLiteral("the answer was altered on the way or the terminal broke "
+                                     "off; a run would fail the same way"));
+    if (!clock.read)
+        return Warning(CheckStep::Clock, unread,
+                       QStringLiteral("a run cannot say whether its punches carry the right "
+                                      "time; check the terminal's clock by hand"));
     const QString detail =
         QStringLiteral("%1, %2 this host's clock")
             .arg(WallClock(clock.time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),

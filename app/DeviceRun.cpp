@@ -103,7 +103,8 @@ DeviceOutcome RunOneDevice(CConnServer& record, const DownloadRange& range, Devi
     // so that after the download only the merge is left.
     StagedPosting posting(record.ConnStr, movements, db, tools.messages, tools.clock);
     transfer.onPunches = [&](qint64 received, qint64 announced) {
-        posting.StageReady();
+        if (tools.posting != DeviceRunTools::Posting::Never)
+            posting.StageReady();
         return !tools.onPunches || tools.onPunches(received, announced);
     };
     bool transferred = false;

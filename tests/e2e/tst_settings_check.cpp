@@ -154,6 +154,8 @@ void TestSettingsCheck::eachFaultIsNamed_data()
     // Three attempts of the link and the probe, each ended by the read time-out (5 s).
     QTest::newRow("terminal silent") << kSteps[3] << QStringLiteral("does not answer") << 45;
     QTest::newRow("wrong key") << kSteps[4] << QStringLiteral("did not accept the link") << 15;
+    QTest::newRow("clock reading forged")
+        << kSteps[5] << QStringLiteral("did not authenticate") << 15;
     QTest::newRow("log breaks off")
         << kSteps[6] << QStringLiteral("broke off after 2 punches") << 15;
 }
@@ -172,6 +174,8 @@ void TestSettingsCheck::eachFaultIsNamed()
         simOptions = {QStringLiteral("--stall-greeting")};
     else if (fault == QLatin1String("wrong key"))
         simOptions = {QStringLiteral("--key"), QStringLiteral("99")}; // the table says 0
+    else if (fault == QLatin1String("clock reading forged"))
+        simOptions = {QStringLiteral("--forge-clock")};
     else if (fault == QLatin1String("log breaks off"))
         simOptions = {QStringLiteral("--close-after"), QStringLiteral("2")};
 
