@@ -130,7 +130,8 @@ bool NetTerminalLink::NextPunch(int machine, CAttLogRec& punch)
         return false;
     const ztp::WirePunch& wire = stream_.Punch();
     const auto& v = wire.values;
-    punch.CardNb = cards_.Text(wire.card());
+    static_assert(sizeof wire.cardBytes >= CardTextCache::kKeptBytes);
+    punch.CardNb = cards_.Text(wire.cardBytes.data(), wire.cardSize);
     punch.Code1 = v[ztp::kCode1];
     punch.Code2 = v[ztp::kCode2];
     punch.Year = v[ztp::kYear];
