@@ -35,6 +35,8 @@ void WireProtocolTest::parseInt_data()
     QTest::addColumn<int>("value");
     QTest::newRow("zero") << QByteArray("0") << true << 0;
     QTest::newRow("year") << QByteArray("2024") << true << 2024;
+    QTest::newRow("seven digits") << QByteArray("9087654") << true << 9087654;
+    QTest::newRow("eight digits") << QByteArray("12345678") << true << 12345678;
     QTest::newRow("negative") << QByteArray("-17") << true << -17;
     QTest::newRow("max") << QByteArray("2147483647") << true << INT_MAX;
     QTest::newRow("min") << QByteArray("-2147483648") << true << INT_MIN;
@@ -56,8 +58,17 @@ void WireProtocolTest::parseInt()
     int parsed = 12345;
     QCOMPARE(ztp::ParseInt(std::string_view(field.constData(), std::size_t(field.size())), parsed),
              ok);
+    // The same field where a line goes on after it (read a word at a time).
+    const QByteArray line = field + " 1 0 2024 3 5 8 7 9 0";
+    std::size_t at = 0;
+    int inLine = 12345;
+    QCOMPARE(ztp::ScanIntField(std::string_view(line.constData(), std::size_t(line.size())), at,
+                               inLine) &&
+                 at == std::size_t(field.size()),
+             ok);
     if (ok) {
         QCOMPARE(parsed, value);
+        QCOMPARE(inLine, value);
         char out[12];
         QCOMPARE(QByteArray(out, ztp::WriteInt(out, value)), field);
     }
