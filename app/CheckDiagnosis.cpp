@@ -2,9 +2,6 @@
 
 #include "platform/InstallLayout.h"
 #include "resources/FaultTexts.h"
-#include "terminal/LinkTransport.h"
-
-#include <QTcpSocket>
 
 #include <algorithm>
 #include <initializer_list>
@@ -24,12 +21,6 @@ QString OdbcinstPlace()
     const QString folder = qEnvironmentVariable("ODBCSYSINI");
     return folder.isEmpty() ? QStringLiteral("/etc/odbcinst.ini")
                             : QStringLiteral("%1/odbcinst.ini (from ODBCSYSINI)").arg(folder);
-}
-
-// The shorter of a step's own time-out and what is left of the deadline.
-int Remaining(int timeoutMs, const QDeadlineTimer& deadline)
-{
-    return WaitMs(std::min(QDeadlineTimer(timeoutMs), deadline));
 }
 
 } // namespace
@@ -133,44 +124,6 @@ QString DatabaseFaultHint(DatabaseFault fault)
         break;
     }
     return QStringLiteral("the driver's text above says why; see %1/odbc.md").arg(DocFolder());
-}
-
-TerminalProbe ProbeTerminal(const QString& address, int port, int connectTimeoutMs,
-                            int readTimeoutMs, QDeadlineTimer deadline)
-{
-    TerminalProbe probe;
-    QTcpSocket socket;
-    socket.connectToHost(address, quint16(port));
-    if (!socket.waitForConnected(Remaining(connectTimeoutMs, deadline))) {
-        probe.socketText = socket.errorString();
-        switch (socket.error()) {
-        case QAbstractSocket::ConnectionRefusedError:
-            probe.reach = TerminalReach::Refused;
-            break;
-        case QAbstractSocket::HostNotFoundError:
-            probe.reach = TerminalReach::HostNotFound;
-            break;
-        case QAbstractSocket::NetworkError:
-            probe.reach = TerminalReach::Unreachable;
-            break;
-        case QAbstractSocket::SocketTimeoutError:
-            probe.reach = TerminalReach::TimedOut;
-            break;
-        default:
-            probe.reach = TerminalReach::Other;
-        }
-        socket.abort();
-        return probe;
-    }
-    if (socket.waitForReadyRead(Remaining(readTimeoutMs, deadline)))
-        probe.reach = TerminalReach::Answers;
-    else if (socket.state() == QAbstractSocket::UnconnectedState ||
-             socket.error() == QAbstractSocket::RemoteHostClosedError)
-        probe.reach = TerminalReach::ClosedAtOnce;
-    else
-        probe.reach = TerminalReach::Silent;
-    socket.abort();
-    return probe;
 }
 
 QString TerminalReachText(const TerminalProbe& probe, const QString& address, int port)

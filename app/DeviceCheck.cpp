@@ -3,7 +3,6 @@
 #include "app/CheckDiagnosis.h"
 #include "app/RecordedReports.h"
 #include "platform/Clock.h"
-#include "platform/IntText.h"
 #include "platform/MessageSink.h"
 #include "store/Database.h"
 #include "store/DeviceQueries.h"
@@ -15,6 +14,7 @@
 #include <QDeadlineTimer>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -35,9 +35,9 @@ public:
     void Run()
     {
         tools_.link.SetDeadline(deadline_);
-        if (OpenDatabase() && FindDeviceRow() && ConnectTerminal())
+        if (OpenDatabase() && FindDeviceRow() && ConnectTerminal() && CheckClock())
             ReadPunchLog();
-        if (connected_ == 1)
+        if (tools_.link.IsOpen())
             tools_.link.CloseLink();
         tools_.link.SetDeadline(QDeadlineTimer(QDeadlineTimer::Forever));
     }
@@ -52,6 +52,11 @@ private:
     {
         Set(step, Verdict::Failed, detail, hint);
         return false;
+    }
+    bool Warning(CheckStep step, const QString& detail, const QString& hint)
+    {
+        Set(step, Verdict::Warning, detail, hint);
+        return true;
     }
     void Set(CheckStep step, Verdict verdict, const QString& detail, const QString& hint)
     {
@@ -72,6 +77,7 @@ private:
     bool OpenDatabase();
     bool FindDeviceRow();
     bool ConnectTerminal();
+    bool CheckClock();
     void ReadPunchLog();
     qint64 CountDeviceRows();
 
@@ -81,7 +87,7 @@ private:
     QDeadlineTimer deadline_;
     Database db_;             // the run's login time-out
     RecordedReports reports_; // progress codes and messages go nowhere: no DevStatus
-    int connected_ = 0;
+    TerminalAddress address_;
 };
 
 bool Checker::OpenDatabase()
@@ -125,7 +131,7 @@ bool Checker::FindDeviceRow()
     const QString idHint = QStringLiteral("the DeviceId in config.ini (zelvor-settings list) must "
                                           "be the ID of the terminal's row in tsrHrDeviceShift");
     try {
-        LoadDeviceAddress(record_, db_, reports_);
+        address_ = LoadDeviceAddress(record_, db_, reports_);
     } catch (const DatabaseError& error) {
         return Failed(
             CheckStep::DeviceRow,
@@ -133,7 +139,7 @@ bool Checker::FindDeviceRow()
             idHint + QStringLiteral("; the login needs SELECT on tsrHrDeviceShift"));
     }
     const qint64 rows = CountDeviceRows();
-    if (record_.IP.isEmpty() || record_.Port.isEmpty()) {
+    if (!address_.complete) {
         if (rows == 0)
             return Failed(CheckStep::DeviceRow,
                           QStringLiteral("no row with ID '%1'").arg(record_.DeviceId), idHint);
@@ -143,17 +149,17 @@ bool Checker::FindDeviceRow()
                                                                       : QStringLiteral("Port")),
                       QStringLiteral("fill in the terminal's IP and Port in the HR suite"));
     }
-    const int port = LeadingInt(record_.Port);
-    if (port < 1 || port > 65535)
+    if (!address_.PortInRange())
         return Failed(CheckStep::DeviceRow,
                       QStringLiteral("Port '%1' is not a TCP port").arg(record_.Port),
                       QStringLiteral("correct the terminal's Port in the HR suite"));
     QString key = QStringLiteral("IPKey set");
-    if (record_.IPKey.trimmed().isEmpty())
+    if (address_.keyText == TerminalAddress::Key::Empty)
         key = QStringLiteral("IPKey empty (key 0)");
-    else if (LinkKeyOf(record_.IPKey) == 0 && record_.IPKey.trimmed() != QLatin1String("0"))
+    else if (address_.keyText == TerminalAddress::Key::NotANumber)
         key = QStringLiteral("IPKey '%1' is not a number (key 0)").arg(record_.IPKey);
-    QString detail = QStringLiteral("%1 port %2, %3").arg(record_.IP).arg(port).arg(key);
+    QString detail =
+        QStringLiteral("%1 port %2, %3").arg(address_.host).arg(address_.port).arg(key);
     if (rows > 1)
         detail += QStringLiteral(" (%1 rows with this ID; a run takes the last one)").arg(rows);
     return Ok(CheckStep::DeviceRow, detail);
@@ -161,11 +167,10 @@ bool Checker::FindDeviceRow()
 
 bool Checker::ConnectTerminal()
 {
-    const int port = LeadingInt(record_.Port);
-    const QString at = QStringLiteral("%1:%2").arg(record_.IP).arg(port);
+    const QString at = address_.Text();
     // The run's connection: the stored key, three attempts.
-    TransferContext transfer{tools_.link, connected_, reports_, reports_, tools_.clock, {}, {}};
-    if (ConnectDevice(record_, transfer) && connected_ == 1) {
+    TransferContext transfer{tools_.link, reports_, reports_, tools_.clock, {}};
+    if (ConnectDevice(address_, transfer)) {
         Ok(CheckStep::Terminal, QStringLiteral("%1 answers").arg(at));
         return Ok(CheckStep::LinkKey, QStringLiteral("the terminal accepted the link"));
     }
@@ -173,10 +178,10 @@ bool Checker::ConnectTerminal()
     if (PastDeadline(CheckStep::Terminal))
         return false;
     // The link does not say whose fault it was: ask the address directly.
-    const TerminalProbe probe =
-        ProbeTerminal(record_.IP, port, tools_.connectTimeoutMs, tools_.readTimeoutMs, deadline_);
+    const TerminalProbe probe = ProbeTerminal(address_.host, address_.port, tools_.connectTimeoutMs,
+                                              tools_.readTimeoutMs, deadline_);
     if (probe.reach != TerminalReach::Answers) {
-        QString detail = TerminalReachText(probe, record_.IP, port);
+        QString detail = TerminalReachText(probe, address_.host, address_.port);
         if (!failure.isEmpty())
             detail += QStringLiteral(" (the link: %1)").arg(failure);
         return Failed(CheckStep::Terminal, detail, TerminalReachHint(probe.reach));
@@ -187,6 +192,34 @@ bool Checker::ConnectTerminal()
                       .arg(failure.isEmpty() ? QStringLiteral("no reason given") : failure),
                   QStringLiteral("the IPKey in tsrHrDeviceShift differs from the key set on the "
                                  "terminal, or the terminal speaks another protocol version"));
+}
+
+bool Checker::CheckClock()
+{
+    const ClockReading& clock = result_.clock = ReadTerminalClock(tools_.link, tools_.clock);
+    const QString unread =
+        QStringLiteral("the terminal did not tell its time: %1").arg(clock.problem);
+    // A terminal that cannot tell its time is no reason to stop; one whose
+    // link went with the request is.
+    if (!clock.read && !tools_.link.IsOpen())
+        return Failed(CheckStep::Clock, unread,
+                      QStringLiteral("the answer was altered on the way or the terminal broke "
+                                     "off; a run would fail the same way"));
+    if (!clock.read)
+        return Warning(CheckStep::Clock, unread,
+                       QStringLiteral("a run cannot say whether its punches carry the right "
+                                      "time; check the terminal's clock by hand"));
+    const QString detail =
+        QStringLiteral("%1, %2 this host's clock")
+            .arg(WallClock(clock.time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+                 OffsetText(clock.offsetSeconds));
+    if (std::llabs(clock.offsetSeconds) > tools_.clockLimitSeconds)
+        return Warning(CheckStep::Clock,
+                       detail + QStringLiteral(" (more than %1 s)").arg(tools_.clockLimitSeconds),
+                       QStringLiteral("its punches carry its time; set it with zelvor-settings "
+                                      "set-clock %1")
+                           .arg(result_.name));
+    return Ok(CheckStep::Clock, detail);
 }
 
 void Checker::ReadPunchLog()
@@ -259,7 +292,7 @@ void Checker::ReadPunchLog()
 bool DeviceCheckResult::Passed() const
 {
     return !steps.isEmpty() && std::all_of(steps.cbegin(), steps.cend(), [](const StepResult& s) {
-        return s.verdict == Verdict::Ok;
+        return s.verdict == Verdict::Ok || s.verdict == Verdict::Warning;
     });
 }
 
@@ -276,8 +309,9 @@ DeviceCheckResult CheckDevice(const CConnServer& record, DeviceCheckTools& tools
     DeviceCheckResult result;
     result.name = record.Name.isEmpty() ? record.DeviceId : record.Name;
     result.deviceId = record.DeviceId;
-    for (CheckStep step : {CheckStep::Driver, CheckStep::Login, CheckStep::DeviceRow,
-                           CheckStep::Terminal, CheckStep::LinkKey, CheckStep::PunchLog})
+    for (CheckStep step :
+         {CheckStep::Driver, CheckStep::Login, CheckStep::DeviceRow, CheckStep::Terminal,
+          CheckStep::LinkKey, CheckStep::Clock, CheckStep::PunchLog})
         result.steps.append(StepResult{step, Verdict::Skipped, {}, {}});
     Checker(record, tools, result).Run();
     return result;
@@ -296,6 +330,8 @@ QString StepName(CheckStep step)
         return QStringLiteral("terminal answers");
     case CheckStep::LinkKey:
         return QStringLiteral("link key");
+    case CheckStep::Clock:
+        return QStringLiteral("terminal clock");
     case CheckStep::PunchLog:
         return QStringLiteral("punch log");
     }

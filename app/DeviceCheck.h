@@ -1,7 +1,9 @@
 #pragma once
 
+#include "app/RunOptions.h"
 #include "store/Records.h"
 #include "terminal/NetTerminalLink.h"
+#include "terminal/TerminalClock.h"
 
 #include <QDateTime>
 #include <QList>
@@ -11,14 +13,15 @@ class Clock;
 class CTerminalLink;
 
 // A check of one configured device that walks the way of a run (database
-// connection, device row, terminal connection with the stored link key,
-// punch log, date range) through the run's own operations, but changes
+// connection, device row, terminal connection with the stored link key, the
+// terminal's clock, punch log, date range) through the run's own operations, but changes
 // nothing: no posting, no export file, no DevStatus, and the terminal is never
 // disabled. Each step says ok, FAILED with a hint at the usual causes, or
 // skipped when an earlier step it needs failed.
 
-enum class CheckStep { Driver, Login, DeviceRow, Terminal, LinkKey, PunchLog };
-enum class Verdict { Ok, Failed, Skipped };
+enum class CheckStep { Driver, Login, DeviceRow, Terminal, LinkKey, Clock, PunchLog };
+// A warning is a finding a run goes on with (it passes the check).
+enum class Verdict { Ok, Warning, Failed, Skipped };
 
 struct StepResult {
     CheckStep step = CheckStep::Driver;
@@ -34,6 +37,7 @@ struct DeviceCheckResult {
     qint64 punches = -1;     // punches in the terminal's log; -1 when not read
     qint64 inRange = -1;     // of which the run's date filter keeps
     QDateTime rangeFrom, rangeTo;
+    ClockReading clock; // the terminal's clock against this host's
 
     bool Passed() const;
     // The first failed step; nullptr when none failed.
@@ -50,6 +54,8 @@ struct DeviceCheckTools {
     // refused link key.
     int connectTimeoutMs = NetTerminalLink::kDefaultConnectTimeoutMs;
     int readTimeoutMs = NetTerminalLink::kDefaultReadTimeoutMs;
+    // A terminal clock further off than this is a warning.
+    int clockLimitSeconds = RunOptions::kDefaultClockLimitSeconds;
 };
 
 // Checks one device over this month's range, from the first of the month to

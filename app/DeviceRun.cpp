@@ -4,6 +4,7 @@
 #include "platform/MessageSink.h"
 #include "store/Database.h"
 #include "store/DeviceQueries.h"
+#include "store/TerminalAddress.h"
 #include "terminal/CTerminalLink.h"
 #include "terminal/ConnectDevice.h"
 #include "terminal/DownloadLog.h"
@@ -27,27 +28,37 @@ void PostingOrder::Done(int index)
     changed_.notify_all();
 }
 
-QString TransferFailure(const CConnServer& record, int connected, const CTerminalLink& link)
+QString ConnectFailure(const CConnServer& record, const TerminalAddress& address,
+                       const CTerminalLink& link)
 {
-    if (record.IP.isEmpty() || record.Port.isEmpty())
+    if (!address.complete)
         return QStringLiteral("no terminal address (device ID '%1' not found in tsrHrDeviceShift?)")
             .arg(record.DeviceId);
-    if (connected == 0) {
-        const QString why = link.LastFailure();
-        return why.isEmpty()
-                   ? QStringLiteral("could not connect to %1:%2").arg(record.IP, record.Port)
-                   : QStringLiteral("could not connect to %1:%2 (%3)")
-                         .arg(record.IP, record.Port, OneLine(why));
-    }
-    const QString failure = link.LastFailure();
-    return failure.isEmpty() ? QStringLiteral("download failed")
-                             : QStringLiteral("download failed: ") + OneLine(failure);
+    const QString why = link.LastFailure();
+    const QString at = QStringLiteral("%1:%2").arg(record.IP, record.Port);
+    return why.isEmpty() ? QStringLiteral("could not connect to %1").arg(at)
+                         : QStringLiteral("could not connect to %1 (%2)").arg(at, OneLine(why));
+}
+
+QString DownloadFailure(const TransferContext& transfer)
+{
+    if (transfer.download.cancelled)
+        return QStringLiteral("download cancelled");
+    const QString why = transfer.link.LastFailure();
+    if (why.isEmpty())
+        return transfer.link.IsOpen() ? QStringLiteral("download failed")
+                                      : QStringLiteral("download failed: not connected");
+    return QStringLiteral("download failed: ") + OneLine(why);
 }
 
 QString DeviceOutcome::Line() const
 {
-    if (!failure.isEmpty() && !posted)
+    if (!failure.isEmpty() && !(downloaded && posted))
         return QStringLiteral("%1: FAILED, %2").arg(name, failure);
+    if (!posted) // a pull without a selected device
+        return QStringLiteral("%1: %2 punches in range downloaded, not posted")
+            .arg(name)
+            .arg(inRange);
     QString line =
         QStringLiteral("%1: %2 punches in range, %3 posted, %4 already present, %5 refused")
             .arg(name)
@@ -73,10 +84,9 @@ DeviceOutcome RunOneDevice(CConnServer& record, const DownloadRange& range, Devi
                                         : QDeadlineTimer(QDeadlineTimer::Forever);
     tools.link.SetDeadline(deadline);
 
-    int connected = 0;
     MovementList movements;
-    TransferContext transfer{
-        tools.link, connected, tools.progress, tools.messages, tools.clock, tools.exeFolder, {}};
+    TransferContext transfer{tools.link, tools.progress, tools.messages, tools.clock,
+                             tools.exeFolder};
     // A connection of this device's own: whatever happened to the previous
     // device's (a server that went away, another database) stays there.
     Database db;
@@ -92,27 +102,42 @@ DeviceOutcome RunOneDevice(CConnServer& record, const DownloadRange& range, Devi
     // The punches are staged on the device's connection while they arrive,
     // so that after the download only the merge is left.
     StagedPosting posting(record.ConnStr, movements, db, tools.messages, tools.clock);
-    transfer.onPunches = [&posting](qint64, qint64) {
-        posting.StageReady();
-        return true;
+    transfer.onPunches = [&](qint64 received, qint64 announced) {
+        if (tools.posting != DeviceRunTools::Posting::Never)
+            posting.StageReady();
+        return !tools.onPunches || tools.onPunches(received, announced);
     };
     bool transferred = false;
+    bool databaseFailed = false;
     try {
-        LoadDeviceAddress(record, db, tools.messages);
-        transferred =
-            ConnectDevice(record, transfer) && DownloadLog(record, range, movements, transfer);
-        if (!transferred)
-            outcome.failure = TransferFailure(record, connected, tools.link);
+        const TerminalAddress address = LoadDeviceAddress(record, db, tools.messages);
+        bool connected = tools.useOpenLink;
+        if (!connected) {
+            connected = ConnectDevice(address, transfer);
+            if (connected)
+                outcome.clock = ReadTerminalClock(tools.link, tools.clock);
+            else
+                outcome.failure = ConnectFailure(record, address, tools.link);
+        }
+        if (connected) {
+            transferred = DownloadLog(record, range, movements, transfer);
+            if (!transferred)
+                outcome.failure = DownloadFailure(transfer);
+        }
     } catch (const DatabaseError& error) {
         tools.messages.Show(error.Text());
         outcome.failure = QStringLiteral("database: ") + OneLine(error.Text());
+        databaseFailed = true;
     }
-    if (connected == 1)
+    if (!tools.useOpenLink && tools.link.IsOpen())
         tools.link.CloseLink();
 
-    if (transferred) {
-        outcome.inRange = movements.size();
-        outcome.exportProblem = transfer.download.exportProblem;
+    const bool post = !databaseFailed &&
+                      (tools.posting == DeviceRunTools::Posting::Always ||
+                       (tools.posting == DeviceRunTools::Posting::AfterDownload && transferred));
+    outcome.inRange = movements.size();
+    outcome.exportProblem = transfer.download.exportProblem;
+    if (post) {
         try {
             // The punches are staged first; the device waits for its turn
             // just before the table is locked. Waiting is not this device's
@@ -124,19 +149,25 @@ DeviceOutcome RunOneDevice(CConnServer& record, const DownloadRange& range, Devi
                 tools.awaitPostingTurn();
                 boundStatements(deadline.isForever() ? deadline : QDeadlineTimer(left));
             };
-            outcome.posting = posting.Post(awaitTurn);
+            if (tools.onPosting)
+                tools.onPosting(0, movements.size());
+            outcome.posting = posting.Post(awaitTurn, tools.onPosting);
             outcome.posted = true;
         } catch (const DatabaseError& error) {
             tools.messages.Show(error.Text());
-            outcome.failure = QStringLiteral("%1 punches downloaded but not posted, database: %2")
-                                  .arg(movements.size())
-                                  .arg(OneLine(error.Text()));
+            if (outcome.failure.isEmpty())
+                outcome.failure =
+                    QStringLiteral("%1 punches downloaded but not posted, database: %2")
+                        .arg(movements.size())
+                        .arg(OneLine(error.Text()));
         }
-        if (outcome.posted && outcome.posting.failed > 0)
+        // A failed download stays the reason (a pull posts an empty list after it).
+        if (outcome.failure.isEmpty() && outcome.posting.failed > 0)
             outcome.failure = QStringLiteral("%1 punches refused").arg(outcome.posting.failed);
-        else if (outcome.posted && !outcome.exportProblem.isEmpty())
+        else if (outcome.failure.isEmpty() && !outcome.exportProblem.isEmpty())
             outcome.failure = QStringLiteral("export file not written");
     }
+    outcome.downloaded = transferred;
     tools.link.SetDeadline(QDeadlineTimer(QDeadlineTimer::Forever));
     outcome.seconds = double(elapsed.elapsed()) / 1000.0;
     return outcome;

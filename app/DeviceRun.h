@@ -2,6 +2,8 @@
 
 #include "store/MovementPosting.h"
 #include "store/Records.h"
+#include "store/TerminalAddress.h"
+#include "terminal/TerminalClock.h"
 #include "terminal/TransferContext.h"
 
 #include <QDateTime>
@@ -25,11 +27,13 @@ struct DeviceOutcome {
     QString deviceId;
     qint64 inRange = 0; // punches downloaded in the date range
     PostingSummary posting;
-    bool posted = false;   // the posting ran to its end
-    QString failure;       // why the device failed; empty when it did not
-    QString exportProblem; // why the export file was not written; empty when it was
+    bool downloaded = false; // the download ran to its end
+    bool posted = false;     // the posting ran to its end
+    QString failure;         // why the device failed; empty when it did not
+    QString exportProblem;   // why the export file was not written; empty when it was
     QDateTime startedAt;
     double seconds = 0;
+    ClockReading clock; // the terminal's clock, read after connecting
 
     // Downloaded, posted without a refused row, export written.
     bool Ok() const { return failure.isEmpty(); }
@@ -51,6 +55,20 @@ struct DeviceRunTools {
     // Waits until this device may post (a parallel run posts in the order of
     // the device list); may be empty.
     std::function<void()> awaitPostingTurn = {};
+
+    // The all-devices run connects, reads the terminal's clock and closes the
+    // link at the end. The pull button downloads over the link the operator
+    // opened (without one it reports "5") and leaves it as it is.
+    bool useOpenLink = false;
+    // The all-devices run posts what a complete download brought. A pull of a
+    // selected device posts also after a failed download (an empty list); a
+    // pull without a selected device posts nothing.
+    enum class Posting { AfterDownload, Always, Never };
+    Posting posting = Posting::AfterDownload;
+    // Told while punches arrive; false cancels the download. May be empty.
+    std::function<bool(qint64 received, qint64 announced)> onPunches = {};
+    // Told at the start of the posting and after each batch. May be empty.
+    PostingProgress onPosting = {};
 };
 
 // The postings of a parallel run take turns in the order of the device list:
@@ -72,13 +90,17 @@ private:
     int next_ = 0; // first device not done
 };
 
-// Why the transfer of a device failed, for its outcome line: no address, no
-// connection, or what broke the download.
-QString TransferFailure(const CConnServer& record, int connected, const CTerminalLink& link);
+// Why the connection to a device's terminal failed, for its outcome line: no
+// address, or what the link said.
+QString ConnectFailure(const CConnServer& record, const TerminalAddress& address,
+                       const CTerminalLink& link);
+// Why its download failed: no link, cancelled, or what broke it.
+QString DownloadFailure(const TransferContext& transfer);
 
-// Runs one device: looks its terminal up in the device table, connects,
-// downloads the punches of range, writes the export file and posts them, with
-// a database connection and a movement list of its own (so a failed device
-// leaves nothing behind for the next one). The link is closed at the end. A
-// device that passes its deadline fails with the reason.
+// Runs one device: looks its terminal up in the device table, connects (see
+// DeviceRunTools), downloads the punches of range, writes the export file and
+// posts them, with a database connection and a movement list of its own (so a
+// failed device leaves nothing behind for the next one). The punches are
+// staged while they arrive. A device that passes its deadline fails with the
+// reason.
 DeviceOutcome RunOneDevice(CConnServer& record, const DownloadRange& range, DeviceRunTools& tools);

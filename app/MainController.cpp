@@ -14,21 +14,15 @@
 #include "resources/OperatorTexts.h"
 #include "settings/SettingsFile.h"
 #include "store/DeviceQueries.h"
-#include "store/MovementPosting.h"
 #include "terminal/CTerminalLink.h"
 #include "terminal/ConnectDevice.h"
+#include "terminal/DateRange.h"
 #include "terminal/DownloadLog.h"
 
 MainController::MainController(MainView& view, MainServices services)
-    : view_(view), services_(std::move(services)), transfer_{services_.link,
-                                                             Connected,
-                                                             services_.progress,
-                                                             services_.messages,
-                                                             services_.clock,
-                                                             services_.exeFolder,
-                                                             [this](const QString& caption) {
-                                                                 view_.SetConnectCaption(caption);
-                                                             }}
+    : view_(view), services_(std::move(services)), transfer_{services_.link, services_.progress,
+                                                             services_.messages, services_.clock,
+                                                             services_.exeFolder}
 {
 }
 
@@ -45,10 +39,8 @@ void MainController::ReadComboSelection()
 
 void MainController::CloseLinkIfOpen()
 {
-    if (Connected == 1) {
+    if (services_.link.IsOpen())
         services_.link.CloseLink();
-        Connected = 0;
-    }
 }
 
 void MainController::Log(const QString& line) const
@@ -162,6 +154,14 @@ void MainController::RunAllDevices()
         if (!outcome.Ok())
             ++report_.failed;
         Log(outcome.Line());
+        const int clockLimit = services_.options.clockLimitSeconds;
+        if (outcome.clock.read && std::llabs(outcome.clock.offsetSeconds) > clockLimit)
+            Log(QStringLiteral("warning: %1: the terminal's clock is %2 this host's (more than "
+                               "%3 s); its punches carry its time; set it with zelvor-settings "
+                               "set-clock %4")
+                    .arg(outcome.name, OffsetText(outcome.clock.offsetSeconds))
+                    .arg(clockLimit)
+                    .arg(outcome.name));
         if (outcome.Ok() &&
             !StoreLastSuccess(services_.registry, outcome.deviceId, outcome.startedAt))
             Log(QStringLiteral("warning: cannot store the last success of %1; its next run "
@@ -190,20 +190,20 @@ void MainController::RunSingleTerminal()
         return;
 
     report_.devices = 1;
-    const bool ok =
-        ConnectDevice(Current, transfer_) && DownloadLog(Current, Range(), Movements, transfer_);
+    const TerminalAddress address = TerminalAddressOf(Current);
+    const bool connected = ConnectDevice(address, transfer_);
+    const bool ok = connected && DownloadLog(Current, Range(), Movements, transfer_);
     const QString name = QStringLiteral("%1:%2").arg(Current.IP, Current.Port);
     if (ok) {
-        if (Connected == 1) {
-            CloseLinkIfOpen();
-            report_.endRequested = true;
-        }
+        CloseLinkIfOpen();
+        report_.endRequested = true;
         Log(QStringLiteral("%1: %2 punches in range downloaded").arg(name).arg(Movements.size()));
         return;
     }
     ++report_.failed;
     Log(QStringLiteral("%1: FAILED, %2")
-            .arg(name, TransferFailure(Current, Connected, services_.link)));
+            .arg(name, connected ? DownloadFailure(transfer_)
+                                 : ConnectFailure(Current, address, services_.link)));
     if (Run.ArgCloseFlag == QLatin1String("0"))
         report_.endRequested = true;
 }
@@ -213,8 +213,15 @@ void MainController::OnConnect()
     ReadComboSelection();
     Current = FindConnServer(Devices, Run.SelectedName);
     try {
-        LoadDeviceAddress(Current, Db, services_.messages);
-        ConnectDevice(Current, transfer_);
+        const TerminalAddress address = LoadDeviceAddress(Current, Db, services_.messages);
+        // The button toggles: an open link is closed (without a progress
+        // code), unless the device has no address, which is said first.
+        if (address.complete && services_.link.IsOpen()) {
+            services_.link.CloseLink();
+            view_.SetConnectCaption(optext::kConnectCaption);
+        } else if (ConnectDevice(address, transfer_)) {
+            view_.SetConnectCaption(optext::kDisconnectCaption);
+        }
     } catch (const DatabaseError& error) {
         services_.messages.Show(error.Text());
     }
@@ -224,38 +231,48 @@ void MainController::OnPullData()
 {
     ReadComboSelection();
     Current = FindConnServer(Devices, Run.SelectedName);
-    // The operator sees the punches arrive and may cancel: a cancelled
-    // download counts as broken off, so nothing of it is posted.
-    transfer_.onPunches = [this](qint64 received, qint64 announced) {
-        return view_.ShowProgress(MainView::Stage::Download, received, announced);
-    };
     // A scheduled run posting at the same moment waits, or this pull does.
     RunLock lock(RunLockPath(services_.exeFolder));
     if (!lock.Acquire(RunLock::kDefaultWaitMs)) {
         services_.messages.Show(lock.Problem());
-        transfer_.onPunches = {};
         return;
     }
-    try {
-        LoadDeviceAddress(Current, Db, services_.messages);
-        DownloadLog(Current, Range(), Movements, transfer_);
-        if (!Run.SelectedName.isEmpty()) {
-            view_.ShowProgress(MainView::Stage::Posting, 0, Movements.size());
-            PostMovements(Current, Movements, Db, services_.messages, services_.clock,
-                          [this](qint64 done, qint64 total) {
-                              view_.ShowProgress(MainView::Stage::Posting, done, total);
-                          });
-        }
-    } catch (const DatabaseError& error) {
-        services_.messages.Show(error.Text());
-    }
-    transfer_.onPunches = {};
+    // The all-devices run's way for one device, over the link the operator
+    // opened: the operator sees the punches arrive and may cancel (a
+    // cancelled download counts as broken off, so nothing of it is posted).
+    DeviceRunTools tools{services_.link,      services_.progress,
+                         services_.messages,  services_.clock,
+                         services_.exeFolder, services_.options.deviceTimeoutSeconds};
+    tools.useOpenLink = true;
+    tools.posting = Run.SelectedName.isEmpty() ? DeviceRunTools::Posting::Never
+                                               : DeviceRunTools::Posting::Always;
+    tools.onPunches = [this](qint64 received, qint64 announced) {
+        return view_.ShowProgress(MainView::Stage::Download, received, announced);
+    };
+    tools.onPosting = [this](qint64 done, qint64 total) {
+        view_.ShowProgress(MainView::Stage::Posting, done, total);
+    };
+    const bool wasOpen = services_.link.IsOpen();
+    const DownloadRange range = Range();
+    const std::optional<QDateTime> lastSuccess =
+        ReadLastSuccess(services_.registry, Current.DeviceId);
+    const DeviceOutcome outcome = RunOneDevice(Current, range, tools);
     view_.EndProgress();
+    // A pull counts as the device's last success only when its range
+    // reached from where the next run would start to the day it began.
+    if (outcome.posted && outcome.Ok() &&
+        DayFilter(range).KeepsDays(RangeStart(FirstOfMonth(services_.clock), lastSuccess).date(),
+                                   outcome.startedAt.date()))
+        StoreLastSuccess(services_.registry, outcome.deviceId, outcome.startedAt);
+    Log(outcome.Line());
+    // A link lost during the pull (a broken stream, the deadline) is closed.
+    if (wasOpen && !services_.link.IsOpen())
+        view_.SetConnectCaption(optext::kConnectCaption);
 }
 
 void MainController::OnDeviceSelChange()
 {
-    if (Connected == 1) {
+    if (services_.link.IsOpen()) {
         CloseLinkIfOpen();
         view_.SetConnectCaption(optext::kConnectCaption);
     }

@@ -67,7 +67,6 @@ public:
 
     const RunReport& Report() const { return report_; }
 
-    int Connected = 0; // 1 while the terminal link is open
     RunParameters Run;
     CConnServer Current; // the device the buttons act on
     MovementList Movements;

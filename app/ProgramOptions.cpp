@@ -26,7 +26,7 @@ const QList<LongOption>& ProgramLongOptions()
     static const QList<LongOption> options = {
         {QStringLiteral("help"), false},   {QStringLiteral("version"), false},
         {QStringLiteral("jobs"), true},    {QStringLiteral("device-timeout"), true},
-        {QStringLiteral("metrics"), true},
+        {QStringLiteral("metrics"), true}, {QStringLiteral("clock-limit"), true},
     };
     return options;
 }
@@ -103,7 +103,8 @@ bool RunOptionsFrom(const ProgramOptions& options, const QProcessEnvironment& en
         QStringLiteral("metrics"), environment.value(QStringLiteral("ZELVOR_METRICS_FILE")));
     return NumberOption(options, "jobs", 1, RunOptions::kMaxJobs, run.jobs, error) &&
            NumberOption(options, "device-timeout", 0, 7 * 24 * 3600, run.deviceTimeoutSeconds,
-                        error);
+                        error) &&
+           NumberOption(options, "clock-limit", 0, 7 * 24 * 3600, run.clockLimitSeconds, error);
 }
 
 QString ProgramHelpText()
@@ -139,6 +140,10 @@ QString ProgramHelpText()
         "                    and the run goes on (default 600; 0: no limit)\n"
         "  --metrics FILE    all-devices run: write its outcome as metrics in the\n"
         "                    Prometheus text format to FILE (also: $ZELVOR_METRICS_FILE)\n"
+        "  --clock-limit SECONDS\n"
+        "                    all-devices run: warn about a terminal whose clock is more\n"
+        "                    than SECONDS off this host's (default 120); punches keep\n"
+        "                    the terminal's time, set it with zelvor-settings set-clock\n"
         "  --                end of options: the arguments after it are positional\n"
         "Arguments beginning with a single \"-\" are flags: accepted, ignored, and they\n"
         "take no position. Qt's own options are such flags (-style NAME, -platform\n"

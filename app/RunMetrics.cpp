@@ -92,6 +92,11 @@ QString RunMetricsText(const RunReport& report, const QList<std::optional<QDateT
         for (qsizetype i = 0; i < report.outcomes.size(); ++i)
             metric.Sample(column.value(report.outcomes.at(i)), labels.at(i));
     }
+    metric.Begin("zelvor_device_clock_offset_seconds",
+                 "The terminal's clock minus this host's in the last run (absent when unread).");
+    for (qsizetype i = 0; i < report.outcomes.size(); ++i)
+        if (report.outcomes.at(i).clock.read)
+            metric.Sample(QString::number(report.outcomes.at(i).clock.offsetSeconds), labels.at(i));
     metric.Begin("zelvor_device_last_success_timestamp_seconds",
                  "When the device last had a fully successful run.");
     for (qsizetype i = 0; i < report.outcomes.size() && i < lastSuccess.size(); ++i)

@@ -24,6 +24,11 @@ struct RunOptions {
     static constexpr int kDefaultRunLockWaitMs = 5 * 60 * 1000;
     int runLockWaitMs = kDefaultRunLockWaitMs;
 
+    // The all-devices run warns about a terminal whose clock is further than
+    // this from the host's (its punches carry that time).
+    static constexpr int kDefaultClockLimitSeconds = 120;
+    int clockLimitSeconds = kDefaultClockLimitSeconds;
+
     // Where the all-devices run writes its metrics; empty: nowhere.
     QString metricsPath;
 };

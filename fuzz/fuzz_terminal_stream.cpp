@@ -1,7 +1,7 @@
-// The link's handling of whatever a terminal sends: greeting, answers, punch
-// streams. Input: one byte of mode (bit 0: the terminal proves the key, so
-// the input starts after the handshake), one byte of read piece size, then
-// the terminal's bytes.
+// The link's handling of whatever a terminal sends: greeting, answers, a
+// clock reading, punch streams. Input: one byte of mode (bit 0: the terminal
+// proves the key, so the input starts after the handshake), one byte of read
+// piece size, then the terminal's bytes.
 #include "ScriptedTerminal.h"
 
 #include "terminal/NetTerminalLink.h"
@@ -22,6 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     link.SetLinkKey(kKey);
     if (!link.OpenLink(QStringLiteral("terminal"), 4370))
         return 0;
+    TerminalTime time;
+    link.ReadClock(1, time);
     link.PreparePunchRead(1);
     link.SetTerminalActive(1, false);
     // Two downloads: the second stream's code is keyed with its number.

@@ -4,7 +4,7 @@
 
 namespace datetext {
 
-int WritePad2(char* out, int v)
+int WritePad2Wide(char* out, int v)
 {
     int n = 0;
     if (v < 10)

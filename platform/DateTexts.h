@@ -13,7 +13,16 @@ QString TimeText(int hour, int minute, int second);     // "08:07:09 " with the 
 // The same texts written as bytes at out, for the download's hot path; each
 // returns the bytes written (at most 12 per number plus separators).
 namespace datetext {
-int WritePad2(char* out, int v);
+int WritePad2Wide(char* out, int v); // any value outside 0..99
+// Every valid date and time field but the year takes the inline way.
+inline int WritePad2(char* out, int v)
+{
+    if (v < 0 || v > 99)
+        return WritePad2Wide(out, v);
+    out[0] = char('0' + v / 10);
+    out[1] = char('0' + v % 10);
+    return 2;
+}
 int WriteDayMonthYear(char* out, int day, int month, int year);
 int WriteYearMonthDay(char* out, int year, int month, int day);
 int WriteTime(char* out, int hour, int minute, int second);

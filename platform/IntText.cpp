@@ -77,7 +77,7 @@ int LeadingInt(QStringView text)
     return int(ScanInt(text, i, true).value);
 }
 
-int WriteInt(char* out, int value)
+int WriteIntWide(char* out, int value)
 {
     if (value >= 0 && value < 100) { // most values of a punch
         if (value < 10) {

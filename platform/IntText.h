@@ -5,9 +5,10 @@
 #include <cstddef>
 #include <string_view>
 
-// Decimal integers in text. One scanner reads them for every caller: the
-// protocol's strict fields, the port text of a device record (read as far as
-// it is a number) and the stored link key.
+// Decimal integers in text. One scanner reads them for every caller here: the
+// port text of a device record (read as far as it is a number), the stored
+// link key and the program's options. The terminal protocol's fields have a
+// stricter rule of their own (terminal/WireText.h: at most 10 digits).
 
 // A sign ("-", and "+" when plusAllowed) and decimal digits read from position
 // at. value saturates at the 32-bit limits; end is the position after the last
@@ -31,4 +32,12 @@ bool ParseWholeInt(QStringView text, int& value, bool plusAllowed = false);
 int LeadingInt(QStringView text);
 
 // Writes value in decimal at out (at least 11 bytes free); returns the bytes written.
-int WriteInt(char* out, int value);
+int WriteIntWide(char* out, int value); // any value
+inline int WriteInt(char* out, int value)
+{
+    if (value >= 0 && value < 10) { // most codes of a punch
+        out[0] = char('0' + value);
+        return 1;
+    }
+    return WriteIntWide(out, value);
+}

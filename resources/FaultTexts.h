@@ -12,6 +12,9 @@ inline const QString kNoData = QStringLiteral("No data from terminal returns!");
 inline const QString kStreamBroken =
     QStringLiteral("Reading data from terminal failed: the punch log was cut short after %1 "
                    "punches (%2). Nothing was exported or queued.");
+inline const QString kStreamNotAuthentic =
+    QStringLiteral("Reading data from terminal failed: the punch log's authentication code did "
+                   "not match after %1 punches (%2). Nothing was exported or queued.");
 
 // Files.
 inline const QString kEmptyPath = QStringLiteral("File path cannot be empty.");

@@ -3,22 +3,23 @@
 #include "resources/FaultTexts.h"
 #include "store/SqlValues.h"
 
-void LoadDeviceAddress(CConnServer& record, Database& db, MessageSink& messages)
+TerminalAddress LoadDeviceAddress(CConnServer& record, Database& db, MessageSink& messages)
 {
     if (!EnsureOpen(db, record.ConnStr))
-        return;
+        return TerminalAddressOf(record);
     std::optional<QSqlQuery> query =
         db.Query(QStringLiteral("SELECT IP, Port, IPKey FROM tsrHrDeviceShift WHERE Id =?"),
                  {record.DeviceId});
     if (!query) {
         messages.Show(faulttext::kDeviceQueryFailed);
-        return;
+        return TerminalAddressOf(record);
     }
     while (NextRow(*query)) {
         record.IP = TextOf(query->value(QStringLiteral("IP")));
         record.Port = TextOf(query->value(QStringLiteral("Port")));
         record.IPKey = TextOf(query->value(QStringLiteral("IPKey")));
     }
+    return TerminalAddressOf(record);
 }
 
 std::optional<QList<DeviceRow>> ListDevices(Database& db, const QString& connStr,

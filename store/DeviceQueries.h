@@ -3,6 +3,7 @@
 #include "platform/MessageSink.h"
 #include "store/Database.h"
 #include "store/Records.h"
+#include "store/TerminalAddress.h"
 
 #include <QList>
 #include <QString>
@@ -13,10 +14,11 @@
 
 // Fills record's IP, Port and IPKey from the device row whose ID is the
 // record's DeviceId (the last row wins when there are several; the fields keep
-// their values when there is none). Opens db with the record's ConnStr and
-// leaves it open for the posting that follows. Throws DatabaseError when the
-// connection cannot be made or the server rejects the look-up.
-void LoadDeviceAddress(CConnServer& record, Database& db, MessageSink& messages);
+// their values when there is none), and returns them as the terminal's
+// address. Opens db with the record's ConnStr and leaves it open for the
+// posting that follows. Throws DatabaseError when the connection cannot be
+// made or the server rejects the look-up.
+TerminalAddress LoadDeviceAddress(CConnServer& record, Database& db, MessageSink& messages);
 
 // One terminal of the suite, as the settings dialog lists it.
 struct DeviceRow {

@@ -42,7 +42,7 @@ QString DateText(qint64 digits)
 
 } // namespace
 
-MovementList::MovementList(const MoveRecList& movements)
+MovementList::MovementList(const MoveRecList& movements) : MovementList()
 {
     packed_.reserve(movements.size());
     for (const MoveRec& movement : movements)
@@ -70,6 +70,52 @@ void MovementList::append(const MoveRec& movement)
     packed_.append({date, TextIndex(movement.CardNb), TextIndex(movement.Code2)});
 }
 
+qint32 MovementList::CardIndex(const QString& card)
+{
+    // Only a text that owns its characters can be known by their address, and
+    // only while texts_ holds it: then they cannot change.
+    if (!card.data_ptr().isMutable())
+        return TextIndex(card);
+    const QChar* const characters = card.constData();
+    const auto address = reinterpret_cast<quintptr>(characters);
+    std::size_t slot = ((address >> 4) ^ (address >> 16)) % kRecentCards;
+    for (std::size_t probe = 0; probe < kRecentProbes; ++probe) {
+        const RecentCard& recent = recentCards_[(slot + probe) % kRecentCards];
+        if (recent.index < 0) {
+            slot = (slot + probe) % kRecentCards; // a free entry near its place
+            break;
+        }
+        if (recent.characters == characters)
+            return recent.index;
+    }
+    const qint32 index = TextIndex(card);
+    if (texts_.at(index).constData() == characters)
+        recentCards_[slot] = RecentCard{characters, index};
+    return index;
+}
+
+void MovementList::append(const CAttLogRec& punch)
+{
+    // The Date text of a four-digit year and two-digit fields is their digits
+    // in a row; anything else takes the way through the texts.
+    const int fields[] = {punch.Month, punch.Day, punch.Hour, punch.Minute, punch.Second};
+    bool plain = punch.Year >= 1000 && punch.Year <= 9999 && punch.Code2 >= 0 &&
+                 punch.Code2 < int(smallCodes_.size());
+    qint64 date = punch.Year;
+    for (const int field : fields) {
+        plain = plain && field >= 0 && field <= 99;
+        date = date * 100 + field;
+    }
+    if (!plain) {
+        append(MovementOf(punch));
+        return;
+    }
+    qint32& code = smallCodes_[std::size_t(punch.Code2)];
+    if (code < 0)
+        code = TextIndex(QString::number(punch.Code2));
+    packed_.append({date, CardIndex(punch.CardNb), code});
+}
+
 MoveRec MovementList::at(qsizetype i) const
 {
     const Packed& packed = packed_.at(i);
@@ -84,6 +130,8 @@ void MovementList::clear()
     texts_.clear();
     textIndex_.clear();
     oddDates_.clear();
+    recentCards_.fill(RecentCard());
+    smallCodes_.fill(-1);
 }
 
 MoveRecList MovementList::ToList() const

@@ -5,9 +5,19 @@
 #include <QDeadlineTimer>
 #include <QString>
 
+// A terminal's clock reading: its wall-clock time as the terminal keeps it
+// (no time zone), to the second, the values as sent.
+struct TerminalTime {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+
+    bool operator==(const TerminalTime&) const = default;
+};
+
 // The terminal control: the eight operations through which the program talks
-// to a fingerprint terminal. Every call blocks until the terminal answered or
-// a time-out passed. The terminal is addressed by machine number (always 1).
+// to a fingerprint terminal, with what the program needs besides (whether the
+// link is open, a deadline, the terminal's clock, what went wrong). Every call
+// blocks until the terminal answered or a time-out passed. The terminal is
+// addressed by machine number (always 1).
 class CTerminalLink {
 public:
     virtual ~CTerminalLink() = default;
@@ -15,6 +25,9 @@ public:
     // Opens the link (connect, greeting, key check); true when it is usable.
     virtual bool OpenLink(const QString& address, int port) = 0;
     virtual void CloseLink() = 0;
+    // True while the link is open: from a successful OpenLink until CloseLink,
+    // or until the link was lost or dropped after a fault.
+    virtual bool IsOpen() const = 0;
     // The key that OpenLink proves to the terminal.
     virtual bool SetLinkKey(int key) = 0;
     // Every later call ends by this deadline at the latest, whatever its own
@@ -34,6 +47,10 @@ public:
     // The terminal's code for the last refused request (negative: the link's own
     // code when the terminal could not be asked).
     virtual void FetchErrorCode(int& code) = 0;
+    // The terminal's clock, read and set; false when the terminal refused or
+    // could not be asked (LastFailure says why). Punches are never shifted by it.
+    virtual bool ReadClock(int machine, TerminalTime& time) = 0;
+    virtual bool SetClock(int machine, const TerminalTime& time) = 0;
     // How many punches the terminal announced for the log of the last
     // LoadPunchLog; -1 when it announced none.
     virtual qint64 AnnouncedCount() const { return -1; }

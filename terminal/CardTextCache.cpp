@@ -1,20 +1,44 @@
 #include "terminal/CardTextCache.h"
 
+#include <bit>
 #include <cstring>
 
-QString CardTextCache::Text(std::string_view utf8)
+const QString& CardTextCache::Text(const char* bytes, int size)
 {
-    if (utf8.size() > kMaxCachedBytes)
-        return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
-    std::uint32_t hash = 2166136261u; // FNV-1a
-    for (const char c : utf8)
-        hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
-    Entry& entry = entries_[hash % kEntries];
-    if (entry.size != int(utf8.size()) ||
-        std::memcmp(entry.bytes.data(), utf8.data(), utf8.size()) != 0) {
-        std::memcpy(entry.bytes.data(), utf8.data(), utf8.size());
-        entry.size = int(utf8.size());
-        entry.text = QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+    if (size > kKeptBytes) {
+        uncached_ = QString::fromUtf8(bytes, size);
+        return uncached_;
     }
+    // The card as two words: fixed-size loads, the bytes past its end cleared.
+    Key key;
+    std::memcpy(&key.low, bytes, 8);
+    std::memcpy(&key.high, bytes + 8, 8);
+    key.size = size;
+    const auto firstBytes = [](int n) -> std::uint64_t { // a mask of the first n bytes of a word
+        if (n <= 0)
+            return 0;
+        if (n >= 8)
+            return ~std::uint64_t(0);
+        const std::uint64_t low = (std::uint64_t(1) << (8 * n)) - 1;
+        return std::endian::native == std::endian::little ? low : ~(~std::uint64_t(0) >> (8 * n));
+    };
+    key.low &= firstBytes(size);
+    key.high &= firstBytes(size - 8);
+    const std::uint64_t hash =
+        (key.low * 0x9E3779B97F4A7C15u) ^ ((key.high + std::uint64_t(size)) * 0xC2B2AE3D27D4EB4Fu);
+    // Linear probing over a few entries: the card's own, or a free one.
+    std::size_t slot = std::size_t(hash >> 40) % kEntries;
+    for (std::size_t probe = 0; probe < kMaxProbes; ++probe, slot = (slot + 1) % kEntries) {
+        const Entry& entry = entries_[slot];
+        if (entry.key == key)
+            return entry.text;
+        if (entry.key.size < 0)
+            break;
+    }
+    if (entries_[slot].key.size >= 0) // no room near its place: start over
+        entries_.fill(Entry());
+    Entry& entry = entries_[slot];
+    entry.key = key;
+    entry.text = QString::fromUtf8(bytes, size);
     return entry.text;
 }

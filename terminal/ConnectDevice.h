@@ -1,14 +1,16 @@
 #pragma once
 
-#include "store/Records.h"
+#include "store/TerminalAddress.h"
 #include "terminal/TransferContext.h"
 
-// Connects to the device's terminal with up to three attempts, or closes the
-// link when one is open. Reports "1" (no address or port), "2" before each
-// attempt, "3" when connected, "4" when every attempt failed. True when a link
-// was opened or closed.
-bool ConnectDevice(CConnServer& record, TransferContext& ctx);
+// Connects to a device's terminal with up to three attempts, with the link key
+// of its address. Reports "1" (no address or port), "2" before each attempt,
+// "3" when connected, "4" when every attempt failed. True when the link is
+// open. Closing an open link is the caller's (the connect button toggles).
+bool ConnectDevice(const TerminalAddress& address, TransferContext& ctx);
 
-// The link key stored for a device: its integer value, 0 when the text is
-// empty or not a number.
-int LinkKeyOf(const QString& ipKey);
+// The same with the address read from the record's texts.
+inline bool ConnectDevice(const CConnServer& record, TransferContext& ctx)
+{
+    return ConnectDevice(TerminalAddressOf(record), ctx);
+}

@@ -77,7 +77,8 @@ DayFilter::DayFilter(const DownloadRange& range, const QLocale& locale)
 
 bool DayFilter::Keeps(const CAttLogRec& punch) const
 {
-    if (!QTime::isValid(punch.Hour, punch.Minute, punch.Second))
+    // QTime::isValid's rule, inline: this runs for every punch.
+    if (unsigned(punch.Hour) > 23 || unsigned(punch.Minute) > 59 || unsigned(punch.Second) > 59)
         return false;
     if (punch.Year != lastYear_ || punch.Month != lastMonth_ || punch.Day != lastDate_) {
         lastYear_ = punch.Year;

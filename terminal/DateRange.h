@@ -27,6 +27,11 @@ public:
 
     // True when the punch has a valid date and time and its day is in the range.
     bool Keeps(const CAttLogRec& punch) const;
+    // True when every day from first to last passes.
+    bool KeepsDays(const QDate& first, const QDate& last) const
+    {
+        return firstDay_ <= first.toJulianDay() && last.toJulianDay() <= lastDay_;
+    }
 
 private:
     qint64 firstDay_ = 1;

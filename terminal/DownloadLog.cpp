@@ -5,6 +5,7 @@
 #include "terminal/DateRange.h"
 #include "terminal/ExportFile.h"
 #include "terminal/ExportWriter.h"
+#include "terminal/Protocol.h"
 #include "terminal/ShownText.h"
 
 #include <QDeadlineTimer>
@@ -53,7 +54,7 @@ bool DownloadLog(const CConnServer& record, const DownloadRange& range, Movement
     movements.clear();
     ctx.download = DownloadReport();
     DownloadReport& report = ctx.download;
-    if (ctx.Connected == 0) {
+    if (!ctx.link.IsOpen()) {
         ctx.progress.ReportStatus(progress::kNotConnected);
         ctx.progress.ShowNotification(optext::kNotConnectedTitle, optext::kNotConnectedText);
         return false;
@@ -71,45 +72,53 @@ bool DownloadLog(const CConnServer& record, const DownloadRange& range, Movement
     }
 
     CTerminalLink& link = ctx.link;
-    const bool gate = link.PreparePunchRead(kMachine);
-    link.SetTerminalActive(kMachine, false);
-    // From here every way out enables the terminal again. Where the link is
-    // lost this cannot reach the terminal, which then enables itself as its
-    // session ends.
-    const auto fail = [&] {
+    // A failure of the terminal: its code and text in a message, nothing
+    // exported or queued, and the terminal enabled again while the link
+    // works (where it does not, the terminal enables itself as the session
+    // ends). A refused PREPARE comes before the terminal was disabled.
+    const auto fail = [&](const QString& message) {
         movements.clear();
         exportFile.Discard();
-        link.SetTerminalActive(kMachine, true);
+        if (!message.isEmpty())
+            ctx.messages.Show(message);
+        if (link.IsOpen())
+            link.SetTerminalActive(kMachine, true);
         return false;
     };
-    if (!link.LoadPunchLog(kMachine)) {
-        report.announced = link.AnnouncedCount();
+    const auto refusal = [&] {
         int code = 0;
         link.FetchErrorCode(code);
-        ctx.messages.Show(code != 0 ? faulttext::kReadFailed + QString::number(code)
-                                    : faulttext::kNoData);
-        return fail();
+        return code != 0 ? faulttext::kReadFailed + QString::number(code) : faulttext::kNoData;
+    };
+    if (!link.PreparePunchRead(kMachine))
+        return fail(refusal());
+    // A terminal that will not be disabled still gives the snapshot that
+    // LOAD takes; punches made meanwhile wait in its log for the next run.
+    link.SetTerminalActive(kMachine, false);
+    if (!link.LoadPunchLog(kMachine)) {
+        report.announced = link.AnnouncedCount();
+        return fail(refusal());
     }
     report.announced = link.AnnouncedCount();
 
-    if (gate) {
-        const DayFilter filter(range);
-        const bool read = ReadPunches(link, ctx, [&](const CAttLogRec& punch) {
-            if (!filter.Keeps(punch))
-                return false;
-            exportFile.WriteLine(punch);
-            movements.append(MovementOf(punch));
-            return true;
-        });
-        if (link.StreamBroken()) {
-            ctx.messages.Show(
-                faulttext::kStreamBroken.arg(report.received).arg(ShownText(link.LastFailure())));
-            return fail();
-        }
-        if (!read) {
-            report.cancelled = true;
-            return fail();
-        }
+    const DayFilter filter(range);
+    const bool read = ReadPunches(link, ctx, [&](const CAttLogRec& punch) {
+        if (!filter.Keeps(punch))
+            return false;
+        exportFile.WriteLine(punch);
+        movements.append(punch);
+        return true;
+    });
+    if (link.StreamBroken()) {
+        int code = 0;
+        link.FetchErrorCode(code);
+        const QString& text = code == ztp::local::kNotAuthentic ? faulttext::kStreamNotAuthentic
+                                                                : faulttext::kStreamBroken;
+        return fail(text.arg(report.received).arg(ShownText(link.LastFailure())));
+    }
+    if (!read) {
+        report.cancelled = true;
+        return fail({});
     }
 
     if (exportFile.IsOpen() && !exportFile.Commit()) {
@@ -122,7 +131,10 @@ bool DownloadLog(const CConnServer& record, const DownloadRange& range, Movement
     if (record.IsDeleteFile == QLatin1String("1"))
         DeleteExportFile(exportPath, ctx.messages);
 
-    link.SetTerminalActive(kMachine, true);
+    // A terminal that refuses to be enabled again is left by closing the
+    // session, which enables it.
+    if (!link.SetTerminalActive(kMachine, true) && link.IsOpen())
+        link.CloseLink();
     ctx.progress.ReportStatus(progress::kDownloaded);
     ctx.progress.ShowNotification(optext::kDataStatusTitle, optext::kDownloadedText);
     return true;

@@ -4,8 +4,11 @@
 #include "platform/DateTexts.h"
 #include "platform/IntText.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace {
-constexpr std::size_t kFlushBytes = 64 * 1024;
+constexpr std::size_t kFlushBytes = 256 * 1024;
 // Room for everything of a line but the card number.
 constexpr std::size_t kLineTailBytes = 2 * datetext::kMaxTextBytes + 4 * 12 + 8;
 
@@ -21,8 +24,8 @@ bool ExportWriter::Open(const QString& path)
     file_.setFileName(path);
     failed_ = false;
     error_.clear();
-    buffer_.clear();
-    buffer_.reserve(kFlushBytes + 4096);
+    used_ = 0;
+    buffer_.resize(kFlushBytes + 4096);
     open_ = file_.open(QIODevice::WriteOnly) &&
             file_.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (!open_) {
@@ -35,33 +38,44 @@ bool ExportWriter::Open(const QString& path)
     return open_;
 }
 
-void ExportWriter::AppendCard(const QString& cardNb)
+char* ExportWriter::Room(std::size_t size)
 {
-    const std::size_t at = buffer_.size();
-    buffer_.resize(at + std::size_t(cardNb.size()));
-    char* out = buffer_.data() + at;
-    for (const QChar c : cardNb) {
-        if (c.unicode() >= 0x80) { // rare: through the code page
-            buffer_.resize(at);
-            for (const char byte : ToAnsi(cardNb))
-                buffer_.push_back(ExportByte(byte));
-            return;
-        }
-        *out++ = ExportByte(char(c.unicode()));
+    if (used_ + size > buffer_.size()) {
+        Flush();
+        if (size > buffer_.size())
+            buffer_.resize(size);
     }
+    return buffer_.data() + used_;
 }
 
 void ExportWriter::WriteLine(const CAttLogRec& punch)
 {
     if (!open_)
         return;
-    AppendCard(punch.CardNb);
-    const std::size_t at = buffer_.size();
-    buffer_.resize(at + kLineTailBytes);
-    char* out = buffer_.data() + at;
-    char* p = out;
+    // The card number: ASCII as it is, anything else through the code page (rare).
+    const QString& card = punch.CardNb;
+    const bool ascii =
+        std::all_of(card.cbegin(), card.cend(), [](QChar c) { return c.unicode() < 0x80; });
+    const QByteArray ansi = ascii ? QByteArray() : ToAnsi(card);
+    char* const start = Room(std::size_t(ascii ? card.size() : ansi.size()) + kLineTailBytes);
+    char* p = start;
+    if (ascii) {
+        for (const QChar c : card)
+            *p++ = ExportByte(char(c.unicode()));
+    } else {
+        for (const char byte : ansi)
+            *p++ = ExportByte(byte);
+    }
     *p++ = '\t';
-    p += datetext::WriteDayMonthYear(p, punch.Day, punch.Month, punch.Year);
+    // Punches come in runs of one day: its text is written once a run.
+    if (dayTextSize_ == 0 || punch.Day != day_[0] || punch.Month != day_[1] ||
+        punch.Year != day_[2]) {
+        day_ = {punch.Day, punch.Month, punch.Year};
+        dayTextSize_ =
+            datetext::WriteDayMonthYear(dayText_.data(), punch.Day, punch.Month, punch.Year);
+    }
+    std::memcpy(p, dayText_.data(), std::size_t(dayTextSize_));
+    p += dayTextSize_;
     *p++ = ' ';
     p += datetext::WriteTime(p, punch.Hour, punch.Minute, punch.Second);
     for (const int code : {punch.Code1, punch.Code2, punch.Code3}) {
@@ -70,19 +84,18 @@ void ExportWriter::WriteLine(const CAttLogRec& punch)
     }
     *p++ = '\r';
     *p++ = '\n';
-    buffer_.resize(at + std::size_t(p - out));
-    if (buffer_.size() >= kFlushBytes)
+    used_ += std::size_t(p - start);
+    if (used_ >= kFlushBytes)
         Flush();
 }
 
 bool ExportWriter::Flush()
 {
-    if (!buffer_.empty() && !failed_ &&
-        file_.write(buffer_.data(), qint64(buffer_.size())) != qint64(buffer_.size())) {
+    if (used_ > 0 && !failed_ && file_.write(buffer_.data(), qint64(used_)) != qint64(used_)) {
         failed_ = true;
         error_ = file_.errorString();
     }
-    buffer_.clear();
+    used_ = 0;
     return !failed_;
 }
 
@@ -107,7 +120,7 @@ void ExportWriter::Discard()
     if (!open_)
         return;
     open_ = false;
-    buffer_.clear();
+    used_ = 0;
     file_.cancelWriting();
     file_.commit(); // removes the temporary file
 }

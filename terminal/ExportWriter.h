@@ -1,11 +1,13 @@
 #pragma once
 
+#include "platform/DateTexts.h"
 #include "store/Records.h"
 
 #include <QSaveFile>
 #include <QString>
 
-#include <string>
+#include <array>
+#include <vector>
 
 // Writes the lines of one download to the export file. The lines go to a
 // temporary file beside it (mode 0600: punches are personal data), which
@@ -32,11 +34,17 @@ public:
     QString ErrorText() const { return error_; }
 
 private:
-    void AppendCard(const QString& cardNb);
+    // Where size more bytes can be written (flushing first when they do not fit).
+    char* Room(std::size_t size);
     bool Flush();
 
     QSaveFile file_;
-    std::string buffer_;
+    std::vector<char> buffer_;
+    std::size_t used_ = 0;
+    // The text of the last day written (day, month, year).
+    std::array<int, 3> day_{0, 0, 0};
+    std::array<char, datetext::kMaxTextBytes> dayText_{};
+    int dayTextSize_ = 0;
     bool open_ = false;
     bool failed_ = false;
     QString error_;

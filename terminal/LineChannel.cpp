@@ -3,6 +3,7 @@
 #include "terminal/LinkTransport.h"
 #include "terminal/Protocol.h"
 
+#include <algorithm>
 #include <cstring>
 
 LineChannel::LineChannel(LinkTransport& transport)
@@ -17,9 +18,12 @@ void LineChannel::Reset()
     begin_ = end_ = 0;
 }
 
-LineChannel::Status LineChannel::ReadLine(std::string_view& line, QDeadlineTimer until)
+LineChannel::Status LineChannel::ReadLine(std::string_view& line, int timeoutMs,
+                                          QDeadlineTimer limit)
 {
     std::size_t searched = 0; // bytes already known to hold no line feed
+    QDeadlineTimer until = limit;
+    bool waiting = false;
     while (true) {
         const char* start = buffer_.get() + begin_;
         const std::size_t buffered = std::size_t(end_ - begin_);
@@ -38,6 +42,9 @@ LineChannel::Status LineChannel::ReadLine(std::string_view& line, QDeadlineTimer
         if (buffered >= std::size_t(ztp::kMaxLineBytes))
             return Status::TooLong;
         searched = buffered;
+        if (!waiting && timeoutMs >= 0)
+            until = std::min(QDeadlineTimer(timeoutMs), limit);
+        waiting = true;
         const Status filled = Fill(until);
         if (filled != Status::Line)
             return filled;

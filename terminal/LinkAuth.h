@@ -40,6 +40,10 @@ inline bool SameProof(const QByteArray& a, const QByteArray& b)
     return SameProof(a, std::string_view(b.constData(), std::size_t(b.size())));
 }
 
+// HMAC-SHA256 keyed with the session key over message, as 64 lower-case hex
+// digits: the code of a clock request or reading.
+QByteArray SessionCode(const SessionKey& key, const QByteArray& message);
+
 // The authentication code of one punch stream: HMAC-SHA256 keyed with the
 // session key over "STREAM <n>" and every line of the stream from LOG to the
 // END line without its code, each followed by a line feed. n counts the

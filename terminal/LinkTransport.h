@@ -35,7 +35,7 @@ public:
 class SocketTransport : public LinkTransport {
 public:
     // The socket's own input buffer is capped, so a flooding peer cannot grow it.
-    static constexpr qint64 kSocketBufferBytes = 64 * 1024;
+    static constexpr qint64 kSocketBufferBytes = 256 * 1024;
 
     SocketTransport();
     explicit SocketTransport(QTcpSocket& borrowed);

@@ -30,6 +30,7 @@ constexpr int kBusy = 6;           // terminal cannot serve now
 constexpr int kLogUnavailable = 7; // the punch log cannot be read
 constexpr int kNotLoaded = 8;      // READ before a successful LOAD
 constexpr int kNotPrepared = 9;    // PREPARE refused
+constexpr int kBadCode = 10;       // a request's authentication code does not match
 } // namespace err
 
 // Error codes the client reports itself when it cannot ask the terminal.

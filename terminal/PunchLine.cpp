@@ -8,31 +8,26 @@ namespace ztp {
 
 bool ParsePunchLine(std::string_view line, WirePunch& punch)
 {
-    // One pass from left to right: "P", the card field, nine integers.
+    // One pass from left to right: "P", the card field, nine integers, each
+    // after one blank.
     if (line.size() < 2 || line[0] != 'P' || line[1] != ' ')
         return false;
-    std::size_t at = 2;
-    std::size_t blank = line.find(' ', at);
-    if (blank == std::string_view::npos)
+    const std::size_t cardEnd = line.find(' ', 2);
+    if (cardEnd == std::string_view::npos)
         return false;
-    const int size = UnescapeCard(line.substr(at, blank - at), punch.cardBytes.data());
-    if (size < 0)
+    const int size = UnescapeCard(line.substr(2, cardEnd - 2), punch.cardBytes.data());
+    if (size < 0 || !IsUtf8(std::string_view(punch.cardBytes.data(), std::size_t(size))))
         return false;
     punch.cardSize = size;
-    for (int i = 0; i < kPunchValues; ++i) {
-        if (blank == std::string_view::npos)
+    std::size_t at = cardEnd;
+    for (int& value : punch.values) {
+        if (at == line.size() || line[at] != ' ')
             return false;
-        at = blank + 1;
-        blank = at;
-        while (blank < line.size() && line[blank] != ' ')
-            ++blank;
-        const std::string_view field = line.substr(at, blank - at);
-        if (!ParseInt(field, punch.values[std::size_t(i)]))
+        ++at;
+        if (!ScanIntField(line, at, value))
             return false;
-        if (blank == line.size())
-            blank = std::string_view::npos;
     }
-    return blank == std::string_view::npos;
+    return at == line.size();
 }
 
 int FormatPunchLine(std::string_view cardUtf8, const std::array<int, kPunchValues>& values,

@@ -24,7 +24,8 @@ struct WirePunch {
     std::string_view card() const { return {cardBytes.data(), std::size_t(cardSize)}; }
 };
 
-// Parses one line (without its line feed). False when it is not a well-formed punch line.
+// Parses one line (without its line feed). False when it is not a well-formed
+// punch line, a card number that is not UTF-8 included.
 bool ParsePunchLine(std::string_view line, WirePunch& punch);
 
 // Writes the punch line with its line feed at out; returns its size, or -1

@@ -12,23 +12,21 @@
 
 // What the last download did, for the run's outcome line and the progress dialog.
 struct DownloadReport {
-    qint64 received = 0;   // punches read from the terminal
-    qint64 announced = -1; // the count the terminal announced for its log; -1 until it did
-    qint64 kept = 0;       // of which in the date range
+    qint64 received = 0;    // punches read from the terminal
+    qint64 announced = -1;  // the count the terminal announced for its log; -1 until it did
+    qint64 kept = 0;        // of which in the date range
     bool cancelled = false; // the operator cancelled the download
-    QString exportProblem; // why the export file was not written; empty when it was
+    QString exportProblem;  // why the export file was not written; empty when it was
 };
 
 // What the connection and the download work with, handed in by the run
 // control so that they need no dialog.
 struct TransferContext {
-    CTerminalLink& link;
-    int& Connected;                                        // the main dialog's connected flag
-    ProgressSink& progress;                                // platform/Progress.h
-    MessageSink& messages;                                 // platform/MessageSink.h
-    const Clock& clock;                                    // platform/Clock.h
-    QString exeFolder;                                     // ExeFolder() in the program
-    std::function<void(const QString&)> setConnectCaption; // caption of button 1007; may be empty
+    CTerminalLink& link;    // open while connected (CTerminalLink::IsOpen)
+    ProgressSink& progress; // platform/Progress.h
+    MessageSink& messages;  // platform/MessageSink.h
+    const Clock& clock;     // platform/Clock.h
+    QString exeFolder;      // ExeFolder() in the program
     // Called while punches arrive (every so often and once at the end) with the
     // punches received and the count announced; false cancels the download,
     // which then counts as broken off. May be empty.

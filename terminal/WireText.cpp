@@ -28,17 +28,15 @@ int SplitFields(std::string_view line, std::string_view* fields, int maxFields)
 {
     int count = 0;
     std::size_t start = 0;
-    while (true) {
+    while (count + 1 < maxFields) {
         const std::size_t blank = line.find(' ', start);
-        if (count == maxFields)
-            return -1;
-        if (blank == std::string_view::npos) {
-            fields[count++] = line.substr(start);
-            return count;
-        }
+        if (blank == std::string_view::npos)
+            break;
         fields[count++] = line.substr(start, blank - start);
         start = blank + 1;
     }
+    fields[count++] = line.substr(start);
+    return count;
 }
 
 int EscapeCard(std::string_view utf8, char* out, int capacity)
@@ -82,6 +80,46 @@ int UnescapeCard(std::string_view field, char* out)
         }
     }
     return n;
+}
+
+bool IsUtf8(std::string_view bytes)
+{
+    std::size_t i = 0;
+    const std::size_t size = bytes.size();
+    while (i < size) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        // The length of the sequence and the range its second byte must lie
+        // in, which rules out overlong forms, surrogates and code points
+        // above U+10FFFF.
+        int length = 0;
+        unsigned char low = 0x80, high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false;
+        }
+        if (size - i < std::size_t(length))
+            return false;
+        for (int k = 1; k < length; ++k) {
+            const auto byte = static_cast<unsigned char>(bytes[i + std::size_t(k)]);
+            if (byte < (k == 1 ? low : 0x80) || byte > (k == 1 ? high : 0xBF))
+                return false;
+        }
+        i += std::size_t(length);
+    }
+    return true;
 }
 
 void ToHex(const unsigned char* bytes, std::size_t size, char* out)

@@ -136,6 +136,8 @@ void TestDeviceCheck::terminalAndPunchLog_data()
     QTest::addColumn<bool>("passes");
     QTest::addColumn<QString>("detail"); // of the punch log step
     QTest::addColumn<qint64>("inRange");
+    QTest::addColumn<int>(
+        "clockOffset"); // the terminal's clock against kNow; beyond 120 s a warning
 
     // Five punches at the edges of March 2024, checked on the 15th at 10:00:
     // the 1st at 00:00 and later on the 15th are in, the leap day before, the
@@ -144,15 +146,19 @@ void TestDeviceCheck::terminalAndPunchLog_data()
         << true << -1 << -1 << true
         << QStringLiteral("5 punches, 2 from 2024-03-01 00:00 to now (2024-03-15 10:00), 1 with "
                           "an impossible date")
-        << qint64(2);
+        << qint64(2) << 0;
+    QTest::newRow("clock 3 min behind: a warning, and the check passes")
+        << true << -1 << -1 << true << QStringLiteral("5 punches, 2 from") << qint64(2) << -180;
     QTest::newRow("prepare refused: a run would fetch nothing")
-        << false << -1 << -1 << false << QStringLiteral("refused to prepare a read") << qint64(-1);
+        << false << -1 << -1 << false << QStringLiteral("refused to prepare a read") << qint64(-1)
+        << 0;
     QTest::newRow("no data") << true << 0 << -1 << false << QStringLiteral("no punch log to give")
-                             << qint64(-1);
+                             << qint64(-1) << 0;
     QTest::newRow("load refused") << true << 7 << -1 << false << QStringLiteral("(code 7)")
-                                  << qint64(-1);
+                                  << qint64(-1) << 0;
     QTest::newRow("stream broken")
-        << true << -1 << 3 << false << QStringLiteral("broke off after 3 punches") << qint64(-1);
+        << true << -1 << 3 << false << QStringLiteral("broke off after 3 punches") << qint64(-1)
+        << 0;
 }
 
 void TestDeviceCheck::terminalAndPunchLog()
@@ -162,8 +168,13 @@ void TestDeviceCheck::terminalAndPunchLog()
     QFETCH(int, breakAfter);
     QFETCH(bool, passes);
     QFETCH(QString, detail);
+    QFETCH(int, clockOffset);
 
     WatchedLink link;
+    const QDateTime terminalNow = kNow.addSecs(clockOffset);
+    link.clock = TerminalTime{terminalNow.date().year(),   terminalNow.date().month(),
+                              terminalNow.date().day(),    terminalNow.time().hour(),
+                              terminalNow.time().minute(), terminalNow.time().second()};
     link.prepareAnswer = prepares;
     if (loadRefused >= 0)
         link.loadRefused = loadRefused;
@@ -178,9 +189,13 @@ void TestDeviceCheck::terminalAndPunchLog()
 
     const DeviceCheckResult result = CheckDevice(device_, tools);
 
-    QCOMPARE(result.steps.size(), 6);
+    QCOMPARE(result.steps.size(), 7);
+    QCOMPARE(result.steps.at(int(CheckStep::Clock)).verdict,
+             clockOffset == 0 ? Verdict::Ok : Verdict::Warning);
+    QCOMPARE(result.clock.offsetSeconds, qint64(clockOffset));
     for (const StepResult& step : result.steps)
-        QVERIFY2(step.verdict == Verdict::Ok || (!passes && step.step == CheckStep::PunchLog),
+        QVERIFY2(step.verdict == Verdict::Ok || step.step == CheckStep::Clock ||
+                     (!passes && step.step == CheckStep::PunchLog),
                  qPrintable(StepName(step.step) + QStringLiteral(": ") + step.detail));
     QVERIFY2(result.steps.last().detail.contains(detail), qPrintable(result.steps.last().detail));
     QCOMPARE(result.Passed(), passes);

@@ -133,7 +133,8 @@ void TestFaultSuite::faultyTerminal_data()
         << "--trickle 500" << false << "ran out";
     QTest::newRow("wrong key") << "--key 4711" << false << "could not connect";
     QTest::newRow("impostor") << "--impostor" << false << "could not connect";
-    QTest::newRow("forged stream") << "--forge-after 7" << false << "download failed";
+    QTest::newRow("forged stream") << "--forge-after 7" << false << "code did not match";
+    QTest::newRow("PREPARE refused") << "--prepare-refused" << false << "refused PREPARE";
     QTest::newRow("2^31-1 announced and flooded")
         << "--count 2147483647" << true << "download failed";
 }

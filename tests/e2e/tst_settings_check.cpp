@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTest>
 
 using testsupport::TestDatabase;
@@ -15,6 +16,7 @@ const QStringList kSteps{QStringLiteral("ODBC driver \"SQL Server\""),
                          QStringLiteral("device row"),
                          QStringLiteral("terminal answers"),
                          QStringLiteral("link key"),
+                         QStringLiteral("terminal clock"),
                          QStringLiteral("punch log")};
 
 // The report lines of one device, in order.
@@ -42,6 +44,7 @@ private slots:
     void eachFaultIsNamed();
     void wrongUsage_data();
     void wrongUsage();
+    void aDriftedClockIsReportedAndSet();
 
 private:
     ProgramInstall::Result Check(const QStringList& args) const;
@@ -106,10 +109,12 @@ void TestSettingsCheck::aPassingDeviceIsCountedAndLeftAsItWas()
     for (int i = 0; i < kSteps.size(); ++i)
         QVERIFY2(lines[i].startsWith(QStringLiteral("Gate A: %1: ok").arg(kSteps[i])),
                  qPrintable(lines[i]));
-    QVERIFY2(lines[5].contains(QStringLiteral(": ok, 8 punches, 5 from %1 00:00 to now")
-                                   .arg(firstOfMonth.toString(Qt::ISODate))),
+    QVERIFY2(lines[5].contains(QStringLiteral("in step with this host's clock")),
              qPrintable(lines[5]));
-    QCOMPARE(lines[6], QStringLiteral("Gate A: passed"));
+    QVERIFY2(lines[6].contains(QStringLiteral(": ok, 8 punches, 5 from %1 00:00 to now")
+                                   .arg(firstOfMonth.toString(Qt::ISODate))),
+             qPrintable(lines[6]));
+    QCOMPARE(lines[7], QStringLiteral("Gate A: passed"));
     QVERIFY(!run.out.contains(QStringLiteral("Gate B")));
     QVERIFY(run.out.endsWith(QStringLiteral("checked 1 device(s), 0 failed\n")));
 
@@ -148,8 +153,10 @@ void TestSettingsCheck::eachFaultIsNamed_data()
     // Three attempts of the link and the probe, each ended by the read time-out (5 s).
     QTest::newRow("terminal silent") << kSteps[3] << QStringLiteral("does not answer") << 45;
     QTest::newRow("wrong key") << kSteps[4] << QStringLiteral("did not accept the link") << 15;
+    QTest::newRow("clock reading forged")
+        << kSteps[5] << QStringLiteral("did not authenticate") << 15;
     QTest::newRow("log breaks off")
-        << kSteps[5] << QStringLiteral("broke off after 2 punches") << 15;
+        << kSteps[6] << QStringLiteral("broke off after 2 punches") << 15;
 }
 
 void TestSettingsCheck::eachFaultIsNamed()
@@ -166,6 +173,8 @@ void TestSettingsCheck::eachFaultIsNamed()
         simOptions = {QStringLiteral("--stall-greeting")};
     else if (fault == QLatin1String("wrong key"))
         simOptions = {QStringLiteral("--key"), QStringLiteral("99")}; // the table says 0
+    else if (fault == QLatin1String("clock reading forged"))
+        simOptions = {QStringLiteral("--forge-clock")};
     else if (fault == QLatin1String("log breaks off"))
         simOptions = {QStringLiteral("--close-after"), QStringLiteral("2")};
 
@@ -245,6 +254,40 @@ void TestSettingsCheck::wrongUsage()
     QTEST(run.exitCode, "exitCode");
     QVERIFY2(run.err.contains(err), qPrintable(run.err));
     QVERIFY2(run.out.isEmpty(), qPrintable(run.out));
+}
+
+void TestSettingsCheck::aDriftedClockIsReportedAndSet()
+{
+    Rig& rig = *rig_;
+    const CConnServer gate =
+        rig.AddDevice(1, QStringLiteral("Gate"), Rig::TodayPunches(QStringLiteral("C"), 3),
+                      {QStringLiteral("--clock-offset"), QStringLiteral("400")});
+    QVERIFY2(!gate.Name.isEmpty(), qPrintable(rig.Error()));
+    QVERIFY(rig.install.WriteConfig({gate}));
+    // A warning: the check passes, as a run would.
+    ProgramInstall::Result run = Check({});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.out.contains(QStringLiteral("Gate: terminal clock: WARNING, ")) &&
+                 run.out.contains(QRegularExpression(
+                     QStringLiteral("6 min (39|40|41) s ahead of this host's clock"))) &&
+                 run.out.contains(QStringLiteral("zelvor-settings set-clock Gate")),
+             qPrintable(run.out));
+
+    const QString tool = rig.install.Folder() + QStringLiteral("/zelvor-settings");
+    run = rig.install.RunProgram(tool, {QStringLiteral("set-clock"), QStringLiteral("Gate")});
+    QVERIFY2(run.exitCode == 0 && run.out.startsWith(QStringLiteral("Gate: clock set, it reads ")),
+             qPrintable(run.out + run.err));
+    QVERIFY2(
+        run.out.contains(QRegularExpression(QStringLiteral("\\(before: 6 min (39|40|41) s ahead"))),
+        qPrintable(run.out));
+    run = Check({});
+    QVERIFY2(run.out.contains(QStringLiteral("Gate: terminal clock: ok, ")), qPrintable(run.out));
+    // No such device; no name.
+    run = rig.install.RunProgram(tool, {QStringLiteral("set-clock"), QStringLiteral("Dock")});
+    QCOMPARE(run.exitCode, 1);
+    run = rig.install.RunProgram(tool, {QStringLiteral("set-clock")});
+    QCOMPARE(run.exitCode, 2);
+    VerifyNothingChanged();
 }
 
 QTEST_GUILESS_MAIN(TestSettingsCheck)

@@ -3,6 +3,7 @@
 #include "TempDir.h"
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QTest>
 
 using testsupport::MovementRow;
@@ -228,11 +229,12 @@ void TestUnattendedRun::aParallelRunReportsInOrderAndWritesMetrics()
     const QList<LogPunch> c = Rig::TodayPunches(QStringLiteral("C"), 5);
     const QList<LogPunch> e = Rig::TodayPunches(QStringLiteral("E"), 3);
     // A slow first terminal: the later ones finish first but report after it.
-    const CConnServerList devices{rig.AddDevice(1, QStringLiteral("Gate A"), a),
-                                  rig.AddUnreachableDevice(2, QStringLiteral("Gate \"B\"")),
-                                  rig.AddDevice(3, QStringLiteral("Gate C"), c),
-                                  rig.UnknownDevice(4, QStringLiteral("Gate D")),
-                                  rig.AddDevice(5, QStringLiteral("Gate E"), e)};
+    const CConnServerList devices{
+        rig.AddDevice(1, QStringLiteral("Gate A"), a),
+        rig.AddUnreachableDevice(2, QStringLiteral("Gate \"B\"")),
+        rig.AddDevice(3, QStringLiteral("Gate C"), c),
+        rig.UnknownDevice(4, QStringLiteral("Gate D")),
+        rig.AddDevice(5, QStringLiteral("Gate E"), e, {QStringLiteral("--clock-offset=-200")})};
     QVERIFY2(!devices.at(4).Name.isEmpty(), qPrintable(rig.Error()));
     QVERIFY(rig.install.WriteConfig(devices));
     const QString metrics = rig.install.Folder() + QStringLiteral("/zelvor.prom");
@@ -263,13 +265,23 @@ void TestUnattendedRun::aParallelRunReportsInOrderAndWritesMetrics()
           "zelvor_device_last_success_timestamp_seconds{device=\"Gate E\""})
         QVERIFY2(text.contains(QLatin1String(sample)), sample);
     QVERIFY(!text.contains(QStringLiteral("last_success_timestamp_seconds{device=\"Gate D\"")));
+    // Gate E's clock is 200 s behind: a warning, a metric, and its punches as they are.
+    QVERIFY2(
+        text.contains(QRegularExpression(QStringLiteral(
+            "zelvor_device_clock_offset_seconds\\{device=\"Gate E\",[^}]*\\} -(199|200|201)\n"))),
+        qPrintable(text));
+    QVERIFY(text.contains(QStringLiteral("zelvor_device_clock_offset_seconds{device=\"Gate A\"")));
+    QCOMPARE(run.err.count(QStringLiteral("warning: Gate E: the terminal's clock is 3 min")), 1);
+    QCOMPARE(run.err.count(QStringLiteral("clock is")), 1);
 
     // A metrics file that cannot be written: one warning, the same outcome.
     rig.install.SetEnvironment(QStringLiteral("ZELVOR_METRICS_FILE"),
                                rig.install.Folder() + QStringLiteral("/missing/zelvor.prom"));
-    run = rig.install.Run(kAllDevices);
+    run = rig.install.Run(
+        {QStringLiteral("--clock-limit"), QStringLiteral("300"), QStringLiteral("1")});
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.err.count(QStringLiteral("warning: cannot write the metrics file")), 1);
+    QVERIFY(!run.err.contains(QStringLiteral("clock is")));
 }
 
 QTEST_GUILESS_MAIN(TestUnattendedRun)

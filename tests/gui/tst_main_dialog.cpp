@@ -3,6 +3,7 @@
 #include "TempDir.h"
 
 #include "access/PasswordGate.h"
+#include "app/LastSuccess.h"
 #include "app/MainController.h"
 #include "app/gui/CZelvorDlg.h"
 #include "platform/Clock.h"
@@ -52,6 +53,7 @@ private slots:
     void cleanup();
     void startsWithTextsAndNoSelection();
     void connectTwiceTogglesTheCaption();
+    void pullAfterConnectingPostsThePunches_data();
     void pullAfterConnectingPostsThePunches();
     void pullBeforeConnectingReportsFive();
     void choosingAnotherDeviceDisconnects();
@@ -187,31 +189,54 @@ void TestMainDialog::connectTwiceTogglesTheCaption()
     auto* connect = FindControl<QPushButton>(*dialog_, resid::main::kConnectButton);
     Click(connect);
     QCOMPARE(Caption(), optext::kDisconnectCaption);
-    QCOMPARE(controller_->Connected, 1);
+    QVERIFY(link_.IsOpen());
     QCOMPARE(DevStatus(), progress::kConnected);
     QVERIFY(notes_.calls.first().added); // the first notification adds the icon
     QCOMPARE(notes_.calls.last().note.title, optext::kConnectedTitle);
 
     Click(connect);
     QCOMPARE(Caption(), optext::kConnectCaption);
-    QCOMPARE(controller_->Connected, 0);
+    QVERIFY(!link_.IsOpen());
     QVERIFY(!notes_.calls.last().added);
     QVERIFY(messages_.messages.isEmpty());
 }
 
+void TestMainDialog::pullAfterConnectingPostsThePunches_data()
+{
+    QTest::addColumn<QString>("simOption"); // of a third terminal; empty: Gate B
+    QTest::addColumn<int>("posted");
+    QTest::newRow("sound terminal") << QString() << 3;
+    QTest::newRow("stream cut: the link is lost") << QStringLiteral("--close-after=1") << 0;
+}
+
 void TestMainDialog::pullAfterConnectingPostsThePunches()
 {
+    // The device run of the all-devices run, over the operator's link: a
+    // pull over the month so far counts as the device's last success.
+    QFETCH(QString, simOption);
+    QFETCH(int, posted);
+    const QString gate = simOption.isEmpty() ? kGateB : QStringLiteral("Gate C");
+    if (!simOption.isEmpty())
+        devices_.append(
+            rig_->AddDevice(3, gate, Rig::TodayPunches(QStringLiteral("B"), 3), {simOption}));
     Open(devices_);
-    ChooseDevice(kGateB);
+    ChooseDevice(gate);
     Click(FindControl<QPushButton>(*dialog_, resid::main::kConnectButton));
-    QCOMPARE(controller_->Connected, 1);
+    QVERIFY(link_.IsOpen());
     Click(FindControl<QPushButton>(*dialog_, resid::main::kPullButton));
-    QCOMPARE(DevStatus(), progress::kDownloaded);
-    QCOMPARE(controller_->Connected, 1); // the link stays open
     const QList<testsupport::MovementRow> rows = rig_->db.Movements();
-    QCOMPARE(rows.size(), 3);
+    QCOMPARE(rows.size(), posted);
     for (const testsupport::MovementRow& row : rows)
         QVERIFY(row.CardNb.startsWith(QLatin1Char('B')));
+    QCOMPARE(ReadLastSuccess(*registry_, devices_.last().DeviceId).has_value(), posted > 0);
+    if (posted == 0) {
+        QVERIFY(!link_.IsOpen());
+        QCOMPARE(Caption(), optext::kConnectCaption);
+        return;
+    }
+    QCOMPARE(DevStatus(), progress::kDownloaded);
+    QVERIFY(link_.IsOpen()); // the link stays open
+    QCOMPARE(Caption(), optext::kDisconnectCaption);
     QVERIFY2(messages_.messages.isEmpty(), qPrintable(messages_.messages.join(QLatin1Char('|'))));
 }
 
@@ -224,7 +249,7 @@ void TestMainDialog::pullBeforeConnectingReportsFive()
     QCOMPARE(notes_.calls.last().note.title, optext::kNotConnectedTitle);
     QCOMPARE(notes_.calls.last().note.text, optext::kNotConnectedText);
     QVERIFY(rig_->db.Movements().isEmpty());
-    QCOMPARE(controller_->Connected, 0);
+    QVERIFY(!link_.IsOpen());
 }
 
 void TestMainDialog::choosingAnotherDeviceDisconnects()
@@ -232,9 +257,9 @@ void TestMainDialog::choosingAnotherDeviceDisconnects()
     Open(devices_);
     ChooseDevice(kGateA);
     Click(FindControl<QPushButton>(*dialog_, resid::main::kConnectButton));
-    QCOMPARE(controller_->Connected, 1);
+    QVERIFY(link_.IsOpen());
     ChooseDevice(kGateB);
-    QCOMPARE(controller_->Connected, 0);
+    QVERIFY(!link_.IsOpen());
     QCOMPARE(Caption(), optext::kConnectCaption);
     QCOMPARE(controller_->Current.Name, kGateB);
     QCOMPARE(controller_->Run.SelectedName, kGateB);
@@ -388,7 +413,7 @@ void TestMainDialog::settingsThatCannotBeSavedKeepTheList()
     // Still usable: the chosen device connects.
     ChooseDevice(kGateA);
     Click(FindControl<QPushButton>(*dialog_, resid::main::kConnectButton));
-    QCOMPARE(controller_->Connected, 1);
+    QVERIFY(link_.IsOpen());
 }
 
 void TestMainDialog::commandButtonShowsTheCommand()

@@ -77,6 +77,27 @@ void TestRecords::movementListGivesBackWhatWasAppended()
     QVERIFY(list.isEmpty());
     list.append(movements.at(7));
     QCOMPARE(list.ToList(), MoveRecList{movements.at(7)});
+
+    // A punch appended as it is gives what its movement gives: plain fields
+    // packed directly, any other through the texts; a card's text shared or not.
+    const QString shared = QStringLiteral("1042");
+    const QList<CAttLogRec> punches = {
+        {0, shared, 1, 1, 0, 2024, 3, 7, 8, 5, 9},
+        {0, shared, 1, 0, 0, 1000, 1, 1, 0, 0, 0},
+        {0, QStringLiteral("1042"), 1, 15, 0, 9999, 12, 31, 23, 59, 59},
+        {0, shared, 1, 16, 0, 2024, 3, 7, 8, 5, 9},
+        {0, shared, 1, -1, 0, 999, 3, 7, 8, 5, 9},
+        {0, QStringLiteral("أحمد"), 1, 0, 0, 2024, 13, 7, 100, 5, -9},
+        {0, QString::fromRawData(shared.constData(), 2), 1, 0, 0, 2024, 3, 7, 8, 5, 9},
+    };
+    list.clear();
+    MoveRecList expected;
+    for (int round = 0; round < 2; ++round)
+        for (const CAttLogRec& punch : punches) {
+            list.append(punch);
+            expected.append(MovementOf(punch));
+        }
+    QCOMPARE(list.ToList(), expected);
 }
 
 QTEST_GUILESS_MAIN(TestRecords)

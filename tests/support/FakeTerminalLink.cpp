@@ -86,6 +86,24 @@ void FakeTerminalLink::FetchErrorCode(int& code)
     code = loadRefused.value_or(0);
 }
 
+bool FakeTerminalLink::ReadClock(int, TerminalTime& time)
+{
+    calls.append(QStringLiteral("time"));
+    if (!open || !clock)
+        return false;
+    time = *clock;
+    return true;
+}
+
+bool FakeTerminalLink::SetClock(int, const TerminalTime& time)
+{
+    calls.append(QStringLiteral("set time"));
+    if (!open)
+        return false;
+    clock = time;
+    return true;
+}
+
 CAttLogRec FakeTerminalLink::Punch(const QString& card, const QDate& day, const QTime& time)
 {
     return CAttLogRec{0,

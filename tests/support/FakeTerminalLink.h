@@ -19,13 +19,14 @@
 class FakeTerminalLink : public CTerminalLink {
 public:
     // The script.
-    QList<CAttLogRec> punches;      // the log NextPunch hands out
-    int refusedOpens = 0;           // OpenLink fails this many times before it succeeds
-    bool neverOpens = false;        // OpenLink always fails
-    bool prepareAnswer = true;      // PreparePunchRead's result
-    std::optional<int> loadRefused; // LoadPunchLog fails, FetchErrorCode then gives this code
-    int breakAfter = -1;            // the stream breaks after this many punches (-1: never)
-    std::optional<qint64> announce; // the count LoadPunchLog announces (default: punches.size())
+    QList<CAttLogRec> punches;         // the log NextPunch hands out
+    int refusedOpens = 0;              // OpenLink fails this many times before it succeeds
+    bool neverOpens = false;           // OpenLink always fails
+    bool prepareAnswer = true;         // PreparePunchRead's result
+    std::optional<int> loadRefused;    // LoadPunchLog fails, FetchErrorCode then gives this code
+    int breakAfter = -1;               // the stream breaks after this many punches (-1: never)
+    std::optional<qint64> announce;    // the count LoadPunchLog announces (default: punches.size())
+    std::optional<TerminalTime> clock; // what ReadClock tells; refused when empty
 
     // What happened.
     QStringList calls;
@@ -36,6 +37,7 @@ public:
 
     bool OpenLink(const QString& address, int port) override;
     void CloseLink() override;
+    bool IsOpen() const override { return open; }
     bool SetLinkKey(int newKey) override;
     void SetDeadline(QDeadlineTimer newDeadline) override { deadline = newDeadline; }
     bool PreparePunchRead(int machine) override;
@@ -43,6 +45,8 @@ public:
     bool LoadPunchLog(int machine) override;
     bool NextPunch(int machine, CAttLogRec& punch) override;
     void FetchErrorCode(int& code) override;
+    bool ReadClock(int machine, TerminalTime& time) override;
+    bool SetClock(int machine, const TerminalTime& time) override;
     qint64 AnnouncedCount() const override { return announced_; }
     bool StreamBroken() const override { return broken_; }
     QString LastFailure() const override { return failure_; }

@@ -37,16 +37,11 @@ struct TransferRig {
     QTemporaryDir folder;
     SimProcess sim;
     NetTerminalLink link;
-    int connected = 0;
     RecordingProgress progress;
     RecordingMessageSink messages;
     FixedClock clock{QDateTime(QDate(2024, 3, 5), QTime(14, 30, 0))};
-    QStringList captions;
     CConnServer device;
-    TransferContext ctx{
-        link, connected, progress, messages, clock, folder.path(), [this](const QString& caption) {
-            captions.append(caption);
-        }};
+    TransferContext ctx{link, progress, messages, clock, folder.path()};
 };
 
 // A punch log file in the simulator's format, from lines without the "P ".

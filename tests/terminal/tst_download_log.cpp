@@ -3,6 +3,7 @@
 #include "TempDir.h"
 #include "TerminalTestKit.h"
 
+#include "resources/FaultTexts.h"
 #include "resources/OperatorTexts.h"
 #include "terminal/ConnectDevice.h"
 #include "terminal/DownloadLog.h"
@@ -169,9 +170,12 @@ void DownloadLogTest::prepareRefused()
     DownloadRig rig;
     QVERIFY2(rig.Connect(Args(QStringLiteral("--prepare-refused --count 10"))),
              qPrintable(rig.sim.Error()));
-    QVERIFY(rig.Download());
+    // A terminal that will not prepare a read fails the download (the fault
+    // suite checks the export file and the terminal's state).
+    QVERIFY(!rig.Download());
     QVERIFY(rig.movements.isEmpty());
-    QCOMPARE(rig.progress.codes, QStringList{progress::kDownloaded});
+    QVERIFY(rig.progress.codes.isEmpty());
+    QCOMPARE(rig.messages.messages, QStringList{faulttext::kReadFailed + QStringLiteral("9")});
     QVERIFY(rig.link.PreparePunchRead(2) == false && rig.link.IsOpen()); // link still in step
 }
 

@@ -60,6 +60,33 @@ bool DisableAndLeave(SimProcess& sim, bool abort)
     return true;
 }
 
+// A session by hand: the greeting, AUTH with key 0 when authenticate is set,
+// then each line and the answer to it; "closed" when the terminal closed.
+QStringList Exchange(SimProcess& sim, bool authenticate, QList<QByteArray> lines)
+{
+    QTcpSocket socket;
+    SocketTransport transport(socket);
+    LineChannel channel(transport);
+    std::string_view line;
+    if (!transport.Connect(sim.Address(), quint16(sim.Port()), QDeadlineTimer(2000)) ||
+        channel.ReadLine(line, 2000) != LineChannel::Status::Line)
+        return {QStringLiteral("no greeting")};
+    const ztp::Nonces nonces{QByteArray(line.data() + 12, 2 * ztp::kNonceBytes), ztp::MakeNonce()};
+    if (authenticate)
+        lines.prepend("AUTH " + nonces.client + ' ' + ztp::ClientProof(0, nonces));
+    QStringList answers;
+    for (const QByteArray& request : lines) {
+        if (!channel.WriteAll(request + '\n', QDeadlineTimer(2000)) ||
+            channel.ReadLine(line, 2000) != LineChannel::Status::Line)
+            return answers << QStringLiteral("closed");
+        const QString answer = QString::fromUtf8(line.data(), qsizetype(line.size()));
+        answers.append(answer.section(u' ', 0, answer.startsWith(QLatin1String("ERR")) ? 1 : 0));
+    }
+    if (channel.ReadLine(line, 300) == LineChannel::Status::Closed)
+        answers.append(QStringLiteral("closed"));
+    return answers;
+}
+
 } // namespace
 
 class TerminalFaultTest : public QObject {
@@ -72,6 +99,8 @@ private slots:
     void cancelled();
     void clientGoneWithoutAWord_data();
     void clientGoneWithoutAWord();
+    void requestsOutOfTurn_data();
+    void requestsOutOfTurn();
 };
 
 void TerminalFaultTest::faults_data()
@@ -79,10 +108,10 @@ void TerminalFaultTest::faults_data()
     QTest::addColumn<QString>("options");
     QTest::addColumn<int>("linkKey");
     QTest::addColumn<int>("readMs");
-    QTest::addColumn<int>("deadlineMs"); // -1: none
-    QTest::addColumn<qint64>("limit");   // 0: the link's default
-    QTest::addColumn<bool>("previous");  // an export file of an earlier download exists
-    QTest::addColumn<QString>("failure");
+    QTest::addColumn<int>("deadlineMs");  // -1: none
+    QTest::addColumn<qint64>("limit");    // 0: the link's default
+    QTest::addColumn<bool>("previous");   // an export file of an earlier download exists
+    QTest::addColumn<QString>("failure"); // empty: the download succeeds, keeping every punch
     QTest::addColumn<QString>("changes"); // the terminal's state changes: "01" disabled and enabled
 
     const int read = TransferRig::kReadMs;
@@ -107,7 +136,7 @@ void TerminalFaultTest::faults_data()
                               << QString();
     QTest::newRow("forged stream")
         << QStringLiteral("--count 2000 --forge-after 1200") << 0 << read << -1 << qint64(0) << true
-        << QStringLiteral("authentication code does not match") << QStringLiteral("01");
+        << QStringLiteral("authentication code did not match") << QStringLiteral("01");
     QTest::newRow("announces 2^31-1")
         << QStringLiteral("--count 2147483647") << 0 << read << -1 << qint64(0) << false
         << QStringLiteral("more than the limit of 5000000") << QStringLiteral("01");
@@ -119,6 +148,21 @@ void TerminalFaultTest::faults_data()
         << QStringLiteral("announces 2 punches where LOAD announced 5") << QStringLiteral("01");
     QTest::newRow("log refused") << QStringLiteral("--no-data 7") << 0 << read << -1 << qint64(0)
                                  << true << QStringLiteral("error 7") << QStringLiteral("01");
+    QTest::newRow("PREPARE refused, terminal never disabled")
+        << QStringLiteral("--prepare-refused") << 0 << read << -1 << qint64(0) << true
+        << QStringLiteral("refused PREPARE: error 9") << QString();
+    QTest::newRow("card number not UTF-8")
+        << QStringLiteral("--count 50 --bad-card-after 20") << 0 << read << -1 << qint64(0) << true
+        << QStringLiteral("malformed punch line after 20 punches") << QStringLiteral("01");
+    QTest::newRow("year of 11 digits")
+        << QStringLiteral("--count 50 --wide-int-after 30") << 0 << read << -1 << qint64(0) << true
+        << QStringLiteral("malformed punch line after 30 punches") << QStringLiteral("01");
+    QTest::newRow("empty log: OK 0 and an empty stream")
+        << QStringLiteral("--count 0") << 0 << read << -1 << qint64(0) << true << QString()
+        << QStringLiteral("01");
+    QTest::newRow("enabling refused: the session is closed, which enables it")
+        << QStringLiteral("--count 40 --enable-refused") << 0 << read << -1 << qint64(0) << true
+        << QString() << QStringLiteral("01");
 }
 
 void TerminalFaultTest::faults()
@@ -145,7 +189,16 @@ void TerminalFaultTest::faults()
     if (deadlineMs >= 0)
         rig.link.SetDeadline(QDeadlineTimer(deadlineMs));
     const bool connected = ConnectDevice(rig.device, rig.ctx);
-    QVERIFY(!DownloadLog(rig.device, March(23), rig.movements, rig.ctx));
+    const bool downloaded = DownloadLog(rig.device, March(23), rig.movements, rig.ctx);
+    if (failure.isEmpty()) {
+        QVERIFY2(downloaded, qPrintable(rig.link.LastFailure()));
+        QCOMPARE(rig.movements.size(), rig.ctx.download.announced);
+        QCOMPARE(testsupport::ReadBytes(rig.ExportPath()).count('\n'), rig.movements.size());
+        QVERIFY(rig.sim.WaitForActive(true, 3000));
+        QCOMPARE(rig.sim.ActiveChanges(), changes);
+        return;
+    }
+    QVERIFY(!downloaded);
     if (deadlineMs >= 0) {
         QVERIFY2(timer.elapsed() >= deadlineMs - 50, qPrintable(QString::number(timer.elapsed())));
         QVERIFY2(timer.elapsed() < deadlineMs + 1500, qPrintable(QString::number(timer.elapsed())));
@@ -153,7 +206,8 @@ void TerminalFaultTest::faults()
     QVERIFY2(rig.link.LastFailure().contains(failure), qPrintable(rig.link.LastFailure()));
     QVERIFY(rig.movements.isEmpty());
     QVERIFY(!rig.ctx.download.cancelled);
-    QCOMPARE(connected, !changes.isEmpty());
+    // A terminal never connected to (a refused key) is never disabled.
+    QVERIFY(connected || changes.isEmpty());
     if (previous)
         QCOMPARE(testsupport::ReadBytes(rig.ExportPath()), QByteArray("previous\r\n"));
     QCOMPARE(rig.Files(),
@@ -224,6 +278,39 @@ void TerminalFaultTest::clientGoneWithoutAWord()
     QVERIFY(DisableAndLeave(sim, abort));
     QVERIFY(sim.WaitForActive(true, 3000));
     QCOMPARE(sim.ActiveChanges(), QStringLiteral("01"));
+}
+
+void TerminalFaultTest::requestsOutOfTurn_data()
+{
+    QTest::addColumn<bool>("authenticate");
+    QTest::addColumn<QList<QByteArray>>("lines");
+    QTest::addColumn<QStringList>("answers"); // the AUTH's first; "closed": the terminal closed
+    const QString ok = QStringLiteral("OK");
+    const QString closed = QStringLiteral("closed");
+    QTest::newRow("a request before AUTH ends the session")
+        << false << QList<QByteArray>{"LOAD 1"} << QStringList{QStringLiteral("ERR 4"), closed};
+    QTest::newRow("a malformed AUTH ends it")
+        << false << QList<QByteArray>{"AUTH 00"} << QStringList{QStringLiteral("ERR 2"), closed};
+    QTest::newRow("a second AUTH is refused, the session goes on")
+        << true << QList<QByteArray>{"AUTH 00 11", "PREPARE 1"}
+        << QStringList{ok, QStringLiteral("ERR 2"), ok};
+    QTest::newRow("ACTIVE takes 0 or 1")
+        << true << QList<QByteArray>{"ACTIVE 1 2"} << QStringList{ok, QStringLiteral("ERR 2")};
+    QTest::newRow("SETTIME without the session's code")
+        << true << QList<QByteArray>{"SETTIME 1 2024 3 5 8 7 9 " + QByteArray(64, 'a')}
+        << QStringList{ok, QStringLiteral("ERR 10")};
+    QTest::newRow("READ without LOAD") << true << QList<QByteArray>{"READ 1", "LASTERROR"}
+                                       << QStringList{ok, QStringLiteral("ERR 8"), ok};
+}
+
+void TerminalFaultTest::requestsOutOfTurn()
+{
+    QFETCH(bool, authenticate);
+    QFETCH(QList<QByteArray>, lines);
+    QFETCH(QStringList, answers);
+    SimProcess sim;
+    QVERIFY2(sim.Start({}), qPrintable(sim.Error()));
+    QCOMPARE(Exchange(sim, authenticate, lines), answers);
 }
 
 QTEST_GUILESS_MAIN(TerminalFaultTest)

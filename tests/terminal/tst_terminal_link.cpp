@@ -2,6 +2,8 @@
 // and every way the stream can fail.
 #include "TerminalTestKit.h"
 
+#include "terminal/TerminalClock.h"
+
 #include <QElapsedTimer>
 #include <QTest>
 
@@ -38,6 +40,8 @@ private slots:
     void punchLimit();
     void drainGivesUpOnATrickle();
     void terminalTextIsShownSafely();
+    void terminalClock_data();
+    void terminalClock();
 };
 
 void TerminalLinkTest::completeStream()
@@ -319,6 +323,43 @@ void TerminalLinkTest::terminalTextIsShownSafely()
     QVERIFY(!rig.link.LoadPunchLog(1));
     QCOMPARE(rig.link.LastFailure(), QStringLiteral("terminal refused LOAD: error 7 log?"
                                                     "?[2J?unreadable"));
+}
+
+void TerminalLinkTest::terminalClock_data()
+{
+    QTest::addColumn<QString>("options");
+    QTest::addColumn<qint64>("offset"); // -1: the reading does not authenticate
+    QTest::newRow("5 min ahead") << QStringLiteral("--clock-offset 300") << qint64(300);
+    QTest::newRow("a day behind") << QStringLiteral("--clock-offset=-86400") << qint64(-86400);
+    QTest::newRow("in step") << QString() << qint64(0);
+    QTest::newRow("forged reading") << QStringLiteral("--forge-clock") << qint64(-1);
+}
+
+void TerminalLinkTest::terminalClock()
+{
+    // Read against the host's clock (within the second a reading may fall
+    // across), set from it, and still set in the next session.
+    QFETCH(QString, options);
+    QFETCH(qint64, offset);
+    TransferRig rig;
+    QVERIFY2(rig.StartSim(Args(options)), qPrintable(rig.sim.Error()));
+    QVERIFY(rig.link.OpenLink(rig.sim.Address(), rig.sim.Port()));
+    const ClockReading before = ReadTerminalClock(rig.link, systemClock());
+    if (offset == -1) {
+        QVERIFY(!before.read);
+        QVERIFY2(before.problem.contains(QStringLiteral("did not authenticate")),
+                 qPrintable(before.problem));
+        QVERIFY(!rig.link.IsOpen());
+        return;
+    }
+    QVERIFY2(before.read, qPrintable(before.problem));
+    QVERIFY2(qAbs(before.offsetSeconds - offset) <= 1,
+             qPrintable(OffsetText(before.offsetSeconds)));
+    const ClockReading set = SetTerminalClock(rig.link, systemClock());
+    QVERIFY2(set.read && qAbs(set.offsetSeconds) <= 1, qPrintable(set.problem));
+    rig.link.CloseLink();
+    QVERIFY(rig.link.OpenLink(rig.sim.Address(), rig.sim.Port()));
+    QVERIFY(qAbs(ReadTerminalClock(rig.link, systemClock()).offsetSeconds) <= 1);
 }
 
 QTEST_GUILESS_MAIN(TerminalLinkTest)

@@ -35,11 +35,14 @@ void WireProtocolTest::parseInt_data()
     QTest::addColumn<int>("value");
     QTest::newRow("zero") << QByteArray("0") << true << 0;
     QTest::newRow("year") << QByteArray("2024") << true << 2024;
+    QTest::newRow("seven digits") << QByteArray("9087654") << true << 9087654;
+    QTest::newRow("eight digits") << QByteArray("12345678") << true << 12345678;
     QTest::newRow("negative") << QByteArray("-17") << true << -17;
     QTest::newRow("max") << QByteArray("2147483647") << true << INT_MAX;
     QTest::newRow("min") << QByteArray("-2147483648") << true << INT_MIN;
     QTest::newRow("overflow") << QByteArray("2147483648") << false << 0;
     QTest::newRow("long overflow") << QByteArray("99999999999") << false << 0;
+    QTest::newRow("11 digits in range") << QByteArray("00000002026") << false << 0;
     QTest::newRow("empty") << QByteArray("") << false << 0;
     QTest::newRow("sign only") << QByteArray("-") << false << 0;
     QTest::newRow("plus") << QByteArray("+3") << false << 0;
@@ -55,8 +58,17 @@ void WireProtocolTest::parseInt()
     int parsed = 12345;
     QCOMPARE(ztp::ParseInt(std::string_view(field.constData(), std::size_t(field.size())), parsed),
              ok);
+    // The same field where a line goes on after it (read a word at a time).
+    const QByteArray line = field + " 1 0 2024 3 5 8 7 9 0";
+    std::size_t at = 0;
+    int inLine = 12345;
+    QCOMPARE(ztp::ScanIntField(std::string_view(line.constData(), std::size_t(line.size())), at,
+                               inLine) &&
+                 at == std::size_t(field.size()),
+             ok);
     if (ok) {
         QCOMPARE(parsed, value);
+        QCOMPARE(inLine, value);
         char out[12];
         QCOMPARE(QByteArray(out, ztp::WriteInt(out, value)), field);
     }
@@ -117,6 +129,10 @@ void WireProtocolTest::punchLine_data()
     QTest::newRow("raw control byte") << QByteArray("P 10\x01"
                                                     "42 1 0 2024 3 5 8 7 9 0")
                                       << false << QString() << 0;
+    QTest::newRow("card not UTF-8")
+        << QByteArray("P \xC3( 1 0 2024 3 5 8 7 9 0") << false << QString() << 0;
+    QTest::newRow("overlong UTF-8 card")
+        << QByteArray("P \xC0\xAF 1 0 2024 3 5 8 7 9 0") << false << QString() << 0;
     QTest::newRow("bad escape") << QByteArray("P 10%4 1 0 2024 3 5 8 7 9 0") << false << QString()
                                 << 0;
     QTest::newRow("escape at end")

@@ -83,11 +83,10 @@ bool SaveProgress(CZelvorDlg& main, const QString& path)
     }
     main.show();
     NetTerminalLink link;
-    int connected = 0;
     QuietProgress progress;
     RecordingMessageSink messages;
     QTemporaryDir folder;
-    TransferContext ctx{link, connected, progress, messages, systemClock(), folder.path(), {}};
+    TransferContext ctx{link, progress, messages, systemClock(), folder.path()};
     bool saved = false;
     ctx.onPunches = [&](qint64 received, qint64 announced) {
         main.ShowProgress(MainView::Stage::Download, received, announced);

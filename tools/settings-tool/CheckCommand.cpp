@@ -25,6 +25,9 @@ QStringList CheckReportLines(const DeviceCheckResult& result)
         case Verdict::Ok:
             line += QStringLiteral("ok, ") + step.detail;
             break;
+        case Verdict::Warning:
+            line += QStringLiteral("WARNING, %1; hint: %2").arg(step.detail, step.hint);
+            break;
         case Verdict::Failed:
             line += QStringLiteral("FAILED, %1; hint: %2").arg(step.detail, step.hint);
             break;

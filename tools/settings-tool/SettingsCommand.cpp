@@ -1,6 +1,7 @@
 #include "SettingsCommand.h"
 
 #include "CheckCommand.h"
+#include "ClockCommand.h"
 
 #include "app/ProgramOptions.h"
 #include "app/RunOptions.h"
@@ -39,9 +40,15 @@ const char* const kUsage =
     "                            ODBC driver, database login, device row, terminal,\n"
     "                            link key, punch log; one line per step (ok, FAILED\n"
     "                            with a hint, skipped); at most SECONDS per device\n"
-    "                            (default 600, 0: only the time-outs)\n"
+    "                            (default 600, 0: only the time-outs); a terminal clock\n"
+    "                            more than 120 s off this host's is a WARNING\n"
+    "  set-clock [--device-timeout SECONDS] NAME\n"
+    "                            sets the clock of the device's terminal to this host's\n"
+    "                            time and reads it back (punches already taken keep\n"
+    "                            the time they carry)\n"
     "\n"
-    "exit status: 0 done (check: every device passed), 1 failed, 2 wrong usage\n"
+    "exit status: 0 done (check: every device passed; set-clock: the terminal keeps\n"
+    "the time), 1 failed, 2 wrong usage\n"
     "Manual pages: zelvor-settings(1), zelvor(1) (man zelvor-settings).\n";
 
 QString Usage()
@@ -187,10 +194,11 @@ int Remove(Session& session, const QStringList& args)
     return session.Save() ? 0 : 1;
 }
 
-int Check(Session& session, const QStringList& args)
+// The options of check and set-clock: --device-timeout and device names.
+// Returns 0, or the exit status of a usage error (said on standard error).
+int DeviceArguments(const QStringList& args, int& timeout, QStringList& names)
 {
-    int timeout = RunOptions::kDefaultDeviceTimeoutSeconds;
-    QStringList names;
+    timeout = RunOptions::kDefaultDeviceTimeoutSeconds;
     for (qsizetype i = 0; i < args.size(); ++i) {
         const QString& arg = args[i];
         QString value;
@@ -213,28 +221,56 @@ int Check(Session& session, const QStringList& args)
             return 2;
         }
     }
-    if (names.size() > 1) {
-        Print(stderr, QStringLiteral("zelvor-settings: check takes at most one device name\n"));
-        return 2;
-    }
+    return 0;
+}
+
+// The devices of config.ini, or the one named; empty after saying why.
+CConnServerList ChosenDevices(Session& session, const QStringList& names, const char* what)
+{
     if (session.Missing()) {
-        Print(stderr, QStringLiteral("zelvor-settings: %1 does not exist: no devices to check\n")
-                          .arg(session.path));
-        return 1;
+        Print(stderr, QStringLiteral("zelvor-settings: %1 does not exist: no devices to %2\n")
+                          .arg(session.path, QLatin1String(what)));
+        return {};
     }
     if (!session.Load(false))
-        return 1;
+        return {};
     CConnServerList devices = session.devices;
     if (!names.isEmpty())
         devices.removeIf([&](const CConnServer& d) { return d.Name != names.first(); });
-    if (devices.isEmpty()) {
+    if (devices.isEmpty())
         Print(stderr,
               names.isEmpty()
                   ? QStringLiteral("zelvor-settings: %1 lists no devices\n").arg(session.path)
                   : QStringLiteral("zelvor-settings: no device named %1\n").arg(names.first()));
-        return 1;
+    return devices;
+}
+
+int Check(Session& session, const QStringList& args)
+{
+    int timeout = 0;
+    QStringList names;
+    if (const int usage = DeviceArguments(args, timeout, names))
+        return usage;
+    if (names.size() > 1) {
+        Print(stderr, QStringLiteral("zelvor-settings: check takes at most one device name\n"));
+        return 2;
     }
-    return CheckDevices(devices, timeout, stdout);
+    const CConnServerList devices = ChosenDevices(session, names, "check");
+    return devices.isEmpty() ? 1 : CheckDevices(devices, timeout, stdout);
+}
+
+int SetClock(Session& session, const QStringList& args)
+{
+    int timeout = 0;
+    QStringList names;
+    if (const int usage = DeviceArguments(args, timeout, names))
+        return usage;
+    if (names.size() != 1) {
+        Print(stderr, QStringLiteral("zelvor-settings: set-clock takes one device name\n"));
+        return 2;
+    }
+    const CConnServerList devices = ChosenDevices(session, names, "set the clock of");
+    return devices.isEmpty() ? 1 : SetDeviceClock(devices.first(), timeout, stdout);
 }
 
 } // namespace
@@ -265,6 +301,8 @@ int RunSettingsCommand(const QStringList& arguments)
         return Remove(session, args);
     if (command == QLatin1String("check"))
         return Check(session, args);
+    if (command == QLatin1String("set-clock"))
+        return SetClock(session, args);
     if (command == QLatin1String("list"))
         Print(stderr, QStringLiteral("zelvor-settings: list takes no arguments\n"));
     else

@@ -79,6 +79,15 @@ std::optional<SimOptions> ParseSimOptions(const QStringList& arguments, QString&
     const auto oddCards = opt("odd-cards", "Card numbers with quotes, tabs, blanks, Arabic.");
     const auto noData = opt("no-data", "Refuse LOAD with this error code (0: no data).", "code");
     const auto prepareRefused = opt("prepare-refused", "Refuse PREPARE.");
+    const auto enableRefused = opt("enable-refused", "Refuse ACTIVE 1 (enabling).");
+    const auto badCardAfter =
+        opt("bad-card-after", "The punch after n has a card number that is not UTF-8.", "n");
+    const auto wideIntAfter =
+        opt("wide-int-after", "The punch after n writes its year with 11 digits.", "n");
+    const auto clockOffset =
+        opt("clock-offset", "The terminal's clock runs this far ahead of the host's (default 0).",
+            "seconds");
+    const auto forgeClock = opt("forge-clock", "Answer TIME with a code that does not match.");
     const auto rawStream = opt("raw-stream", "Send the punch stream on connect, then close.");
     const auto portFile = opt("port-file",
                               "Once listening, write \"<address> <port>\" to this file "
@@ -147,6 +156,11 @@ std::optional<SimOptions> ParseSimOptions(const QStringList& arguments, QString&
     o.badDates = p.isSet(badDates);
     o.oddCards = p.isSet(oddCards);
     o.prepareRefused = p.isSet(prepareRefused);
+    o.enableRefused = p.isSet(enableRefused);
+    n.Read(badCardAfter, o.badCardAfter, 0);
+    n.Read(wideIntAfter, o.wideIntAfter, 0);
+    n.Read(clockOffset, o.clockOffset, -100LL * 365 * 24 * 3600);
+    o.forgeClock = p.isSet(forgeClock);
     o.rawStream = p.isSet(rawStream);
     o.stateFile = p.value(stateFile);
     if (p.isSet(rate)) {

@@ -19,6 +19,7 @@ struct SimOptions {
     int stallLimitMs = 120000; // longest stall before the connection is closed
     QString stateFile;         // written with "active 0" or "active 1" at every change
     double rate = 0;           // punches per second; 0: as fast as the link takes them
+    qint64 clockOffset = 0;    // the terminal's clock minus the host's, in seconds
 
     // The punch log: a file of punch lines, or generated.
     QString logFile;
@@ -40,6 +41,10 @@ struct SimOptions {
     bool oddCards = false;     // card numbers with quotes, tabs, blanks and Arabic letters
     std::optional<int> noData; // refuse LOAD with this error code
     bool prepareRefused = false;
+    bool enableRefused = false; // refuse ACTIVE 1: the terminal stays off until the session ends
+    qint64 badCardAfter = -1;   // the punch after N has a card number that is not UTF-8
+    qint64 wideIntAfter = -1;   // the punch after N writes its year with 11 digits
+    bool forgeClock = false;    // TIME answers carry a code that does not match
 
     qint64 trickleMs = 0;   // one punch every this many milliseconds
     qint64 dripMs = 0;      // each punch line a byte at a time, this many milliseconds apart

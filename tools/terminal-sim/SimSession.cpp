@@ -6,6 +6,7 @@
 #include <QTcpSocket>
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 constexpr int kSendTimeoutMs = 30000;
@@ -20,6 +21,26 @@ constexpr qint64 kPaceBurstNs = 10 * 1000 * 1000;
 QByteArray Bytes(std::string_view view)
 {
     return QByteArray(view.data(), qsizetype(view.size()));
+}
+
+// Writes the year of the punch line at line (size bytes, line feed included)
+// with leading zeros to 11 digits; returns the new size.
+int WidenYear(char* line, int size)
+{
+    // P <card> <code1> <code2> <year>: the year follows the fourth blank.
+    int blanks = 0;
+    int at = 0;
+    while (at < size && blanks < 4)
+        blanks += line[at++] == ' ' ? 1 : 0;
+    int digits = 0;
+    while (at + digits < size && line[at + digits] >= '0' && line[at + digits] <= '9')
+        ++digits;
+    const int zeros = 11 - digits;
+    if (zeros <= 0)
+        return size;
+    std::memmove(line + at + zeros, line + at, std::size_t(size - at));
+    std::memset(line + at, '0', std::size_t(zeros));
+    return size + zeros;
 }
 
 bool IsNonce(std::string_view text)
@@ -77,9 +98,14 @@ bool SimSession::Authenticate()
     std::string_view line;
     if (channel_.ReadLine(line, options_.idleTimeoutMs) != LineChannel::Status::Line)
         return false;
-    // AUTH <client nonce> <client proof>
-    std::string_view fields[3];
-    if (ztp::SplitFields(line, fields, 3) != 3 || fields[0] != "AUTH" || !IsNonce(fields[1])) {
+    // AUTH <client nonce> <client proof>; anything else first ends the session.
+    std::string_view fields[4];
+    const int count = ztp::SplitFields(line, fields, 4);
+    if (fields[0] != "AUTH") {
+        Refuse(ztp::err::kNotAuthenticated, "not authenticated");
+        return false;
+    }
+    if (count != 3 || !IsNonce(fields[1])) {
         Refuse(ztp::err::kBadRequest, "expected AUTH <nonce> <proof>");
         return false;
     }
@@ -100,21 +126,26 @@ bool SimSession::Authenticate()
 
 bool SimSession::Serve(std::string_view request)
 {
-    std::string_view f[3];
-    const int n = ztp::SplitFields(request, f, 3);
-    if (n < 1)
-        return Refuse(ztp::err::kBadRequest, "too many fields");
+    // The longest request: SETTIME <machine>, six values and a code.
+    std::string_view f[10];
+    const int n = ztp::SplitFields(request, f, 10);
     const std::string_view word = f[0];
     if (word == "BYE") {
         Send("OK");
         return false;
     }
+    if (word == "AUTH")
+        return Refuse(ztp::err::kBadRequest, "already authenticated");
     if (word == "LASTERROR" && n == 1)
         return Send("OK " + QByteArray::number(lastError_));
-    const bool known = word == "PREPARE" || word == "ACTIVE" || word == "LOAD" || word == "READ";
+    const bool clockRequest = word == "TIME" || word == "SETTIME";
+    if (clockRequest)
+        ++clockRequests_; // counted whatever their answer
+    const bool known =
+        clockRequest || word == "PREPARE" || word == "ACTIVE" || word == "LOAD" || word == "READ";
     if (!known)
         return Refuse(ztp::err::kUnknownRequest, "unknown request");
-    const int wanted = word == "ACTIVE" ? 3 : 2;
+    const int wanted = word == "ACTIVE" ? 3 : word == "SETTIME" ? 9 : 2;
     if (n != wanted || (word == "ACTIVE" && f[2] != "0" && f[2] != "1"))
         return Refuse(ztp::err::kBadRequest, "wrong arguments");
     if (!MachineMatches(f[1]))
@@ -123,9 +154,15 @@ bool SimSession::Serve(std::string_view request)
         return options_.prepareRefused ? Refuse(ztp::err::kNotPrepared, "not prepared")
                                        : Send("OK");
     if (word == "ACTIVE") {
+        if (options_.enableRefused && f[2] == "1")
+            return Refuse(ztp::err::kBusy, "busy");
         state_.SetActive(f[2] == "1");
         return Send("OK");
     }
+    if (word == "TIME")
+        return SendTime();
+    if (word == "SETTIME")
+        return SetTime(f + 2);
     if (word == "LOAD") {
         if (options_.noData)
             return Refuse(*options_.noData, "no data");
@@ -136,6 +173,44 @@ bool SimSession::Serve(std::string_view request)
         return Refuse(ztp::err::kNotLoaded, "log not loaded");
     loaded_ = false;
     return SendPunches();
+}
+
+QByteArray SimSession::ClockCode(const char* word, const QByteArray& fields) const
+{
+    return ztp::SessionCode(sessionKey_, QByteArray(word) + ' ' +
+                                             QByteArray::number(clockRequests_) + ' ' + fields);
+}
+
+bool SimSession::SendTime()
+{
+    const QDateTime now = state_.Now();
+    const QDate day = now.date();
+    const QTime time = now.time();
+    QByteArray fields;
+    for (const int value :
+         {day.year(), day.month(), day.day(), time.hour(), time.minute(), time.second()})
+        fields += (fields.isEmpty() ? "" : " ") + QByteArray::number(value);
+    // A forged answer: the code of another reading.
+    const QByteArray code = ClockCode("TIME", options_.forgeClock ? fields + '0' : fields);
+    return Send("OK " + fields + ' ' + code);
+}
+
+bool SimSession::SetTime(const std::string_view* values)
+{
+    int v[6] = {};
+    QByteArray fields;
+    for (int i = 0; i < 6; ++i) {
+        if (!ztp::ParseInt(values[i], v[i]))
+            return Refuse(ztp::err::kBadRequest, "wrong arguments");
+        fields += (i == 0 ? "" : " ") + QByteArray::number(v[i]);
+    }
+    if (!ztp::SameProof(ClockCode("SETTIME", fields), values[6]))
+        return Refuse(ztp::err::kBadCode, "bad code");
+    const QDateTime time(QDate(v[0], v[1], v[2]), QTime(v[3], v[4], v[5]), Qt::UTC);
+    if (!QDate::isValid(v[0], v[1], v[2]) || !QTime::isValid(v[3], v[4], v[5]) || !time.isValid())
+        return Refuse(ztp::err::kBadRequest, "not a valid time");
+    state_.SetNow(time);
+    return Send("OK");
 }
 
 bool SimSession::MachineMatches(std::string_view field)
@@ -159,7 +234,11 @@ bool SimSession::SendPunches()
             return false;
         const std::size_t at = out_.size();
         out_.resize(at + ztp::kMaxLineBytes);
+        if (sent == options_.badCardAfter)
+            card = std::string_view("\xC3(", 2); // a lead byte without its follower
         int size = ztp::FormatPunchLine(card, values, out_.data() + at, ztp::kMaxLineBytes);
+        if (sent == options_.wideIntAfter && size > 0)
+            size = WidenYear(out_.data() + at, size);
         code.AddLine(std::string_view(out_.data() + at, std::size_t(std::max(size, 1) - 1)));
         if (sent == options_.forgeAfter) {
             // Shifts the punch by an hour after its line went into the code.

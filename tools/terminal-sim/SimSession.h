@@ -31,6 +31,11 @@ public:
 private:
     bool Authenticate();
     bool Serve(std::string_view request);
+    // The clock requests: TIME, and SETTIME with its six values and code.
+    bool SendTime();
+    bool SetTime(const std::string_view* values);
+    // The authentication code of clock request number clockRequests_.
+    QByteArray ClockCode(const char* word, const QByteArray& fields) const;
     bool SendPunches();
     // Holds a punch back until its time comes under --rate or --trickle; false
     // when the client left meanwhile.
@@ -58,7 +63,8 @@ private:
     std::string out_;
     ztp::SessionKey sessionKey_{};
     qint64 streams_ = 0;
-    qint64 pacingNs_ = 0; // time between two punches; 0: no pacing
+    qint64 clockRequests_ = 0; // TIME and SETTIME requests of this session
+    qint64 pacingNs_ = 0;      // time between two punches; 0: no pacing
     QElapsedTimer streamTimer_;
     int lastError_ = 0;
     bool loaded_ = false;

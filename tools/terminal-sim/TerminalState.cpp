@@ -4,9 +4,24 @@
 
 #include <cstdio>
 
-TerminalState::TerminalState(QString stateFile) : stateFile_(std::move(stateFile))
+TerminalState::TerminalState(QString stateFile, qint64 clockOffsetSeconds)
+    : stateFile_(std::move(stateFile)), clockOffsetMs_(clockOffsetSeconds * 1000)
 {
     Write();
+}
+
+QDateTime TerminalState::Now() const
+{
+    // Wall-clock values without a time zone, as a terminal keeps them.
+    const QDateTime local = QDateTime::currentDateTime();
+    const QDateTime now = QDateTime(local.date(), local.time(), Qt::UTC).addMSecs(clockOffsetMs_);
+    return now.addMSecs(-now.time().msec());
+}
+
+void TerminalState::SetNow(const QDateTime& time)
+{
+    const QDateTime local = QDateTime::currentDateTime();
+    clockOffsetMs_ = QDateTime(local.date(), local.time(), Qt::UTC).msecsTo(time);
 }
 
 void TerminalState::SetActive(bool active)

@@ -37,7 +37,7 @@ int main(int argc, char* argv[])
         return exitCode;
     }
     PunchSource punches(*options);
-    TerminalState state(options->stateFile);
+    TerminalState state(options->stateFile, options->clockOffset);
     if (!punches.Check(message)) {
         Print(stderr, message);
         return 2;

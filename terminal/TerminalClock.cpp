@@ -1,0 +1,89 @@
+#include "terminal/TerminalClock.h"
+
+#include "platform/Clock.h"
+#include "terminal/DateRange.h"
+
+#include <cstdlib>
+
+namespace {
+
+constexpr int kMachine = 1;
+
+QDateTime WallClockOf(const QDateTime& local)
+{
+    return QDateTime(local.date(), local.time(), Qt::UTC);
+}
+
+// The host's wall-clock time in whole seconds: a terminal keeps whole seconds.
+QDateTime HostSecond(const QDateTime& local)
+{
+    const QDateTime wall = WallClockOf(local);
+    return wall.addMSecs(-(wall.time().msec()));
+}
+
+QString Span(qint64 seconds)
+{
+    const qint64 minutes = seconds / 60;
+    const qint64 hours = minutes / 60;
+    if (hours > 0)
+        return QStringLiteral("%1 h %2 min %3 s").arg(hours).arg(minutes % 60).arg(seconds % 60);
+    if (minutes > 0)
+        return QStringLiteral("%1 min %2 s").arg(minutes).arg(seconds % 60);
+    return QStringLiteral("%1 s").arg(seconds);
+}
+
+} // namespace
+
+QDateTime WallClock(const TerminalTime& t)
+{
+    return QDateTime(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second), Qt::UTC);
+}
+
+ClockReading ReadTerminalClock(CTerminalLink& link, const Clock& clock)
+{
+    ClockReading reading;
+    const QDateTime before = clock.now();
+    if (!link.ReadClock(kMachine, reading.time)) {
+        reading.problem = link.LastFailure();
+        return reading;
+    }
+    const QDateTime after = clock.now();
+    const TerminalTime& t = reading.time;
+    if (!IsValidPunchTime(t.year, t.month, t.day, t.hour, t.minute, t.second)) {
+        reading.problem = QStringLiteral("the terminal's clock shows an impossible time "
+                                         "(%1-%2-%3 %4:%5:%6)")
+                              .arg(t.year)
+                              .arg(t.month)
+                              .arg(t.day)
+                              .arg(t.hour)
+                              .arg(t.minute)
+                              .arg(t.second);
+        return reading;
+    }
+    // The host's time halfway through the request.
+    const QDateTime host = HostSecond(before.addMSecs(before.msecsTo(after) / 2));
+    reading.offsetSeconds = host.secsTo(WallClock(t));
+    reading.read = true;
+    return reading;
+}
+
+ClockReading SetTerminalClock(CTerminalLink& link, const Clock& clock)
+{
+    const QDateTime now = WallClockOf(clock.now()).addMSecs(500);
+    const TerminalTime time{now.date().year(), now.date().month(),  now.date().day(),
+                            now.time().hour(), now.time().minute(), now.time().second()};
+    if (!link.SetClock(kMachine, time)) {
+        ClockReading failed;
+        failed.problem = link.LastFailure();
+        return failed;
+    }
+    return ReadTerminalClock(link, clock);
+}
+
+QString OffsetText(qint64 offsetSeconds)
+{
+    if (offsetSeconds == 0)
+        return QStringLiteral("in step with");
+    return Span(std::llabs(offsetSeconds)) +
+           (offsetSeconds > 0 ? QStringLiteral(" ahead of") : QStringLiteral(" behind"));
+}
