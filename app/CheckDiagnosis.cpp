@@ -111,8 +111,10 @@ QString DatabaseFaultHint(DatabaseFault fault)
                               "service (DNS, /etc/hosts)");
     case DatabaseFault::ServerUnreachable:
         return QStringLiteral("the database server is down or does not answer within the login "
-                              "time-out, Server in config.ini or the port (freetds.conf) is "
-                              "wrong, or a firewall blocks the way");
+                              "time-out, Server or the port is wrong (FreeTDS: driver option "
+                              "Port=N or TDSPORT; Microsoft's driver: Server as host,port; see "
+                              "%1/odbc.md), or a firewall blocks the way")
+            .arg(DocFolder());
     case DatabaseFault::LoginRefused:
         return QStringLiteral(
             "wrong User or password in config.ini (set them again with "
@@ -172,4 +174,43 @@ QString TerminalReachHint(TerminalReach reach)
         break;
     }
     return QStringLiteral("check IP and Port in tsrHrDeviceShift and the network");
+}
+
+QString DatabaseEndpointText(const CConnServer& record, const OdbcDriverInfo& driver)
+{
+    QString host = record.Server.trimmed();
+    const qsizetype instance = host.indexOf(QLatin1Char('\\'));
+    if (instance >= 0)
+        return QStringLiteral("host %1, instance %2 (its port from the server's browser service, "
+                              "UDP port 1434)")
+            .arg(host.left(instance), host.mid(instance + 1));
+    QString port;
+    const qsizetype comma = host.indexOf(QLatin1Char(','));
+    if (comma >= 0) {
+        port = host.mid(comma + 1).trimmed() + QStringLiteral(" (from Server)");
+        host = host.left(comma).trimmed();
+    }
+    const bool freeTds = !driver.freeTdsVersion.isEmpty();
+    const QString environment = qEnvironmentVariable("TDSPORT");
+    if (freeTds && !environment.isEmpty())
+        port = environment + QStringLiteral(" (TDSPORT)");
+    for (const QString& option : record.DriverOptions.split(QLatin1Char(';'))) {
+        const qsizetype eq = option.indexOf(QLatin1Char('='));
+        if (port.isEmpty() && eq > 0 &&
+            option.left(eq).trimmed().compare(QLatin1String("Port"), Qt::CaseInsensitive) == 0)
+            port = option.mid(eq + 1).trimmed() + QStringLiteral(" (driver option Port)");
+    }
+    if (port.isEmpty())
+        port = QStringLiteral("1433 (the default)");
+    return QStringLiteral("host %1, port %2").arg(host, port);
+}
+
+QString PasswordDriverHint(const CConnServer& record, const OdbcDriverInfo& driver)
+{
+    if (!record.Pass.contains(QLatin1Char('}')) || !DoublesClosingBraces(driver))
+        return {};
+    return QStringLiteral("FreeTDS %1 sends each '}' of the password doubled (mended in 1.4), so "
+                          "this login cannot succeed: choose a password without '}' or install "
+                          "a newer FreeTDS")
+        .arg(driver.freeTdsVersion);
 }

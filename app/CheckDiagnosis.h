@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/OdbcDriver.h"
+#include "store/Records.h"
 #include "terminal/TerminalProbe.h"
 
 #include <QString>
@@ -29,6 +31,17 @@ bool IsDriverFault(DatabaseFault fault);
 // "login refused", "server unreachable", ...
 QString DatabaseFaultText(DatabaseFault fault);
 QString DatabaseFaultHint(DatabaseFault fault);
+
+// Where a login to the record's server goes, as the driver reads the
+// settings: "host hr-db, port 14330 (driver option Port)". The port comes
+// from Server as host,port, else for FreeTDS from TDSPORT in the environment
+// or the driver option Port, else it is the default 1433; a named instance
+// (host\INSTANCE) asks the server's browser service.
+QString DatabaseEndpointText(const CConnServer& record, const OdbcDriverInfo& driver);
+
+// For a refused login: a hint when the driver is known to send the password
+// wrongly (FreeTDS before 1.4 doubles a '}'), naming its version; else empty.
+QString PasswordDriverHint(const CConnServer& record, const OdbcDriverInfo& driver);
 
 // "connection refused at 10.0.4.17:4370", ...
 QString TerminalReachText(const TerminalProbe& probe, const QString& address, int port);

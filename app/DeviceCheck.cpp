@@ -105,7 +105,13 @@ bool Checker::OpenDatabase()
         if (IsDriverFault(fault))
             return Failed(CheckStep::Driver, detail, DatabaseFaultHint(fault));
         Ok(CheckStep::Driver, QStringLiteral("the ODBC driver manager loaded it"));
-        return Failed(CheckStep::Login, detail, DatabaseFaultHint(fault));
+        const OdbcDriverInfo driver = FindOdbcDriver().value_or(OdbcDriverInfo());
+        const QString passwordHint =
+            fault == DatabaseFault::LoginRefused ? PasswordDriverHint(record_, driver) : QString();
+        return Failed(CheckStep::Login,
+                      detail +
+                          QStringLiteral(" (tried %1)").arg(DatabaseEndpointText(record_, driver)),
+                      passwordHint.isEmpty() ? DatabaseFaultHint(fault) : passwordHint);
     }
     Ok(CheckStep::Driver, QStringLiteral("the ODBC driver manager loaded it"));
     return Ok(

@@ -52,6 +52,8 @@ class TestDeviceCheck : public QObject {
 private slots:
     void databaseTexts_data();
     void databaseTexts();
+    void databaseEndpoint_data();
+    void databaseEndpoint();
     void initTestCase();
     void terminalAndPunchLog_data();
     void terminalAndPunchLog();
@@ -114,6 +116,62 @@ void TestDeviceCheck::databaseTexts()
 {
     QFETCH(QString, text);
     QTEST(int(ClassifyDatabaseFailure(text)), "fault");
+}
+
+void TestDeviceCheck::databaseEndpoint_data()
+{
+    QTest::addColumn<QString>("server");
+    QTest::addColumn<QString>("options");
+    QTest::addColumn<QString>("tdsPort"); // the environment's TDSPORT
+    QTest::addColumn<QString>("freeTds"); // the driver's version; empty: another driver
+    QTest::addColumn<QString>("expected");
+    const QString free = QStringLiteral("1.3.17");
+    QTest::newRow("default") << "hr-db"
+                             << ""
+                             << "" << free << "host hr-db, port 1433 (the default)";
+    QTest::newRow("host,port") << "hr-db, 14330"
+                               << ""
+                               << ""
+                               << ""
+                               << "host hr-db, port 14330 (from Server)";
+    QTest::newRow("driver option") << "hr-db"
+                                   << "TDS_Version=7.4; port = 14330"
+                                   << "" << free << "host hr-db, port 14330 (driver option Port)";
+    QTest::newRow("TDSPORT wins for FreeTDS")
+        << "hr-db"
+        << "Port=14330"
+        << "14331" << free << "host hr-db, port 14331 (TDSPORT)";
+    QTest::newRow("TDSPORT is FreeTDS's only") << "hr-db"
+                                               << ""
+                                               << "14331"
+                                               << ""
+                                               << "host hr-db, port 1433 (the default)";
+    QTest::newRow("named instance")
+        << "hr-db\\HR"
+        << ""
+        << "" << free
+        << "host hr-db, instance HR (its port from the server's browser service, UDP port 1434)";
+}
+
+void TestDeviceCheck::databaseEndpoint()
+{
+    QFETCH(QString, server);
+    QFETCH(QString, options);
+    QFETCH(QString, tdsPort);
+    QFETCH(QString, freeTds);
+    const QByteArray saved = qgetenv("TDSPORT");
+    const auto restore = qScopeGuard([&] { qputenv("TDSPORT", saved); });
+    qputenv("TDSPORT", tdsPort.toLatin1());
+    CConnServer record;
+    record.Server = server;
+    record.DriverOptions = options;
+    record.Pass = QStringLiteral("pa}ss");
+    const OdbcDriverInfo driver{QStringLiteral("/lib/driver.so"), freeTds};
+    QTEST(DatabaseEndpointText(record, driver), "expected");
+    // A '}' in the password cannot pass FreeTDS before 1.4.
+    QCOMPARE(PasswordDriverHint(record, driver).contains(QStringLiteral("FreeTDS 1.3.17")),
+             !freeTds.isEmpty());
+    QVERIFY(PasswordDriverHint(record, {QString(), QStringLiteral("1.4.2")}).isEmpty());
 }
 
 void TestDeviceCheck::initTestCase()

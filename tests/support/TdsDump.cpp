@@ -11,6 +11,22 @@ bool TdsRequest::Mentions(const QString& text) const
         QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2));
 }
 
+int TdsRequest::RpcProcedure() const
+{
+    // The call's headers (their length first, 4 bytes), then 0xFFFF and the
+    // procedure's number, both 16 bits little-endian.
+    const auto word = [this](qsizetype at) {
+        return int(static_cast<unsigned char>(payload.at(at))) |
+               int(static_cast<unsigned char>(payload.at(at + 1))) << 8;
+    };
+    if (type != Rpc || payload.size() < 4)
+        return -1;
+    const qsizetype headers = word(0) | word(2) << 16;
+    if (headers < 4 || payload.size() < headers + 4 || word(headers) != 0xFFFF)
+        return -1;
+    return word(headers + 2);
+}
+
 QList<TdsRequest> ReadTdsRequests(const QString& dumpPath)
 {
     QFile file(dumpPath);

@@ -16,6 +16,10 @@ struct TdsRequest {
 
     // Whether the request carries text, as the UTF-16 that TDS sends.
     bool Mentions(const QString& text) const;
+    // The number of the server's procedure that a call names by number (13:
+    // sp_prepexec, 12: sp_execute, 15: sp_unprepare, 10: sp_executesql); -1
+    // for a call by name or another request.
+    int RpcProcedure() const;
 };
 
 // Every request of the log in order. Only packets from the client are
