@@ -1,12 +1,12 @@
 // zelvor-bench-posting: posts a download of punches into the movement table
-// of each test server with the batch method and the per-row method, directly
-// and through the latency relay: PostgreSQL (against its COPY of the same
-// rows, the floor) and, when its environment is there too, the T-SQL engine
-// through FreeTDS. For each server it also lets several postings of the same
-// punches overlap and times a reader's count during a posting. Run it through
-// scripts/bench-posting, which starts both servers.
+// of a test server with the batch method and the per-row method, directly and
+// through the latency relay: PostgreSQL (against its COPY of the same rows,
+// the floor) or, with --tsql, the T-SQL engine through FreeTDS (with the
+// requests FreeTDS sends per posting). It also lets several postings of the
+// same punches overlap and times a reader's count during a posting. Run it
+// through scripts/bench-posting, which runs it on both servers.
 //
-//   zelvor-bench-posting [punches] [--per-row-relay N] [--delay-ms MS] [--no-per-row]
+//   zelvor-bench-posting [--tsql] [punches] [--per-row-relay N] [--delay-ms MS] [--no-per-row]
 //
 // punches (default 20000) are posted three ways: all new, the same again (all
 // already there), and with every other one already there. The batch method
@@ -72,6 +72,7 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     BenchSettings settings;
+    bool tsql = false;
     const QStringList args = app.arguments().mid(1);
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args.at(i) == QLatin1String("--per-row-relay") && i + 1 < args.size())
@@ -80,15 +81,18 @@ int main(int argc, char* argv[])
             settings.delayMs = args.at(++i).toDouble();
         else if (args.at(i) == QLatin1String("--no-per-row"))
             settings.perRow = false;
+        else if (args.at(i) == QLatin1String("--tsql"))
+            tsql = true;
         else
             settings.punches = args.at(i).toInt();
     }
-    if (settings.punches <= 0 || settings.perRowRelay <= 0 ||
-        qEnvironmentVariable("ZELVOR_TEST_DB_SERVER").isEmpty() ||
-        qEnvironmentVariable("ZELVOR_TEST_DB_ADMIN").isEmpty()) {
-        std::fprintf(stderr, "usage: zelvor-bench-posting [punches] [--per-row-relay N] "
-                             "[--delay-ms MS] [--no-per-row]\nneeds the test database: run it "
-                             "through scripts/bench-posting\n");
+    // unixODBC reads the driver's name from one odbcinst.ini per process, so
+    // each server has a run of its own.
+    const std::optional<BenchServer> server = tsql ? TsqlServer() : PostgresServer();
+    if (settings.punches <= 0 || settings.perRowRelay <= 0 || !server) {
+        std::fprintf(stderr, "usage: zelvor-bench-posting [--tsql] [punches] [--per-row-relay N] "
+                             "[--delay-ms MS] [--no-per-row]\nneeds a test server's environment: "
+                             "run it through scripts/bench-posting\n");
         return 2;
     }
     settings.perRowRelay = std::min(settings.perRowRelay, settings.punches);
@@ -96,63 +100,55 @@ int main(int argc, char* argv[])
     const FixedClock clock(QDateTime(QDate(2024, 4, 2), QTime(9, 0)));
     const MoveRecList all = BenchPunches(settings.punches);
     const int batches = (settings.punches + kPostingBatchRows - 1) / kPostingBatchRows;
-    std::printf("%d punches; batches of %d punches, %d batches: at most %d statements per "
+    std::printf("%s: %d punches; batches of %d punches, %d batches: at most %d statements per "
                 "posting\n",
-                settings.punches, kPostingBatchRows, batches, 5 + batches);
+                qPrintable(server->name), settings.punches, kPostingBatchRows, batches,
+                5 + batches);
 
-    const BenchServer postgres = PostgresServer();
     double copy = -1;
-    for (int run = 0; run < kRepeats; ++run) {
-        if (!postgres.Fill({}, clock))
+    for (int run = 0; !tsql && run < kRepeats; ++run) {
+        if (!server->Fill({}, clock))
             return 1;
         const double seconds = CopySeconds(all, QStringLiteral("2024-04-02"));
         if (seconds > 0 && (copy < 0 || seconds < copy))
             copy = seconds;
     }
-    std::printf("floor: PostgreSQL COPY of the same %d rows: %.3f s, %.0f rows/s (best of %d)\n",
-                settings.punches, copy, settings.punches / copy, kRepeats);
+    if (!tsql)
+        std::printf("floor: PostgreSQL COPY of the same %d rows: %.3f s, %.0f rows/s (best of "
+                    "%d)\n",
+                    settings.punches, copy, settings.punches / copy, kRepeats);
 
     QStringList notes;
     const auto verdict = [](bool met) { return met ? "met" : "NOT met"; };
-    const ServerFigures pg = BenchServerPostings(postgres, all, settings, clock, notes);
-    std::optional<ServerFigures> tsql;
-    if (const std::optional<BenchServer> engine = TsqlServer())
-        tsql = BenchServerPostings(*engine, all, settings, clock, notes);
-    else
-        notes << QStringLiteral("the T-SQL engine's environment is missing: only PostgreSQL ran "
-                                "(scripts/bench-posting starts both)");
-
+    const ServerFigures figures = BenchServerPostings(*server, all, settings, clock, notes);
+    const QByteArray label = figures.name.toUtf8();
+    const char* name = label.constData();
     std::printf("\ntargets\n");
-    for (const ServerFigures* figures :
-         {&pg, tsql ? &*tsql : static_cast<const ServerFigures*>(nullptr)}) {
-        if (!figures)
-            continue;
-        const QByteArray label = figures->name.toUtf8();
-        const char* name = label.constData();
-        if (settings.perRow)
-            std::printf("  %s, relay, new punches: batches %.0fx faster than per row (at least "
-                        "200x): %s\n",
-                        name, figures->relayNewRatio, verdict(figures->relayNewRatio >= 200));
-        std::printf("  %s, statements per posting: at most %.0f (at most 5 + %d = %d): %s\n", name,
-                    figures->worstStatements, batches, 5 + batches,
-                    verdict(figures->worstStatements <= 5 + batches));
-        std::printf("  %s, %d overlapping postings: %s\n", name, figures->overlap.runs,
-                    verdict(figures->overlap.Exact()));
-        std::printf("  %s, a reader waits at most %.0f ms during a posting (under 1 s): %s\n", name,
-                    figures->overlap.readerMaxMs, verdict(figures->overlap.readerMaxMs < 1000));
-    }
-    std::printf("  PostgreSQL, direct, new punches: batches take %.2fx the time of COPY (at most "
-                "4x): %s\n",
-                pg.directNewSeconds / copy, verdict(pg.directNewSeconds <= 4 * copy));
-    if (tsql) {
+    if (settings.perRow)
+        std::printf("  %s, relay, new punches: batches %.0fx faster than per row (at least "
+                    "200x): %s\n",
+                    name, figures.relayNewRatio, verdict(figures.relayNewRatio >= 200));
+    std::printf("  %s, statements per posting: at most %.0f (at most 5 + %d = %d): %s\n", name,
+                figures.worstStatements, batches, 5 + batches,
+                verdict(figures.worstStatements <= 5 + batches));
+    std::printf("  %s, %d overlapping postings, no punch and no Number twice: %s\n", name,
+                figures.overlap.runs, verdict(figures.overlap.Exact()));
+    std::printf("  %s, a reader waits at most %.0f ms during a posting (under 1 s): %s\n", name,
+                figures.overlap.readerMaxMs, verdict(figures.overlap.readerMaxMs < 1000));
+    if (!tsql)
+        std::printf("  %s, direct, new punches: batches take %.2fx the time of COPY (at most "
+                    "4x): %s\n",
+                    name, figures.directNewSeconds / copy,
+                    verdict(copy > 0 && figures.directNewSeconds <= 4 * copy));
+    if (server->countsRequests) {
         const int limit = 5 + 2 * batches;
-        std::printf("  T-SQL engine, requests per posting of %d new punches: %d (at most 5 + 2 x "
-                    "%d = %d): %s\n",
-                    settings.punches, tsql->requests.total, batches, limit,
-                    verdict(tsql->requests.total > 0 && tsql->requests.total <= limit));
-        std::printf("    by kind: %s\n", qPrintable(tsql->requests.byKind));
+        std::printf("  %s, requests per posting of %d new punches: %d (at most 5 + 2 x %d = "
+                    "%d): %s\n    by kind: %s\n",
+                    name, settings.punches, figures.requests.total, batches, limit,
+                    verdict(figures.requests.total > 0 && figures.requests.total <= limit),
+                    qPrintable(figures.requests.byKind));
     }
     for (const QString& note : std::as_const(notes))
         std::printf("  %s\n", qPrintable(note));
-    return copy > 0 && notes.isEmpty() ? 0 : 1;
+    return (tsql || copy > 0) && notes.isEmpty() ? 0 : 1;
 }

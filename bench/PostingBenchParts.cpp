@@ -286,9 +286,11 @@ bool BenchServer::Fill(const MoveRecList& present, const Clock& clock) const
     }
 }
 
-BenchServer PostgresServer()
+std::optional<BenchServer> PostgresServer()
 {
     const QString socket = qEnvironmentVariable("ZELVOR_TEST_DB_SERVER");
+    if (socket.isEmpty() || qEnvironmentVariable("ZELVOR_TEST_DB_ADMIN").isEmpty())
+        return std::nullopt;
     const auto record = [](const QString& server) {
         return RecordOf(server, "ZELVOR_TEST_DB_USER", "ZELVOR_TEST_DB_PASS",
                         "ZELVOR_TEST_DB_NAME");

@@ -52,7 +52,7 @@ struct BenchServer {
     bool Fill(const MoveRecList& present, const Clock& clock) const;
 };
 
-BenchServer PostgresServer();
+std::optional<BenchServer> PostgresServer(); // nothing without its environment
 // Nothing when the T-SQL engine's environment is missing.
 std::optional<BenchServer> TsqlServer();
 
