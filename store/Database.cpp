@@ -2,17 +2,13 @@
 
 #include "platform/MessageSink.h"
 #include "resources/FaultTexts.h"
+#include "store/OdbcStatement.h"
 
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlResult>
 
-#include <sql.h>
-#include <sqlext.h>
-
 #include <atomic>
-#include <memory>
-#include <string>
 
 namespace {
 
@@ -40,53 +36,6 @@ ServerKind KindOf(const QSqlDatabase& db)
     default:
         return ServerKind::Other;
     }
-}
-
-// The ODBC handle inside one of Qt's driver objects; null when there is none.
-SQLHANDLE HandleOf(const QVariant& handle)
-{
-    if (!handle.isValid() || handle.metaType() != QMetaType::fromType<SQLHANDLE>())
-        return nullptr;
-    return *static_cast<const SQLHANDLE*>(handle.constData());
-}
-
-// The driver's messages about a handle, as Qt joins them.
-QString DiagnosticText(SQLSMALLINT type, SQLHANDLE handle)
-{
-    static_assert(sizeof(SQLWCHAR) == sizeof(char16_t), "unixODBC's wide characters are UTF-16");
-    QStringList messages;
-    SQLWCHAR state[6];
-    SQLWCHAR message[1024];
-    SQLINTEGER native = 0;
-    SQLSMALLINT length = 0;
-    for (SQLSMALLINT record = 1; record <= 10; ++record) {
-        const SQLRETURN rc = SQLGetDiagRecW(type, handle, record, state, &native, message,
-                                            SQLSMALLINT(std::size(message)), &length);
-        if (!SQL_SUCCEEDED(rc))
-            break;
-        messages << QString::fromUtf16(reinterpret_cast<const char16_t*>(message),
-                                       std::min<qsizetype>(length, std::size(message) - 1))
-                        .trimmed();
-    }
-    return messages.isEmpty() ? QStringLiteral("the ODBC driver reported no reason")
-                              : messages.join(QLatin1Char(' '));
-}
-
-// Qt has no query time-out of its own; its ODBC driver hands out the
-// statement handle, which takes the standard attribute between prepare and
-// execute. Drivers that ignore the attribute leave the statement unbounded.
-void SetStatementTimeout(SQLHANDLE statement, int seconds)
-{
-    if (!statement)
-        return;
-    const SQLRETURN rc = SQLSetStmtAttr(statement, SQL_ATTR_QUERY_TIMEOUT,
-                                        reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(seconds)),
-                                        SQL_IS_UINTEGER);
-    // Said once: the driver refuses it for every statement alike.
-    static std::atomic_bool said = false;
-    if (!SQL_SUCCEEDED(rc) && !said.exchange(true))
-        WriteProgramLine(stderr, QStringLiteral("warning: the ODBC driver refuses a statement "
-                                                "time-out; statements may wait without limit"));
 }
 
 } // namespace
@@ -164,28 +113,21 @@ int Database::Execute(const QString& statement, const QVariantList& values,
     return Run(statement, values, timeoutSeconds.value_or(queryTimeoutSeconds_)).numRowsAffected();
 }
 
-int Database::ExecuteDirect(const QString& statement, std::optional<int> timeoutSeconds)
+std::unique_ptr<OdbcStatement> Database::NewStatement(int timeoutSeconds)
 {
     QSqlDatabase db = QSqlDatabase::database(name_, false);
     if (!db.isOpen())
         throw DatabaseError(faulttext::kNotOpen);
-    SQLHANDLE connection = HandleOf(db.driver()->handle());
-    SQLHANDLE handle = nullptr;
-    if (!connection || !SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, connection, &handle)))
-        throw DatabaseError(DiagnosticText(SQL_HANDLE_DBC, connection));
-    const std::unique_ptr<void, void (*)(void*)> freed(
-        handle, [](void* owned) { SQLFreeHandle(SQL_HANDLE_STMT, owned); });
-    SetStatementTimeout(handle, timeoutSeconds.value_or(queryTimeoutSeconds_));
+    return std::make_unique<OdbcStatement>(OdbcHandleOf(db.driver()->handle()),
+                                           db.driver()->hasFeature(QSqlDriver::Unicode),
+                                           timeoutSeconds);
+}
+
+int Database::ExecuteDirect(const QString& statement)
+{
+    const std::unique_ptr<OdbcStatement> direct = NewStatement(queryTimeoutSeconds_);
     ++statementsSent_;
-    std::u16string text = statement.toStdU16String();
-    const SQLRETURN rc =
-        SQLExecDirectW(handle, reinterpret_cast<SQLWCHAR*>(text.data()), SQLINTEGER(text.size()));
-    if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
-        throw DatabaseError(DiagnosticText(SQL_HANDLE_STMT, handle));
-    SQLLEN rows = -1;
-    if (!SQL_SUCCEEDED(SQLRowCount(handle, &rows)))
-        rows = -1;
-    return int(rows);
+    return direct->ExecuteDirect(statement);
 }
 
 std::optional<QSqlQuery> Database::Query(const QString& text, const QVariantList& values,
@@ -202,7 +144,7 @@ QSqlQuery Database::PrepareQuery(const QString& text, int timeoutSeconds)
     query.setForwardOnly(true);
     if (!query.prepare(text))
         throw DatabaseError(DriverText(query.lastError()));
-    SetStatementTimeout(HandleOf(query.result()->handle()), timeoutSeconds);
+    SetOdbcStatementTimeout(OdbcHandleOf(query.result()->handle()), timeoutSeconds);
     return query;
 }
 
@@ -224,17 +166,24 @@ QSqlQuery Database::Run(const QString& text, const QVariantList& values, int tim
 
 Database::Prepared Database::Prepare(const QString& statement)
 {
-    if (!IsOpen())
-        throw DatabaseError(faulttext::kNotOpen);
-    return Prepared(*this, PrepareQuery(statement, queryTimeoutSeconds_));
+    std::unique_ptr<OdbcStatement> prepared = NewStatement(queryTimeoutSeconds_);
+    prepared->Prepare(statement);
+    return Prepared(*this, std::move(prepared));
 }
+
+Database::Prepared::Prepared(Database& db, std::unique_ptr<OdbcStatement> statement)
+    : db_(&db), statement_(std::move(statement))
+{
+}
+
+Database::Prepared::~Prepared() = default;
+Database::Prepared::Prepared(Prepared&&) noexcept = default;
+Database::Prepared& Database::Prepared::operator=(Prepared&&) noexcept = default;
 
 int Database::Prepared::Execute(const QVariantList& values)
 {
-    for (qsizetype i = 0; i < values.size(); ++i)
-        query_.bindValue(int(i), values.at(i));
-    db_->ExecutePrepared(query_);
-    return query_.numRowsAffected();
+    ++db_->statementsSent_;
+    return statement_->Execute(values);
 }
 
 void Database::Begin()

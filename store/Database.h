@@ -7,7 +7,10 @@
 #include <QString>
 #include <QVariantList>
 
+#include <memory>
 #include <optional>
+
+class OdbcStatement;
 
 // The kind of server behind a connection, as its ODBC driver names it. It
 // chooses the few statements that differ between servers (locking, savepoints).
@@ -69,7 +72,7 @@ public:
     // objects and session settings end with it (SQL Server drops a temporary
     // table made inside sp_prepexec or sp_executesql when the call returns).
     // Otherwise as Execute.
-    int ExecuteDirect(const QString& statement, std::optional<int> timeoutSeconds = std::nullopt);
+    int ExecuteDirect(const QString& statement);
 
     // Runs a forward-only query. nullopt when it cannot be run because the
     // database is closed; throws DatabaseError when the driver reports an
@@ -78,7 +81,9 @@ public:
                                    std::optional<int> timeoutSeconds = std::nullopt);
 
     // Prepares a statement to run many times with different values (the
-    // server parses and plans it once). Throws DatabaseError like Execute.
+    // server parses and plans it once, and the driver binds the values again
+    // only when one no longer fits: store/OdbcStatement.h). Throws
+    // DatabaseError like Execute.
     class Prepared;
     Prepared Prepare(const QString& statement);
 
@@ -98,6 +103,7 @@ public:
 
 private:
     QSqlQuery PrepareQuery(const QString& text, int timeoutSeconds);
+    std::unique_ptr<OdbcStatement> NewStatement(int timeoutSeconds);
     QSqlQuery Run(const QString& text, const QVariantList& values, int timeoutSeconds);
     void ExecutePrepared(QSqlQuery& query);
 
@@ -114,17 +120,21 @@ private:
 // A statement prepared on a Database; valid while that connection stays open.
 class Database::Prepared {
 public:
-    // Runs the statement with these values (as many as it has parameters);
-    // returns the number of rows it changed (-1 when the driver does not say).
-    // Throws DatabaseError on failure.
+    ~Prepared();
+    Prepared(Prepared&&) noexcept;
+    Prepared& operator=(Prepared&&) noexcept;
+
+    // Runs the statement with these values (as many as it has parameters,
+    // integers, numbers and texts); returns the number of rows it changed
+    // (-1 when the driver does not say). Throws DatabaseError on failure.
     int Execute(const QVariantList& values);
 
 private:
     friend class Database;
-    Prepared(Database& db, QSqlQuery query) : db_(&db), query_(std::move(query)) {}
+    Prepared(Database& db, std::unique_ptr<OdbcStatement> statement);
 
     Database* db_;
-    QSqlQuery query_;
+    std::unique_ptr<OdbcStatement> statement_;
 };
 
 // Moves a query to its next row; false at the end. Throws DatabaseError when

@@ -54,6 +54,8 @@ const PostingStatements kPostgreSql{
 // exclusive table lock), and an engine that ignores table hints would exclude
 // nothing. sp_getapplock's result says whether the lock was granted (0 or 1)
 // or not (-1 time-out, -2 cancelled, -3 deadlock, -999 a wrong call).
+// The highest Number comes in the same answer: the SELECT runs once the lock
+// was granted (or not: then the posting stops without using it).
 // NOCOUNT keeps the EXEC from answering with a row count before the SELECT;
 // counting is switched on again before it, since some engines keep a SET made in a
 // call for the rest of the session, and the merge's row count is needed.
@@ -61,7 +63,8 @@ const PostingStatements kSqlServer{
     QStringLiteral("SET NOCOUNT ON; DECLARE @Result int; "
                    "EXEC @Result = sp_getapplock @Resource = 'zelvor: posting to tsrHrMovement', "
                    "@LockMode = 'Exclusive', @LockOwner = 'Transaction', @LockTimeout = ?; "
-                   "SET NOCOUNT OFF; SELECT @Result AS Result"),
+                   "SET NOCOUNT OFF; "
+                   "SELECT @Result AS Result, (SELECT Max(Number) FROM tsrHrMovement) AS Number"),
     true,
     QStringLiteral("SELECT Max(Number) As Number FROM tsrHrMovement"),
     QStringLiteral("SELECT TOP (0) CAST(0 AS int) AS Ord, ID, Number, "

@@ -10,11 +10,12 @@
 struct PostingStatements {
     // Takes the posting lock until the transaction ends. With lockReportsResult
     // it is a query whose first parameter is the wait in milliseconds (-1: no
-    // limit) and whose column Result is negative when the lock was not granted;
-    // otherwise a statement that waits for the lock or fails.
+    // limit), whose column Result is negative when the lock was not granted,
+    // and whose column Number is the highest Number, read once the lock was
+    // granted; otherwise a statement that waits for the lock or fails.
     QString lock;
     bool lockReportsResult = false;
-    // The highest Number, read under the lock.
+    // The highest Number (column Number), read under the lock.
     QString maxNumber;
     // Creates the batch table; columns Ord, ID, Number, CardNb, Date, Stored.
     // It has no parameters and always runs by direct execution: SQL Server drops

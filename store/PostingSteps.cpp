@@ -15,25 +15,33 @@ constexpr qint64 kTimerSlackMs = 250;
 // time-out, this much later, only bounds a server that stops answering.
 constexpr int kLockStatementSlackSeconds = 5;
 
-// Takes the lock; returns the server's reason when it was not granted.
-std::optional<QString> TakeLock(Database& db, const PostingStatements& statements, int wait)
+// What taking the lock found: why it was not granted, or the highest Number
+// when the lock statement reads it too.
+struct LockResult {
+    std::optional<QString> refusal;
+    std::optional<double> highest;
+};
+
+LockResult TakeLock(Database& db, const PostingStatements& statements, int wait)
 {
     if (!statements.lockReportsResult) {
         db.Execute(statements.lock, {}, wait);
-        return std::nullopt;
+        return {};
     }
     const int waitMs = wait > 0 ? wait * 1000 : -1;
     const int statementWait = wait > 0 ? wait + kLockStatementSlackSeconds : 0;
-    const double result =
-        FirstRowNumber(db.Query(statements.lock, {waitMs}, statementWait), QStringLiteral("Result"))
-            .value_or(-999);
+    std::optional<QSqlQuery> query = db.Query(statements.lock, {waitMs}, statementWait);
+    const std::optional<QVariantList> row =
+        FirstRow(query, {QStringLiteral("Result"), QStringLiteral("Number")});
+    const double result = row ? NumberOf(row->at(0)).value_or(-999) : -999;
     if (result >= 0)
-        return std::nullopt;
+        return {std::nullopt, row ? NumberOf(row->at(1)).value_or(0) : 0};
     const char* reason = result == -1   ? "timeout"
                          : result == -2 ? "cancelled"
                          : result == -3 ? "chosen as deadlock victim"
                                         : "call refused";
-    return QStringLiteral("sp_getapplock returned %1 (%2)").arg(result).arg(QLatin1String(reason));
+    return {QStringLiteral("sp_getapplock returned %1 (%2)").arg(result).arg(QLatin1String(reason)),
+            std::nullopt};
 }
 
 } // namespace
@@ -43,21 +51,21 @@ double LockAndReadNextNumber(Database& db, const PostingStatements& statements)
     const int wait = db.LockWaitSeconds();
     QElapsedTimer timer;
     timer.start();
-    std::optional<QString> refusal;
+    LockResult lock;
     try {
-        refusal = TakeLock(db, statements, wait);
+        lock = TakeLock(db, statements, wait);
     } catch (const DatabaseError& error) {
         // A lock statement that ran out of time says so; any other failure
         // keeps the driver's text.
         if (wait <= 0 || timer.elapsed() < wait * 1000 - kTimerSlackMs)
             throw;
-        refusal = error.Text();
+        lock.refusal = error.Text();
     }
-    if (refusal)
-        throw DatabaseError(faulttext::kMovementTableLocked.arg(wait) + *refusal);
-    const std::optional<double> highest =
-        FirstRowNumber(db.Query(statements.maxNumber), QStringLiteral("Number"));
-    return highest.value_or(0) + 1;
+    if (lock.refusal)
+        throw DatabaseError(faulttext::kMovementTableLocked.arg(wait) + *lock.refusal);
+    if (!lock.highest)
+        lock.highest = FirstRowNumber(db.Query(statements.maxNumber), QStringLiteral("Number"));
+    return lock.highest.value_or(0) + 1;
 }
 
 bool IsDuplicateMovement(Database& db, const QString& cardNb, const QString& date)
@@ -83,13 +91,30 @@ bool TransactionGoesOn(Database& db, const PostingStatements& statements)
     }
 }
 
-std::optional<double> FirstRowNumber(std::optional<QSqlQuery> query, const QString& column)
+std::optional<QVariantList> FirstRow(std::optional<QSqlQuery>& query, const QStringList& columns)
 {
     if (!query)
         throw DatabaseError(faulttext::kQueryFailed);
     if (!NextRow(*query))
         return std::nullopt;
-    return NumberOf(query->value(column)).value_or(0);
+    QVariantList row;
+    for (const QString& column : columns)
+        row << query->value(column);
+    // The rest of the answer is read rather than cancelled when the query
+    // goes: a cancel costs a request and its wait (FreeTDS).
+    while (NextRow(*query)) {
+    }
+    while (query->nextResult()) {
+    }
+    return row;
+}
+
+std::optional<double> FirstRowNumber(std::optional<QSqlQuery> query, const QString& column)
+{
+    const std::optional<QVariantList> row = FirstRow(query, {column});
+    if (!row)
+        return std::nullopt;
+    return NumberOf(row->first()).value_or(0);
 }
 
 QString PostingDayText(const Clock& clock)

@@ -5,6 +5,7 @@
 #include "store/PostingStatements.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -28,6 +29,10 @@ void InsertMovementRow(Database& db, const Clock& clock, const QString& cardNb, 
 // Whether the posting's transaction survived a refused statement: the batch
 // table was made inside it, so it is gone when the transaction is.
 bool TransactionGoesOn(Database& db, const PostingStatements& statements);
+
+// The values of the columns of a query's first row; nothing when there is
+// none. A query that could not run throws.
+std::optional<QVariantList> FirstRow(std::optional<QSqlQuery>& query, const QStringList& columns);
 
 // The number in the column of a query's first row (0 when it is NULL);
 // nothing when there is no row. A query that could not run throws.
