@@ -1,9 +1,19 @@
 #include "platform/gui/MessageBoxSink.h"
 
+#include "platform/WorkThread.h"
+
+#include <QApplication>
 #include <QMessageBox>
+#include <QThread>
 
 void MessageBoxSink::Show(const QString& text, const QString& caption)
 {
+    // A box belongs to the window's thread; a run on a thread of its own
+    // waits there until the operator has read it.
+    if (QThread::currentThread() != qApp->thread()) {
+        RunOnThreadOf(qApp, [&] { Show(text, caption); });
+        return;
+    }
     // A hidden parent would hide the box's position too; such a box centres
     // on the screen instead.
     QWidget* parent = parent_ && parent_->isVisible() ? parent_.data() : nullptr;
