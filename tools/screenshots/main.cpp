@@ -20,9 +20,9 @@
 #include "terminal/NetTerminalLink.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QLineEdit>
-#include <QProgressDialog>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -93,7 +93,7 @@ bool SaveProgress(CZelvorDlg& main, const QString& path)
         if (received < announced / 2)
             return true;
         QTest::qWait(300);
-        QProgressDialog* window = main.ProgressWindow();
+        QDialog* window = main.ProgressWindow();
         saved = window && Save(*window, path);
         return false; // the picture is taken: cancel the rest
     };
@@ -110,7 +110,8 @@ bool SaveProgress(CZelvorDlg& main, const QString& path)
             DownloadRange{
                 {}, {}, QDateTime(QDate(2000, 1, 1), QTime(0, 0)), QDateTime::currentDateTime()},
             movements, ctx);
-    main.EndProgress();
+    main.EndProgress(QString());
+    delete main.ProgressWindow();
     main.hide();
     if (!saved)
         std::fprintf(stderr, "FAILED to picture the progress window (connected %d: %s)\n",
