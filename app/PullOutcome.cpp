@@ -20,48 +20,53 @@ QString PullOutcomeText(const DeviceOutcome& outcome, bool linkWasOpen, bool lin
 {
     const QLocale locale;
     const DownloadReport& download = outcome.download;
-    QStringList lines;
+    // Three paragraphs: how it ended, the figures, the link.
+    QStringList ending;
     if (!outcome.name.isEmpty())
-        lines.append(optext::kOutcomeDevice.arg(outcome.name));
+        ending.append(optext::kOutcomeDevice.arg(outcome.name));
     if (!linkWasOpen) {
-        lines.append(optext::kPullNotConnected);
-        return lines.join(QLatin1Char('\n'));
+        ending.append(optext::kPullNotConnected);
+        return ending.join(QLatin1Char('\n'));
     }
-
-    // How it ended, and the reason where the figures do not say it.
+    // The reason, where the figures do not say it.
     if (download.cancelled) {
-        lines.append(optext::kPullCancelled);
+        ending.append(optext::kPullCancelled);
     } else if (!outcome.downloaded) {
-        lines.append(optext::kPullFailed);
-        lines.append(Isolated(outcome.failure));
+        ending.append(optext::kPullFailed);
+        ending.append(Isolated(outcome.failure));
     } else if (outcome.posted) {
-        lines.append(optext::kPulledAndPosted);
+        ending.append(optext::kPulledAndPosted);
     } else {
-        lines.append(optext::kPulledNotPosted);
-        lines.append(outcome.failure.isEmpty() ? optext::kNoDeviceChosen
-                                               : Isolated(outcome.failure));
+        ending.append(optext::kPulledNotPosted);
+        ending.append(outcome.failure.isEmpty() ? optext::kNoDeviceChosen
+                                                : Isolated(outcome.failure));
     }
 
+    QStringList figures;
     if (download.announced >= 0)
-        lines.append(optext::kOutcomeReceived.arg(locale.toString(download.received),
-                                                  locale.toString(download.announced)));
+        figures.append(optext::kOutcomeReceived.arg(locale.toString(download.received),
+                                                    locale.toString(download.announced)));
     else if (download.received > 0)
-        lines.append(optext::kOutcomeReceivedUnknown.arg(locale.toString(download.received)));
+        figures.append(optext::kOutcomeReceivedUnknown.arg(locale.toString(download.received)));
     if (outcome.downloaded) {
-        lines.append(optext::kOutcomeInRange.arg(locale.toString(outcome.inRange)));
+        figures.append(optext::kOutcomeInRange.arg(locale.toString(outcome.inRange)));
         if (outcome.posted) {
-            lines.append(optext::kOutcomePosted.arg(locale.toString(outcome.posting.inserted)));
-            lines.append(optext::kOutcomePresent.arg(locale.toString(outcome.posting.skipped)));
-            lines.append(optext::kOutcomeRefused.arg(locale.toString(outcome.posting.failed)));
+            figures.append(optext::kOutcomePosted.arg(locale.toString(outcome.posting.inserted)));
+            figures.append(optext::kOutcomePresent.arg(locale.toString(outcome.posting.skipped)));
+            figures.append(optext::kOutcomeRefused.arg(locale.toString(outcome.posting.failed)));
         }
         if (!download.exportFile.isEmpty())
-            lines.append(
+            figures.append(
                 (download.exportDeleted ? optext::kOutcomeExportDeleted : optext::kOutcomeExport)
                     .arg(Isolated(download.exportFile)));
         else if (!download.exportProblem.isEmpty())
-            lines.append(optext::kOutcomeExportNotWritten.arg(Isolated(download.exportProblem)));
+            figures.append(optext::kOutcomeExportNotWritten.arg(Isolated(download.exportProblem)));
     }
+
+    QStringList paragraphs{ending.join(QLatin1Char('\n'))};
+    if (!figures.isEmpty())
+        paragraphs.append(figures.join(QLatin1Char('\n')));
     if (!linkOpen)
-        lines.append(optext::kOutcomeLinkClosed);
-    return lines.join(QLatin1Char('\n'));
+        paragraphs.append(optext::kOutcomeLinkClosed);
+    return paragraphs.join(QStringLiteral("\n\n"));
 }

@@ -26,6 +26,9 @@ inline const QString kFileNotOpenedText = QStringLiteral("لم يتم فتح ا�
 // Caption of the connect button after connecting and after disconnecting.
 inline const QString kConnectCaption = QStringLiteral("إتصال بالجهاز");
 inline const QString kDisconnectCaption = QStringLiteral("فصل الإتصال");
+// The status line (without a notification area) once the link has ended.
+inline const QString kLinkTitle = QStringLiteral("الاتصال بالجهاز");
+inline const QString kLinkClosedText = QStringLiteral("مغلق");
 
 // The progress window of a pull.
 inline const QString kPullTitle = QStringLiteral("سحب البيانات");

@@ -8,6 +8,7 @@
 #include "platform/gui/DialogKeyFilter.h"
 #include "platform/gui/DialogTemplate.h"
 #include "platform/gui/TrayNotificationSink.h"
+#include "resources/OperatorTexts.h"
 #include "settings/gui/CConfigDlg.h"
 #include "terminal/NetTerminalLink.h"
 #include "ui_ZelvorDlg.h"
@@ -104,6 +105,7 @@ std::unique_ptr<NotificationSink> CZelvorDlg::MakeNotificationSink(const Clock& 
     // Without a notification area the operator would learn nothing of
     // "connected", "connect first" or "file written": the window says it.
     ShowStatusLine();
+    statusClock_ = &clock;
     return std::make_unique<StreamNotificationSink>(stderr, [this, &clock](const TrayNote& note) {
         const QDateTime at = clock.now();
         // Shown on the window's thread, whichever thread the notice came from.
@@ -236,6 +238,10 @@ void CZelvorDlg::SelectDevice(int index)
 void CZelvorDlg::SetConnectCaption(const QString& caption)
 {
     ui_->connectButton_1007->setText(caption);
+    // The status line keeps its latest notice: after "connected" it says
+    // when the link ended, however it ended.
+    if (statusClock_ && caption == optext::kConnectCaption)
+        ShowNotice(optext::kLinkTitle, optext::kLinkClosedText, statusClock_->now());
 }
 
 void CZelvorDlg::RunAside(const std::function<void()>& work)

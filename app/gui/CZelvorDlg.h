@@ -97,7 +97,8 @@ private:
     WorkThread linkThread_;
     std::unique_ptr<CTerminalLink> link_;
     PullProgress progress_{this};
-    bool busy_ = false; // a button's work or work on the link thread is under way
+    bool busy_ = false;                  // a button's work or work on the link thread is under way
+    const Clock* statusClock_ = nullptr; // the status line's, while it stands in for a tray
     MainController* controller_ = nullptr;
     MessageSink* messages_ = nullptr;
     QString exePath_;

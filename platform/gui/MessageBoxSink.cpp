@@ -3,6 +3,7 @@
 #include "platform/WorkThread.h"
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QThread>
 
@@ -23,6 +24,12 @@ void MessageBoxSink::Show(const QString& text, const QString& caption)
     // texts, left to right for the English technical ones.
     box.setLayoutDirection(text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
     box.setWindowModality(Qt::ApplicationModal);
+    // A short text ("اختر جهاز") would give a box too narrow for its title
+    // bar to show the title.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(box.fontMetrics().averageCharWidth() * 36, 0,
+                                      QSizePolicy::Minimum, QSizePolicy::Expanding),
+                      grid->rowCount(), 0, 1, grid->columnCount());
     box.exec();
 }
 

@@ -302,6 +302,9 @@ void TestSmallDialogs::noticesShowInTheWindowWithoutATray()
         dialog.StatusLine()->text(),
         QStringLiteral("%1  %2: %3").arg(time, optext::kDataStatusTitle, optext::kDownloadedText));
     QCOMPARE(dialog.StatusLine()->layoutDirection(), Qt::RightToLeft);
+    // A link that ended replaces "connected".
+    dialog.SetConnectCaption(optext::kConnectCaption);
+    QVERIFY(dialog.StatusLine()->text().endsWith(optext::kLinkClosedText));
 }
 
 void TestSmallDialogs::arabicStandardButtonsAndBoxDirection()
