@@ -136,6 +136,7 @@ DeviceOutcome RunOneDevice(CConnServer& record, const DownloadRange& range, Devi
                       (tools.posting == DeviceRunTools::Posting::Always ||
                        (tools.posting == DeviceRunTools::Posting::AfterDownload && transferred));
     outcome.inRange = movements.size();
+    outcome.download = transfer.download;
     outcome.exportProblem = transfer.download.exportProblem;
     if (post) {
         try {

@@ -33,7 +33,8 @@ struct DeviceOutcome {
     QString exportProblem;   // why the export file was not written; empty when it was
     QDateTime startedAt;
     double seconds = 0;
-    ClockReading clock; // the terminal's clock, read after connecting
+    ClockReading clock;      // the terminal's clock, read after connecting
+    DownloadReport download; // what the download did (received, cancelled, export file)
 
     // Downloaded, posted without a refused row, export written.
     bool Ok() const { return failure.isEmpty(); }

@@ -5,6 +5,7 @@
 #include "app/LastSuccess.h"
 #include "app/MainView.h"
 #include "app/OrderedRun.h"
+#include "app/PullOutcome.h"
 #include "app/RecordedReports.h"
 #include "platform/Clock.h"
 #include "platform/MessageSink.h"
@@ -13,6 +14,7 @@
 #include "resources/FaultTexts.h"
 #include "resources/OperatorTexts.h"
 #include "settings/SettingsFile.h"
+#include "store/Database.h"
 #include "store/DeviceQueries.h"
 #include "terminal/CTerminalLink.h"
 #include "terminal/ConnectDevice.h"
@@ -40,7 +42,16 @@ void MainController::ReadComboSelection()
 void MainController::CloseLinkIfOpen()
 {
     if (services_.link.IsOpen())
-        services_.link.CloseLink();
+        view_.RunAside([this] { services_.link.CloseLink(); });
+}
+
+void MainController::FollowLink(bool wasOpen)
+{
+    // The caption says what the link is now, whatever changed it: the
+    // operator's click, a cancelled or broken download, a passed deadline.
+    const bool open = services_.link.IsOpen();
+    if (open != wasOpen)
+        view_.SetConnectCaption(open ? optext::kDisconnectCaption : optext::kConnectCaption);
 }
 
 void MainController::Log(const QString& line) const
@@ -168,7 +179,7 @@ void MainController::RunAllDevices()
                                "starts at the first of the month")
                     .arg(outcome.name));
     };
-    RunInOrder(int(Devices.size()), jobs, work, done);
+    view_.RunAside([&] { RunInOrder(int(Devices.size()), jobs, work, done); });
     // ArgCloseFlag is "0" in this run: the program ends after it, whatever happened.
     report_.endRequested = true;
     report_.outcomes = outcomes;
@@ -191,11 +202,17 @@ void MainController::RunSingleTerminal()
 
     report_.devices = 1;
     const TerminalAddress address = TerminalAddressOf(Current);
-    const bool connected = ConnectDevice(address, transfer_);
-    const bool ok = connected && DownloadLog(Current, Range(), Movements, transfer_);
+    const DownloadRange range = Range();
+    bool connected = false;
+    bool ok = false;
+    view_.RunAside([&] {
+        connected = ConnectDevice(address, transfer_);
+        ok = connected && DownloadLog(Current, range, Movements, transfer_);
+        if (ok && services_.link.IsOpen())
+            services_.link.CloseLink();
+    });
     const QString name = QStringLiteral("%1:%2").arg(Current.IP, Current.Port);
     if (ok) {
-        CloseLinkIfOpen();
         report_.endRequested = true;
         Log(QStringLiteral("%1: %2 punches in range downloaded").arg(name).arg(Movements.size()));
         return;
@@ -206,37 +223,37 @@ void MainController::RunSingleTerminal()
                                  : ConnectFailure(Current, address, services_.link)));
     if (Run.ArgCloseFlag == QLatin1String("0"))
         report_.endRequested = true;
+    // The window that stays says whether the failed run left the link open.
+    FollowLink(false);
 }
 
 void MainController::OnConnect()
 {
     ReadComboSelection();
     Current = FindConnServer(Devices, Run.SelectedName);
-    try {
-        const TerminalAddress address = LoadDeviceAddress(Current, Db, services_.messages);
-        // The button toggles: an open link is closed (without a progress
-        // code), unless the device has no address, which is said first.
-        if (address.complete && services_.link.IsOpen()) {
-            services_.link.CloseLink();
-            view_.SetConnectCaption(optext::kConnectCaption);
-        } else if (ConnectDevice(address, transfer_)) {
-            view_.SetConnectCaption(optext::kDisconnectCaption);
+    const bool wasOpen = services_.link.IsOpen();
+    view_.RunAside([this] {
+        try {
+            // A database connection of its own, made and ended on this thread.
+            Database db;
+            const TerminalAddress address = LoadDeviceAddress(Current, db, services_.messages);
+            // The button toggles: an open link is closed (without a progress
+            // code), unless the device has no address, which is said first.
+            if (address.complete && services_.link.IsOpen())
+                services_.link.CloseLink();
+            else
+                ConnectDevice(address, transfer_);
+        } catch (const DatabaseError& error) {
+            services_.messages.Show(error.Text());
         }
-    } catch (const DatabaseError& error) {
-        services_.messages.Show(error.Text());
-    }
+    });
+    FollowLink(wasOpen);
 }
 
 void MainController::OnPullData()
 {
     ReadComboSelection();
     Current = FindConnServer(Devices, Run.SelectedName);
-    // A scheduled run posting at the same moment waits, or this pull does.
-    RunLock lock(RunLockPath(services_.exeFolder));
-    if (!lock.Acquire(RunLock::kDefaultWaitMs)) {
-        services_.messages.Show(lock.Problem());
-        return;
-    }
     // The all-devices run's way for one device, over the link the operator
     // opened: the operator sees the punches arrive and may cancel (a
     // cancelled download counts as broken off, so nothing of it is posted).
@@ -256,26 +273,35 @@ void MainController::OnPullData()
     const DownloadRange range = Range();
     const std::optional<QDateTime> lastSuccess =
         ReadLastSuccess(services_.registry, Current.DeviceId);
-    const DeviceOutcome outcome = RunOneDevice(Current, range, tools);
-    view_.EndProgress();
+    std::optional<DeviceOutcome> outcome;
+    view_.RunAside([&] {
+        // A scheduled run posting at the same moment waits, or this pull does.
+        RunLock lock(RunLockPath(services_.exeFolder));
+        if (!lock.Acquire(RunLock::kDefaultWaitMs)) {
+            services_.messages.Show(lock.Problem());
+            return;
+        }
+        outcome = RunOneDevice(Current, range, tools);
+    });
+    if (!outcome)
+        return;
     // A pull counts as the device's last success only when its range
     // reached from where the next run would start to the day it began.
-    if (outcome.posted && outcome.Ok() &&
+    if (outcome->posted && outcome->Ok() &&
         DayFilter(range).KeepsDays(RangeStart(FirstOfMonth(services_.clock), lastSuccess).date(),
-                                   outcome.startedAt.date()))
-        StoreLastSuccess(services_.registry, outcome.deviceId, outcome.startedAt);
-    Log(outcome.Line());
-    // A link lost during the pull (a broken stream, the deadline) is closed.
-    if (wasOpen && !services_.link.IsOpen())
-        view_.SetConnectCaption(optext::kConnectCaption);
+                                   outcome->startedAt.date()))
+        StoreLastSuccess(services_.registry, outcome->deviceId, outcome->startedAt);
+    Log(outcome->Line());
+    // A link lost during the pull (a cancel, a broken stream, the deadline) is closed.
+    FollowLink(wasOpen);
+    view_.EndProgress(PullOutcomeText(*outcome, wasOpen, services_.link.IsOpen()));
 }
 
 void MainController::OnDeviceSelChange()
 {
-    if (services_.link.IsOpen()) {
-        CloseLinkIfOpen();
-        view_.SetConnectCaption(optext::kConnectCaption);
-    }
+    const bool wasOpen = services_.link.IsOpen();
+    CloseLinkIfOpen();
+    FollowLink(wasOpen);
     ReadComboSelection();
     if (Run.SelectedName.isEmpty()) {
         services_.messages.Show(optext::kChooseDevice);

@@ -4,7 +4,6 @@
 #include "app/RunOptions.h"
 #include "app/RunReport.h"
 #include "settings/CCrypt.h"
-#include "store/Database.h"
 #include "store/Records.h"
 #include "terminal/TransferContext.h"
 
@@ -44,9 +43,11 @@ struct MainServices {
 };
 
 // The main window's state and behaviour without its widgets: the run
-// parameters, the device list, the current device, the movement list, the
-// terminal link state and the database connection, with the start-up run and
-// the button handlers. The dialog forwards its events here.
+// parameters, the device list, the current device, the movement list and the
+// terminal link, with the start-up run and the button handlers. The dialog
+// forwards its events here. Whatever waits on the terminal or the database
+// runs through MainView::RunAside, so the window never waits on it; the
+// connect button's caption follows the link whatever ended it.
 class MainController {
 public:
     MainController(MainView& view, MainServices services);
@@ -73,12 +74,13 @@ public:
     CConnServerList Devices;
     QString ConfigPath;
     CCrypt Crypt;
-    Database Db;
 
 private:
     DownloadRange Range() const;
     void ReadComboSelection();
     void CloseLinkIfOpen();
+    // Sets the connect button's caption when the link is no longer as it was.
+    void FollowLink(bool wasOpen);
     void RunAllDevices();
     void RunSingleTerminal();
     // Empties the device list and reads config.ini into it and into the combo.

@@ -4,11 +4,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 // What the main window offers to the run control: the two date pickers, the
-// device combo and the caption of the connect button. The dialog implements it
-// with widgets; HeadlessView with plain values for runs without a window.
+// device combo, the caption of the connect button, the progress of a pull and
+// a place for the work that waits on the terminal or the database. The dialog
+// implements it with widgets; HeadlessView with plain values for runs without
+// a window.
 class MainView {
 public:
     virtual ~MainView() = default;
@@ -29,12 +32,20 @@ public:
     virtual void SelectDevice(int index) = 0;
     virtual void SetConnectCaption(const QString& caption) = 0;
 
+    // Runs work that waits on the terminal link or the database and returns
+    // when it is done. The window does it on a thread of its own, the one
+    // that does all the link's work, and keeps repainting meanwhile while its
+    // form waits; the sinks and ShowProgress may be called from that work.
+    virtual void RunAside(const std::function<void()>& work) = 0;
+
     // How a pull goes: its stage, done out of total (total -1 while unknown).
-    // The window keeps repainting meanwhile. False when the operator asked to
-    // cancel. EndProgress closes what ShowProgress opened.
+    // False when the operator asked to cancel. May be called from the work of
+    // RunAside.
     enum class Stage { Download, Posting };
     virtual bool ShowProgress(Stage stage, qint64 done, qint64 total) = 0;
-    virtual void EndProgress() = 0;
+    // The pull is over: its outcome replaces the progress, until the operator
+    // closes the window.
+    virtual void EndProgress(const QString& outcome) = 0;
 };
 
 // The main window's state without a window: the pickers start at now, the
@@ -53,11 +64,14 @@ public:
     void SetDeviceText(const QString& text) override { selected_ = int(names_.indexOf(text)); }
     void SelectDevice(int index) override { selected_ = index; }
     void SetConnectCaption(const QString& caption) override { caption_ = caption; }
+    void RunAside(const std::function<void()>& work) override { work(); }
     bool ShowProgress(Stage, qint64, qint64) override { return true; }
-    void EndProgress() override {}
+    void EndProgress(const QString& outcome) override { outcome_ = outcome; }
 
     const QStringList& Names() const { return names_; }
     const QString& ConnectCaption() const { return caption_; }
+    // The last pull's outcome.
+    const QString& Outcome() const { return outcome_; }
 
 private:
     QDateTime from_;
@@ -65,4 +79,5 @@ private:
     QStringList names_;
     int selected_ = -1;
     QString caption_;
+    QString outcome_;
 };

@@ -26,6 +26,9 @@ inline const QString kFileNotOpenedText = QStringLiteral("لم يتم فتح ا�
 // Caption of the connect button after connecting and after disconnecting.
 inline const QString kConnectCaption = QStringLiteral("إتصال بالجهاز");
 inline const QString kDisconnectCaption = QStringLiteral("فصل الإتصال");
+// The status line (without a notification area) once the link has ended.
+inline const QString kLinkTitle = QStringLiteral("الاتصال بالجهاز");
+inline const QString kLinkClosedText = QStringLiteral("مغلق");
 
 // The progress window of a pull.
 inline const QString kPullTitle = QStringLiteral("سحب البيانات");
@@ -33,6 +36,32 @@ inline const QString kDownloading = QStringLiteral("جارٍ تحميل الحر
 inline const QString kDownloadingUnknown = QStringLiteral("جارٍ تحميل الحركات من الجهاز: %1");
 inline const QString kPosting = QStringLiteral("جارٍ ترحيل الحركات إلى قاعدة البيانات: %1 من %2");
 inline const QString kCancel = QStringLiteral("إلغاء");
+inline const QString kCancelling = QStringLiteral("جارٍ إلغاء التحميل…");
+inline const QString kClose = QStringLiteral("إغلاق");
+
+// The pull's outcome, shown in its progress window until the operator closes it.
+inline const QString kPulledAndPosted = QStringLiteral("تم سحب البيانات وترحيلها.");
+inline const QString kPulledNotPosted = QStringLiteral("تم سحب البيانات، ولم يُرحَّل منها شيء.");
+inline const QString kPullCancelled =
+    QStringLiteral("أُلغي السحب: لم يُرحَّل شيء، وبقي ملف التصدير السابق كما كان.");
+inline const QString kPullFailed =
+    QStringLiteral("فشل السحب: لم يُرحَّل شيء، وبقي ملف التصدير السابق كما كان.");
+inline const QString kPullNotConnected =
+    QStringLiteral("الجهاز غير متصل، فلم يُسحب شيء. اضغط «إتصال بالجهاز» أولاً.");
+inline const QString kNoDeviceChosen = QStringLiteral("لم يُختر جهاز للترحيل.");
+inline const QString kOutcomeDevice = QStringLiteral("الجهاز: %1");
+inline const QString kOutcomeReceived = QStringLiteral("المستلمة من الجهاز: %1 من %2");
+inline const QString kOutcomeReceivedUnknown = QStringLiteral("المستلمة من الجهاز: %1");
+inline const QString kOutcomeInRange = QStringLiteral("ضمن المدة: %1");
+inline const QString kOutcomePosted = QStringLiteral("رُحِّلت إلى قاعدة البيانات: %1");
+inline const QString kOutcomePresent = QStringLiteral("موجودة فيها من قبل: %1");
+inline const QString kOutcomeRefused = QStringLiteral("رفضتها قاعدة البيانات: %1");
+inline const QString kOutcomeExport = QStringLiteral("ملف التصدير: %1");
+inline const QString kOutcomeExportDeleted =
+    QStringLiteral("ملف التصدير: %1 (حُذف بعد كتابته كما تطلب إعدادات الجهاز)");
+inline const QString kOutcomeExportNotWritten = QStringLiteral("لم يُكتب ملف التصدير: %1");
+inline const QString kOutcomeLinkClosed =
+    QStringLiteral("الاتصال بالجهاز مغلق الآن؛ اضغط «إتصال بالجهاز» قبل السحب التالي.");
 
 // Message boxes.
 inline const QString kChooseDevice = QStringLiteral("اختر جهاز");

@@ -121,15 +121,21 @@ bool DownloadLog(const CConnServer& record, const DownloadRange& range, Movement
         return fail({});
     }
 
-    if (exportFile.IsOpen() && !exportFile.Commit()) {
-        FileNotOpened(ctx);
-        report.exportProblem = QStringLiteral("cannot write the export file %1: %2")
-                                   .arg(exportPath, exportFile.ErrorText());
+    if (exportFile.IsOpen()) {
+        if (exportFile.Commit()) {
+            report.exportFile = exportPath;
+        } else {
+            FileNotOpened(ctx);
+            report.exportProblem = QStringLiteral("cannot write the export file %1: %2")
+                                       .arg(exportPath, exportFile.ErrorText());
+        }
     }
     // The file deleted is the one written, named after the record (not after
     // the combo's selection, which may name another device).
-    if (record.IsDeleteFile == QLatin1String("1"))
+    if (record.IsDeleteFile == QLatin1String("1")) {
         DeleteExportFile(exportPath, ctx.messages);
+        report.exportDeleted = !report.exportFile.isEmpty();
+    }
 
     // A terminal that refuses to be enabled again is left by closing the
     // session, which enables it.

@@ -3,6 +3,8 @@
 #include "terminal/LinkTransport.h"
 #include "terminal/WireText.h"
 
+#include <algorithm>
+
 namespace {
 
 // A count field: a non-negative integer.
@@ -168,10 +170,11 @@ bool NetTerminalLink::BeginStream(int machine)
 bool NetTerminalLink::FinishStream()
 {
     // Reads what the caller left of the stream so the next answer is in step,
-    // for at most one read time-out in all: a terminal trickling the rest
-    // would hold the caller up, so the link is dropped instead (and the
-    // terminal enables itself as the session ends).
-    const QDeadlineTimer limit(session_.ReadTimeoutMs());
+    // briefly: the caller gave the stream up (an operator who pressed Cancel
+    // waits for this), and a terminal with much of it left to send would hold
+    // them up, so the link is dropped instead (and the terminal enables
+    // itself as the session ends).
+    const QDeadlineTimer limit(std::min(session_.ReadTimeoutMs(), kFinishStreamMs));
     PunchStream::Step step = PunchStream::Step::Punch;
     while (step == PunchStream::Step::Punch)
         step = Advance(limit);

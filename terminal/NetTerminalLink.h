@@ -21,6 +21,9 @@ public:
     static constexpr int kDefaultReadTimeoutMs = LinkSession::kDefaultReadTimeoutMs;
     // Far above any real terminal's log; a log announced larger is refused.
     static constexpr qint64 kDefaultPunchLimit = 5'000'000;
+    // How long the rest of a punch stream that the caller gave up is read (to
+    // keep the link in step) before the link is dropped instead.
+    static constexpr int kFinishStreamMs = 200;
 
     NetTerminalLink();
     // Over another transport (a scripted one: the link without a network).
@@ -58,7 +61,7 @@ private:
     // A request of this link: reads the rest of an unfinished stream first.
     bool Request(const QByteArray& line, LinkSession::Answer& answer);
     bool BeginStream(int machine);
-    // Reads the rest of an unfinished stream, for one read time-out at most.
+    // Reads the rest of an unfinished stream, for kFinishStreamMs at most.
     bool FinishStream();
     // The stream's next step by limit; its end or break ends the log.
     PunchStream::Step Advance(QDeadlineTimer limit);

@@ -12,11 +12,13 @@
 
 // What the last download did, for the run's outcome line and the progress dialog.
 struct DownloadReport {
-    qint64 received = 0;    // punches read from the terminal
-    qint64 announced = -1;  // the count the terminal announced for its log; -1 until it did
-    qint64 kept = 0;        // of which in the date range
-    bool cancelled = false; // the operator cancelled the download
-    QString exportProblem;  // why the export file was not written; empty when it was
+    qint64 received = 0;        // punches read from the terminal
+    qint64 announced = -1;      // the count the terminal announced for its log; -1 until it did
+    qint64 kept = 0;            // of which in the date range
+    bool cancelled = false;     // the operator cancelled the download
+    QString exportProblem;      // why the export file was not written; empty when it was
+    QString exportFile;         // the export file written; empty when none was
+    bool exportDeleted = false; // and deleted again, as the device's settings ask
 };
 
 // What the connection and the download work with, handed in by the run

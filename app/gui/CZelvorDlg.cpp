@@ -8,11 +8,17 @@
 #include "platform/gui/DialogKeyFilter.h"
 #include "platform/gui/DialogTemplate.h"
 #include "platform/gui/TrayNotificationSink.h"
+#include "resources/OperatorTexts.h"
 #include "settings/gui/CConfigDlg.h"
+#include "terminal/NetTerminalLink.h"
 #include "ui_ZelvorDlg.h"
 
+#include <QApplication>
+#include <QCloseEvent>
 #include <QLocale>
+#include <QPointer>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalBlocker>
 
 QString PickerDateFormat(const QLocale& locale)
@@ -58,9 +64,25 @@ CZelvorDlg::CZelvorDlg(const QDateTime& now, QWidget* parent)
             &CZelvorDlg::OnDeviceSelChange);
 
     DialogKeyFilter::Install(*this);
+    // Its socket belongs to the thread that makes it.
+    linkThread_.RunBlocking([this] { link_ = std::make_unique<NetTerminalLink>(); });
 }
 
-CZelvorDlg::~CZelvorDlg() = default;
+CZelvorDlg::~CZelvorDlg()
+{
+    // Ended where it lives; the terminal enables itself as the session ends.
+    linkThread_.RunBlocking([this] { link_.reset(); });
+}
+
+void CZelvorDlg::closeEvent(QCloseEvent* event)
+{
+    // The work under way ends first (a pull can be cancelled).
+    if (busy_) {
+        event->ignore();
+        return;
+    }
+    QDialog::closeEvent(event);
+}
 
 void CZelvorDlg::Attach(MainController& controller, MessageSink& messages, const QString& exePath)
 {
@@ -83,6 +105,7 @@ std::unique_ptr<NotificationSink> CZelvorDlg::MakeNotificationSink(const Clock& 
     // Without a notification area the operator would learn nothing of
     // "connected", "connect first" or "file written": the window says it.
     ShowStatusLine();
+    statusClock_ = &clock;
     return std::make_unique<StreamNotificationSink>(stderr, [this, &clock](const TrayNote& note) {
         const QDateTime at = clock.now();
         // Shown on the window's thread, whichever thread the notice came from.
@@ -137,7 +160,7 @@ void CZelvorDlg::OnPullData()
 
 void CZelvorDlg::OnSettings()
 {
-    if (!controller_)
+    if (!controller_ || busy_)
         return;
     CConfigDlg settings(controller_->Devices, *messages_, this);
     if (settings.exec() == QDialog::Accepted)
@@ -215,6 +238,36 @@ void CZelvorDlg::SelectDevice(int index)
 void CZelvorDlg::SetConnectCaption(const QString& caption)
 {
     ui_->connectButton_1007->setText(caption);
+    // The status line keeps its latest notice: after "connected" it says
+    // when the link ended, however it ended.
+    if (statusClock_ && caption == optext::kConnectCaption)
+        ShowNotice(optext::kLinkTitle, optext::kLinkClosedText, statusClock_->now());
+}
+
+void CZelvorDlg::RunAside(const std::function<void()>& work)
+{
+    // The form waits for the work: no second click, no other device, no
+    // settings meanwhile; it repaints, and boxes and the progress window work.
+    QList<QWidget*> waiting;
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             ui_->deviceCombo_1060, ui_->fromPicker_1003, ui_->toPicker_1009,
+             ui_->connectButton_1007, ui_->pullButton_1028, ui_->settingsButton_1046,
+             ui_->commandButton_1062, ui_->okButton_1, ui_->cancelButton_2}) {
+        if (control->isEnabled()) {
+            control->setEnabled(false);
+            waiting.append(control);
+        }
+    }
+    const QPointer<QWidget> focus = QApplication::focusWidget();
+    const bool wasBusy = std::exchange(busy_, true);
+    const auto resume = qScopeGuard([&] {
+        busy_ = wasBusy;
+        for (QWidget* control : waiting)
+            control->setEnabled(true);
+        if (focus && waiting.contains(focus.data()))
+            focus->setFocus();
+    });
+    linkThread_.Run(work);
 }
 
 bool CZelvorDlg::ShowProgress(Stage stage, qint64 done, qint64 total)
@@ -222,7 +275,7 @@ bool CZelvorDlg::ShowProgress(Stage stage, qint64 done, qint64 total)
     return progress_.Show(stage, done, total);
 }
 
-void CZelvorDlg::EndProgress()
+void CZelvorDlg::EndProgress(const QString& outcome)
 {
-    progress_.End();
+    progress_.End(outcome);
 }

@@ -2,6 +2,7 @@
 
 #include "app/MainView.h"
 #include "app/gui/PullProgress.h"
+#include "platform/WorkThread.h"
 
 #include <QDialog>
 #include <QLocale>
@@ -12,6 +13,7 @@ namespace Ui {
 class MainDialogForm;
 }
 class Clock;
+class CTerminalLink;
 class MainController;
 class MessageSink;
 class NotificationSink;
@@ -22,10 +24,15 @@ class QLabel;
 QString PickerDateFormat(const QLocale& locale);
 
 // The main window (template 102): the device combo, the date range and the
-// buttons of the operator's session. It keeps no state beyond its widgets:
-// every button and selection goes to the MainController, which reads and sets
-// the widgets back through MainView. Enter and Escape never end it; OK,
-// Cancel and the close box do.
+// buttons of the operator's session, and the terminal link they work on. It
+// keeps no state beyond its widgets and the link: every button and selection
+// goes to the MainController, which reads and sets the widgets back through
+// MainView. Enter and Escape never end it; OK, Cancel and the close box do,
+// except while work on the terminal or the database runs.
+//
+// The link lives on a thread of its own, which does all its work (connecting,
+// pulling, ending it; RunAside), so the window never waits on the terminal or
+// the database: it repaints, and a Cancel reaches the pull at once.
 class CZelvorDlg : public QDialog, public MainView {
     Q_OBJECT
 public:
@@ -33,6 +40,9 @@ public:
     // the first of the month).
     explicit CZelvorDlg(const QDateTime& now, QWidget* parent = nullptr);
     ~CZelvorDlg() override;
+
+    // The terminal link, made and used on the window's link thread only.
+    CTerminalLink& Link() const { return *link_; }
 
     // Connects the window to its controller. messages carries the settings
     // dialog's boxes; exePath is the program the command dialog shows.
@@ -62,10 +72,15 @@ public:
     void SetDeviceText(const QString& text) override;
     void SelectDevice(int index) override;
     void SetConnectCaption(const QString& caption) override;
+    void RunAside(const std::function<void()>& work) override;
     bool ShowProgress(Stage stage, qint64 done, qint64 total) override;
-    void EndProgress() override;
-    // The progress window of the pull under way; null when none is.
-    QProgressDialog* ProgressWindow() const { return progress_.Dialog(); }
+    void EndProgress(const QString& outcome) override;
+    // The progress window of a pull, open until the operator closes its
+    // outcome; null when none is.
+    QDialog* ProgressWindow() const { return progress_.Window(); }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void OnConnect();
@@ -79,8 +94,11 @@ private:
     void Exclusive(void (MainController::*handler)());
 
     std::unique_ptr<Ui::MainDialogForm> ui_;
+    WorkThread linkThread_;
+    std::unique_ptr<CTerminalLink> link_;
     PullProgress progress_{this};
-    bool busy_ = false;
+    bool busy_ = false;                  // a button's work or work on the link thread is under way
+    const Clock* statusClock_ = nullptr; // the status line's, while it stands in for a tray
     MainController* controller_ = nullptr;
     MessageSink* messages_ = nullptr;
     QString exePath_;

@@ -15,7 +15,6 @@
 #include "platform/gui/AppIcon.h"
 #include "platform/gui/MessageBoxSink.h"
 #include "platform/gui/QtTranslations.h"
-#include "terminal/NetTerminalLink.h"
 
 #include <QApplication>
 
@@ -50,10 +49,10 @@ int RunWithWindow(const QStringList& arguments, const RunOptions& options)
         messages.SetTarget(lines);
 
     DialogPasswordPrompt prompt;
-    NetTerminalLink link;
     // A window's start runs a single terminal at most (the all-devices run never
-    // opens one), so it needs no links for other threads.
-    MainController controller(dialog, MainServices{link,
+    // opens one), so it needs no links for other threads: the window's own
+    // link, which lives on its link thread.
+    MainController controller(dialog, MainServices{dialog.Link(),
                                                    progress,
                                                    messages,
                                                    clock,

@@ -1,9 +1,20 @@
 #include "platform/gui/MessageBoxSink.h"
 
+#include "platform/WorkThread.h"
+
+#include <QApplication>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QThread>
 
 void MessageBoxSink::Show(const QString& text, const QString& caption)
 {
+    // A box belongs to the window's thread; a run on a thread of its own
+    // waits there until the operator has read it.
+    if (QThread::currentThread() != qApp->thread()) {
+        RunOnThreadOf(qApp, [&] { Show(text, caption); });
+        return;
+    }
     // A hidden parent would hide the box's position too; such a box centres
     // on the screen instead.
     QWidget* parent = parent_ && parent_->isVisible() ? parent_.data() : nullptr;
@@ -13,6 +24,12 @@ void MessageBoxSink::Show(const QString& text, const QString& caption)
     // texts, left to right for the English technical ones.
     box.setLayoutDirection(text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
     box.setWindowModality(Qt::ApplicationModal);
+    // A short text ("اختر جهاز") would give a box too narrow for its title
+    // bar to show the title.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(box.fontMetrics().averageCharWidth() * 36, 0,
+                                      QSizePolicy::Minimum, QSizePolicy::Expanding),
+                      grid->rowCount(), 0, 1, grid->columnCount());
     box.exec();
 }
 

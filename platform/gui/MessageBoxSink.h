@@ -7,7 +7,8 @@
 
 // Messages as modal boxes with an OK button only, for an operator at the
 // screen, laid out in the direction of their text. The box's title is the
-// caption, or "Zelvor" when none is given.
+// caption, or "Zelvor" when none is given. Any thread may show one: the box
+// opens on the window's thread, and the caller waits until it is closed.
 class MessageBoxSink : public MessageSink {
 public:
     static inline const QString kTitle = QStringLiteral("Zelvor");

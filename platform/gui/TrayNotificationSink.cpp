@@ -1,5 +1,7 @@
 #include "platform/gui/TrayNotificationSink.h"
 
+#include "platform/WorkThread.h"
+
 #include <QSystemTrayIcon>
 
 TrayNotificationSink::TrayNotificationSink(const QIcon& icon, std::function<void()> onDoubleClick)
@@ -16,16 +18,22 @@ TrayNotificationSink::~TrayNotificationSink() = default;
 
 bool TrayNotificationSink::Add(const TrayNote& note)
 {
-    icon_->setToolTip(note.tip);
-    icon_->show();
+    RunOnThreadOf(this, [&] {
+        icon_->setToolTip(note.tip);
+        icon_->show();
+    });
     return Modify(note);
 }
 
 bool TrayNotificationSink::Modify(const TrayNote& note)
 {
-    icon_->setToolTip(note.tip);
-    icon_->showMessage(note.title, note.text, QSystemTrayIcon::Information, note.timeoutMs);
-    return icon_->isVisible();
+    bool shown = false;
+    RunOnThreadOf(this, [&] {
+        icon_->setToolTip(note.tip);
+        icon_->showMessage(note.title, note.text, QSystemTrayIcon::Information, note.timeoutMs);
+        shown = icon_->isVisible();
+    });
+    return shown;
 }
 
 bool NotificationAreaAvailable()

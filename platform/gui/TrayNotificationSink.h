@@ -13,6 +13,7 @@ class QSystemTrayIcon;
 // Notifications as balloons at an icon in the desktop's notification area.
 // Add shows the icon and its first balloon, Modify a later one. A
 // double-click on the icon runs onDoubleClick (the main window restores itself).
+// Any thread may notify: the icon is shown by the thread that made the sink.
 class TrayNotificationSink : public QObject, public NotificationSink {
     Q_OBJECT
 public:

@@ -37,9 +37,9 @@ public:
         shown.append(QStringLiteral("%1 %2/%3").arg(int(stage)).arg(done).arg(total));
         return stage != Stage::Download;
     }
-    void EndProgress() override { ended = true; }
+    void EndProgress(const QString& text) override { outcome = text; }
     QStringList shown;
-    bool ended = false;
+    QString outcome;
 };
 
 } // namespace
@@ -54,7 +54,8 @@ private slots:
     void choosingAnotherDeviceDisconnects();
     void savedSettingsSayWhatChanged();
     void aSecondRunWaitsForTheFirstAndGivesUp();
-    void aCancelledPullKeepsNothing();
+    void aPullCutShortKeepsNothingAndSaysSo_data();
+    void aPullCutShortKeepsNothingAndSaysSo();
 
 private:
     std::unique_ptr<MainController> Start(const QStringList& params);
@@ -245,8 +246,23 @@ void TestMainController::aSecondRunWaitsForTheFirstAndGivesUp()
     QVERIFY2(lines_.first().contains(first.Path()), qPrintable(lines_.first()));
 }
 
-void TestMainController::aCancelledPullKeepsNothing()
+void TestMainController::aPullCutShortKeepsNothingAndSaysSo_data()
 {
+    QTest::addColumn<bool>("connected");
+    QTest::addColumn<int>("breakAfter"); // -1: the operator cancels at the first count
+    QTest::addColumn<QString>("verdict");
+    QTest::addColumn<bool>("linkKept");
+    QTest::newRow("cancelled") << true << -1 << optext::kPullCancelled << true;
+    QTest::newRow("stream broken") << true << 500 << optext::kPullFailed << false;
+    QTest::newRow("not connected") << false << -1 << optext::kPullNotConnected << false;
+}
+
+void TestMainController::aPullCutShortKeepsNothingAndSaysSo()
+{
+    QFETCH(bool, connected);
+    QFETCH(int, breakAfter);
+    QFETCH(QString, verdict);
+    QFETCH(bool, linkKept);
     CancellingView view(clock_.now());
     MainController controller(
         view,
@@ -254,17 +270,24 @@ void TestMainController::aCancelledPullKeepsNothing()
     controller.InitDialog({});
     for (int i = 0; i < 3000; ++i)
         link_.punches.append(FakeTerminalLink::Punch(QString::number(i), kToday));
-    link_.open = true;
+    link_.open = connected;
+    link_.breakAfter = breakAfter;
     controller.Run.ArgFromDate = QStringLiteral("2024-03-01");
     controller.Run.ArgToDate = QStringLiteral("2024-03-31");
     controller.OnPullData();
-    QVERIFY(!view.shown.isEmpty());
-    QVERIFY2(view.shown.first().startsWith(QStringLiteral("0 ")),
-             qPrintable(view.shown.join(u',')));
-    QVERIFY(view.ended);
+    if (connected && breakAfter < 0) {
+        QVERIFY(!view.shown.isEmpty());
+        QVERIFY2(view.shown.first().startsWith(QStringLiteral("0 ")),
+                 qPrintable(view.shown.join(u',')));
+    }
     QVERIFY(controller.Movements.isEmpty());
     QVERIFY(link_.active); // the terminal takes punches again
     QVERIFY(!progress_.codes.contains(progress::kDownloaded));
+    // The outcome says how it ended, and the caption follows a link that it ended.
+    QVERIFY2(view.outcome.contains(verdict), qPrintable(view.outcome));
+    QCOMPARE(link_.open, linkKept);
+    QCOMPARE(view.outcome.contains(optext::kOutcomeLinkClosed), connected && !linkKept);
+    QCOMPARE(view.ConnectCaption(), connected && !linkKept ? optext::kConnectCaption : QString());
 }
 
 QTEST_GUILESS_MAIN(TestMainController)

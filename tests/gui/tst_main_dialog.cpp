@@ -15,12 +15,15 @@
 #include "resources/ResourceIds.h"
 #include "settings/SettingsFile.h"
 #include "terminal/ConnectDevice.h"
+#include "terminal/ExportFile.h"
 #include "terminal/NetTerminalLink.h"
 
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QtTest>
@@ -56,6 +59,7 @@ private slots:
     void pullAfterConnectingPostsThePunches_data();
     void pullAfterConnectingPostsThePunches();
     void pullBeforeConnectingReportsFive();
+    void cancelAnswersAtOnceAndTellsTheTruth();
     void choosingAnotherDeviceDisconnects();
     void emptyEntryAsksForADevice();
     void enterAndEscapeKeepTheDialogOpen_data();
@@ -70,14 +74,17 @@ private:
     void Open(const CConnServerList& devices);
     void ChooseDevice(const QString& name);
     QString Caption() const;
+    // The window's terminal link.
+    CTerminalLink& Link() const { return dialog_->Link(); }
     QString DevStatus() const;
+    // The text of the pull's progress window (its outcome at the end).
+    QString PullText() const;
 
     std::unique_ptr<Rig> rig_;
     CConnServerList devices_;
     RecordingMessageSink messages_;
     RecordingNotificationSink notes_;
     FixedPrompt prompt_;
-    NetTerminalLink link_;
     std::unique_ptr<RegistryStore> registry_;
     std::unique_ptr<ProgressReporter> progress_;
     std::unique_ptr<CZelvorDlg> dialog_;
@@ -110,7 +117,6 @@ void TestMainDialog::cleanup()
     dialog_.reset();
     progress_.reset();
     registry_.reset();
-    link_.CloseLink();
     rig_.reset();
 }
 
@@ -122,7 +128,7 @@ void TestMainDialog::Open(const CConnServerList& devices)
     registry_ = std::make_unique<RegistryStore>(rig_->install.RegistryRoot());
     progress_ = std::make_unique<ProgressReporter>(*registry_, notes_, stdout);
     dialog_ = std::make_unique<CZelvorDlg>(QDateTime::currentDateTime());
-    controller_ = std::make_unique<MainController>(*dialog_, MainServices{link_,
+    controller_ = std::make_unique<MainController>(*dialog_, MainServices{dialog_->Link(),
                                                                           *progress_,
                                                                           messages_,
                                                                           systemClock(),
@@ -154,6 +160,12 @@ void TestMainDialog::ChooseDevice(const QString& name)
 QString TestMainDialog::Caption() const
 {
     return FindControl<QPushButton>(*dialog_, resid::main::kConnectButton)->text();
+}
+
+QString TestMainDialog::PullText() const
+{
+    QDialog* window = dialog_->ProgressWindow();
+    return window && window->isVisible() ? window->findChild<QLabel*>()->text() : QString();
 }
 
 QString TestMainDialog::DevStatus() const
@@ -189,14 +201,14 @@ void TestMainDialog::connectTwiceTogglesTheCaption()
     auto* connect = FindControl<QPushButton>(*dialog_, resid::main::kConnectButton);
     Click(connect);
     QCOMPARE(Caption(), optext::kDisconnectCaption);
-    QVERIFY(link_.IsOpen());
+    QVERIFY(Link().IsOpen());
     QCOMPARE(DevStatus(), progress::kConnected);
     QVERIFY(notes_.calls.first().added); // the first notification adds the icon
     QCOMPARE(notes_.calls.last().note.title, optext::kConnectedTitle);
 
     Click(connect);
     QCOMPARE(Caption(), optext::kConnectCaption);
-    QVERIFY(!link_.IsOpen());
+    QVERIFY(!Link().IsOpen());
     QVERIFY(!notes_.calls.last().added);
     QVERIFY(messages_.messages.isEmpty());
 }
@@ -222,20 +234,33 @@ void TestMainDialog::pullAfterConnectingPostsThePunches()
     Open(devices_);
     ChooseDevice(gate);
     Click(FindControl<QPushButton>(*dialog_, resid::main::kConnectButton));
-    QVERIFY(link_.IsOpen());
+    QVERIFY(Link().IsOpen());
     Click(FindControl<QPushButton>(*dialog_, resid::main::kPullButton));
     const QList<testsupport::MovementRow> rows = rig_->db.Movements();
     QCOMPARE(rows.size(), posted);
     for (const testsupport::MovementRow& row : rows)
         QVERIFY(row.CardNb.startsWith(QLatin1Char('B')));
     QCOMPARE(ReadLastSuccess(*registry_, devices_.last().DeviceId).has_value(), posted > 0);
+    // The outcome stays in the progress window until the operator closes it.
+    const QString outcome = PullText();
     if (posted == 0) {
-        QVERIFY(!link_.IsOpen());
+        QVERIFY(!Link().IsOpen());
         QCOMPARE(Caption(), optext::kConnectCaption);
+        QVERIFY2(outcome.contains(optext::kPullFailed) &&
+                     outcome.contains(optext::kOutcomeLinkClosed),
+                 qPrintable(outcome));
         return;
     }
+    const QString exportFile =
+        MakeExportPath(gate, devices_.last().FilePath, systemClock(), rig_->install.Folder());
+    for (const QString& line : {optext::kPulledAndPosted, optext::kOutcomeReceived.arg(3).arg(3),
+                                optext::kOutcomePosted.arg(3), optext::kOutcomePresent.arg(0),
+                                optext::kOutcomeRefused.arg(0), exportFile})
+        QVERIFY2(outcome.contains(line), qPrintable(outcome + QStringLiteral(" lacks ") + line));
+    Click(dialog_->ProgressWindow()->findChild<QPushButton*>());
+    QTRY_VERIFY(!dialog_->ProgressWindow());
     QCOMPARE(DevStatus(), progress::kDownloaded);
-    QVERIFY(link_.IsOpen()); // the link stays open
+    QVERIFY(Link().IsOpen()); // the link stays open
     QCOMPARE(Caption(), optext::kDisconnectCaption);
     QVERIFY2(messages_.messages.isEmpty(), qPrintable(messages_.messages.join(QLatin1Char('|'))));
 }
@@ -249,7 +274,66 @@ void TestMainDialog::pullBeforeConnectingReportsFive()
     QCOMPARE(notes_.calls.last().note.title, optext::kNotConnectedTitle);
     QCOMPARE(notes_.calls.last().note.text, optext::kNotConnectedText);
     QVERIFY(rig_->db.Movements().isEmpty());
-    QVERIFY(!link_.IsOpen());
+    QVERIFY(!Link().IsOpen());
+}
+
+void TestMainDialog::cancelAnswersAtOnceAndTellsTheTruth()
+{
+    // 200,000 punches at 40,000 a second, cancelled once 40,000 are in: the
+    // rest would take 4 s, so the link ends, unless a client slower than the
+    // terminal (staging into a slow database) finds the rest waiting in its
+    // socket's buffers. Either way the window says what the link is.
+    const QString gate = QStringLiteral("Gate C");
+    devices_.append(rig_->AddGeneratedDevice(3, gate,
+                                             {QStringLiteral("--count"), QStringLiteral("200000"),
+                                              QStringLiteral("--rate"), QStringLiteral("40000")}));
+    QVERIFY2(!devices_.last().Name.isEmpty(), qPrintable(rig_->Error()));
+    const QString exportFile =
+        MakeExportPath(gate, devices_.last().FilePath, systemClock(), rig_->install.Folder());
+    QVERIFY(testsupport::WriteBytes(exportFile, "previous\r\n"));
+    Open(devices_);
+    ChooseDevice(gate);
+    Click(FindControl<QPushButton>(*dialog_, resid::main::kConnectButton));
+    QVERIFY(Link().IsOpen());
+
+    // A tick every 10 ms on the window's thread: the longest pause between two
+    // is the longest time the window did not answer.
+    QElapsedTimer sinceTick;
+    qint64 longestPause = 0;
+    QElapsedTimer sinceCancel;
+    QTimer ticker;
+    ticker.setInterval(10);
+    connect(&ticker, &QTimer::timeout, this, [&] {
+        longestPause = std::max(longestPause, sinceTick.restart());
+        QDialog* window = dialog_->ProgressWindow();
+        auto* bar = window ? window->findChild<QProgressBar*>() : nullptr;
+        if (!sinceCancel.isValid() && bar && bar->value() >= 40000) {
+            sinceCancel.start();
+            Click(window->findChild<QPushButton*>());
+        }
+    });
+    sinceTick.start();
+    ticker.start();
+    Click(FindControl<QPushButton>(*dialog_, resid::main::kPullButton));
+    const qint64 toOutcome = sinceCancel.elapsed();
+    ticker.stop();
+    qInfo("longest pause of the window %lld ms; from Cancel to the outcome %lld ms; link %s",
+          longestPause, toOutcome, Link().IsOpen() ? "kept" : "ended");
+    QVERIFY(sinceCancel.isValid());
+    QVERIFY2(longestPause < 500, qPrintable(QString::number(longestPause)));
+    // The outcome waits for the rest of the stream (0.2 s at most) and for the
+    // database to drop what was staged: more on a loaded machine.
+    QVERIFY2(toOutcome < 1000, qPrintable(QString::number(toOutcome)));
+
+    const QString outcome = PullText();
+    QVERIFY2(outcome.contains(optext::kPullCancelled), qPrintable(outcome));
+    const bool open = Link().IsOpen();
+    QCOMPARE(outcome.contains(optext::kOutcomeLinkClosed), !open);
+    QCOMPARE(Caption(), open ? optext::kDisconnectCaption : optext::kConnectCaption);
+    QVERIFY(rig_->db.Movements().isEmpty());
+    QCOMPARE(testsupport::ReadBytes(exportFile), QByteArray("previous\r\n"));
+    QVERIFY(rig_->Sim(3)->WaitForActive(true, 3000)); // the terminal takes punches again
+    QVERIFY(messages_.messages.isEmpty());            // a cancel is the operator's own
 }
 
 void TestMainDialog::choosingAnotherDeviceDisconnects()
@@ -257,9 +341,9 @@ void TestMainDialog::choosingAnotherDeviceDisconnects()
     Open(devices_);
     ChooseDevice(kGateA);
     Click(FindControl<QPushButton>(*dialog_, resid::main::kConnectButton));
-    QVERIFY(link_.IsOpen());
+    QVERIFY(Link().IsOpen());
     ChooseDevice(kGateB);
-    QVERIFY(!link_.IsOpen());
+    QVERIFY(!Link().IsOpen());
     QCOMPARE(Caption(), optext::kConnectCaption);
     QCOMPARE(controller_->Current.Name, kGateB);
     QCOMPARE(controller_->Run.SelectedName, kGateB);
@@ -413,7 +497,7 @@ void TestMainDialog::settingsThatCannotBeSavedKeepTheList()
     // Still usable: the chosen device connects.
     ChooseDevice(kGateA);
     Click(FindControl<QPushButton>(*dialog_, resid::main::kConnectButton));
-    QVERIFY(link_.IsOpen());
+    QVERIFY(Link().IsOpen());
 }
 
 void TestMainDialog::commandButtonShowsTheCommand()

@@ -17,7 +17,7 @@
 #include <QDateTimeEdit>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressDialog>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QtTest>
 
@@ -262,19 +262,28 @@ void TestSmallDialogs::pullProgressCancels()
     CZelvorDlg dialog(QDateTime::currentDateTime());
     QVERIFY(dialog.ProgressWindow() == nullptr);
     QVERIFY(dialog.ShowProgress(MainView::Stage::Download, 10, 200000));
-    QProgressDialog* window = dialog.ProgressWindow();
+    QDialog* window = dialog.ProgressWindow();
     QVERIFY(window && window->isVisible());
-    QCOMPARE(window->maximum(), 200000);
-    QVERIFY(window->labelText().contains(QLocale().toString(200000)));
-    QPushButton* cancel = window->findChild<QPushButton*>();
-    QVERIFY(cancel && cancel->isEnabled());
-    Click(cancel);
+    QCOMPARE(window->findChild<QProgressBar*>()->maximum(), 200000);
+    auto* text = window->findChild<QLabel*>();
+    QVERIFY(text->text().contains(QLocale().toString(200000)));
+    QPushButton* button = window->findChild<QPushButton*>();
+    QVERIFY(button && button->isEnabled());
+    Click(button);
+    QCOMPARE(text->text(), optext::kCancelling);
     QVERIFY(!dialog.ShowProgress(MainView::Stage::Download, 20, 200000));
-    // The posting cannot be cancelled; the window closes at the end.
+    // The posting cannot be cancelled.
     QVERIFY(dialog.ShowProgress(MainView::Stage::Posting, 0, 20));
-    QVERIFY(!cancel->isEnabled());
-    dialog.EndProgress();
-    QVERIFY(dialog.ProgressWindow() == nullptr);
+    QVERIFY(!button->isEnabled());
+    // The outcome stays until the operator closes the window, and the next
+    // pull is not cancelled.
+    dialog.EndProgress(QStringLiteral("outcome"));
+    QCOMPARE(text->text(), QStringLiteral("outcome"));
+    QCOMPARE(button->text(), optext::kClose);
+    QVERIFY(window->isVisible() && button->isEnabled());
+    Click(button);
+    QTRY_VERIFY(dialog.ProgressWindow() == nullptr);
+    QVERIFY(dialog.ShowProgress(MainView::Stage::Download, 10, 20));
 }
 
 void TestSmallDialogs::noticesShowInTheWindowWithoutATray()
@@ -293,6 +302,9 @@ void TestSmallDialogs::noticesShowInTheWindowWithoutATray()
         dialog.StatusLine()->text(),
         QStringLiteral("%1  %2: %3").arg(time, optext::kDataStatusTitle, optext::kDownloadedText));
     QCOMPARE(dialog.StatusLine()->layoutDirection(), Qt::RightToLeft);
+    // A link that ended replaces "connected".
+    dialog.SetConnectCaption(optext::kConnectCaption);
+    QVERIFY(dialog.StatusLine()->text().endsWith(optext::kLinkClosedText));
 }
 
 void TestSmallDialogs::arabicStandardButtonsAndBoxDirection()

@@ -129,6 +129,7 @@ void DownloadStepsTest::reportOfACompleteDownload()
     QCOMPARE(rig.movements.size(), report.kept);
     QVERIFY(!report.cancelled);
     QVERIFY(report.exportProblem.isEmpty());
+    QCOMPARE(report.exportFile, rig.ExportPath());
     // Every thousand punches (and more often when they come slowly), and once at the end.
     QVERIFY(rig.heard.contains(qMakePair(qint64(1000), qint64(2500))));
     QVERIFY(rig.heard.contains(qMakePair(qint64(2000), qint64(2500))));
@@ -149,6 +150,7 @@ void DownloadStepsTest::exportProblemDoesNotFailTheDownload()
     QVERIFY2(rig.ctx.download.exportProblem.startsWith(
                  QStringLiteral("cannot open the export file ") + rig.device.FilePath),
              qPrintable(rig.ctx.download.exportProblem));
+    QVERIFY(rig.ctx.download.exportFile.isEmpty());
     QCOMPARE(rig.progress.codes, QStringList{progress::kDownloaded});
 }
 

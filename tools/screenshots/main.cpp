@@ -1,7 +1,10 @@
 // Opens each of the four dialogs with sample content on the current display
-// and saves a picture of each window, so their look can be checked by eye;
-// and the progress window of a pull of 200,000 punches from the terminal
-// simulator, half way.
+// and saves a picture of each, so their look can be checked by eye; and the
+// main window through pulls from the terminal simulator: the progress window
+// half way through 200,000 punches, the window after Cancel, the outcome of a
+// complete pull, a terminal that breaks off (its message box, then the
+// window), the status line that stands in for a notification area, and a
+// message box.
 //
 //   zelvor-screenshots OUTPUT_FOLDER
 
@@ -9,10 +12,16 @@
 
 #include "access/gui/CCommandDlg.h"
 #include "access/gui/CPasswordDlg.h"
+#include "app/DeviceRun.h"
+#include "app/PullOutcome.h"
 #include "app/gui/CZelvorDlg.h"
+#include "platform/Clock.h"
 #include "platform/MessageSink.h"
+#include "platform/NotificationSink.h"
 #include "platform/gui/DialogTemplate.h"
+#include "platform/gui/MessageBoxSink.h"
 #include "platform/gui/QtTranslations.h"
+#include "resources/OperatorTexts.h"
 #include "resources/ResourceIds.h"
 #include "settings/gui/CConfigDlg.h"
 #include "terminal/ConnectDevice.h"
@@ -20,17 +29,30 @@
 #include "terminal/NetTerminalLink.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QLineEdit>
-#include <QProgressDialog>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
-#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWindow>
 
 #include <cstdio>
 
 namespace {
+
+const QString kGate = QStringLiteral("البوابة الرئيسية");
+
+bool Report(const QPixmap& picture, const QString& path)
+{
+    const bool saved = !picture.isNull() && picture.save(path);
+    std::fprintf(stderr, "%s %s (%dx%d)\n", saved ? "wrote" : "FAILED", qPrintable(path),
+                 picture.width(), picture.height());
+    return saved;
+}
 
 bool Save(QWidget& dialog, const QString& path)
 {
@@ -38,12 +60,66 @@ bool Save(QWidget& dialog, const QString& path)
     if (!QTest::qWaitForWindowExposed(&dialog))
         return false;
     QTest::qWait(300);
-    const QPixmap picture = dialog.screen()->grabWindow(dialog.winId());
-    const bool saved = !picture.isNull() && picture.save(path);
-    std::fprintf(stderr, "%s %s (%dx%d)\n", saved ? "wrote" : "FAILED", qPrintable(path),
-                 picture.width(), picture.height());
+    const bool saved = Report(dialog.screen()->grabWindow(dialog.winId()), path);
     dialog.hide();
     return saved;
+}
+
+// Where a window lies on the screen with its frame and title bar. Qt learns
+// the frame from the window manager, at times late or not at all for a
+// short-lived box: like's frame (a window the manager has framed) stands in.
+QRect FramedRect(QWidget& window, QWidget& like)
+{
+    for (int i = 0; i < 20 && window.frameGeometry() == window.geometry(); ++i)
+        QTest::qWait(50);
+    if (window.frameGeometry() != window.geometry())
+        return window.frameGeometry();
+    const QRect frame = like.frameGeometry();
+    const QRect inner = like.geometry();
+    return window.geometry().adjusted(frame.left() - inner.left(), frame.top() - inner.top(),
+                                      frame.right() - inner.right(),
+                                      frame.bottom() - inner.bottom());
+}
+
+// The part of the screen that holds the main window and the pull's window,
+// which is moved from over the main window to below it, so that the picture
+// shows the connect button's caption too.
+bool SaveWithPullWindow(CZelvorDlg& main, const QString& path)
+{
+    QDialog* pull = main.ProgressWindow();
+    if (!pull || !QTest::qWaitForWindowExposed(pull))
+        return Report({}, path);
+    const QRect below = FramedRect(main, main);
+    pull->move(below.left() + (below.width() - pull->frameGeometry().width()) / 2,
+               below.bottom() + 12);
+    QTest::qWait(300);
+    // The window manager draws a border under the frame that Qt knows of.
+    const QRect area = (below | FramedRect(*pull, main)).adjusted(0, 0, 0, 4);
+    return Report(main.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()),
+                  path);
+}
+
+// Takes the picture of the next message box and closes it, as its OK would.
+void CatchNextBox(const QString& path, bool* saved)
+{
+    auto* poll = new QTimer;
+    poll->setInterval(50);
+    QObject::connect(poll, &QTimer::timeout, [poll, path, saved] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        poll->stop();
+        poll->deleteLater();
+        QTest::qWait(300);
+        // With its title, as the operator sees it.
+        QWidget* like = box->parentWidget() ? box->parentWidget()->window() : box;
+        const QRect frame = FramedRect(*box, *like);
+        *saved = Report(
+            box->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()),
+            path);
+        box->accept();
+    });
+    poll->start();
 }
 
 CConnServer Device(const QString& id, const QString& name, const char* isCheck)
@@ -61,61 +137,179 @@ CConnServer Device(const QString& id, const QString& name, const char* isCheck)
     return record;
 }
 
-class QuietProgress : public ProgressSink {
+// The progress channel of the pictures: no DevStatus, the notifications on
+// the window's status line (the display has no notification area).
+class NoticeProgress : public ProgressSink {
 public:
+    explicit NoticeProgress(NotificationSink& notices) : notices_(notices) {}
     void ReportStatus(const QString&) override {}
-    void ShowNotification(const QString&, const QString&, const QString&, int) override {}
+    void ShowNotification(const QString& title, const QString& text, const QString& tip,
+                          int seconds) override
+    {
+        notices_.Modify({title, text, tip, seconds * 1000});
+    }
+
+private:
+    NotificationSink& notices_;
 };
 
-// Pulls 200,000 punches from a simulated terminal into the main window's
-// progress window, takes its picture half way and cancels.
-bool SaveProgress(CZelvorDlg& main, const QString& path)
-{
-    const QDate today = QDate::currentDate();
-    SimProcess sim;
-    if (!sim.Start({QStringLiteral("--count"), QStringLiteral("200000"), QStringLiteral("--users"),
-                    QStringLiteral("400"), QStringLiteral("--from"),
-                    QDate(today.year(), today.month(), 1).toString(Qt::ISODate),
-                    QStringLiteral("--days"), QString::number(today.day()),
-                    QStringLiteral("--rate"), QStringLiteral("40000")})) {
-        std::fprintf(stderr, "FAILED to start the simulator: %s\n", qPrintable(sim.Error()));
-        return false;
+// The export files' folder of the pictures' pulls: a plain name to show.
+class ExportFolder {
+public:
+    ExportFolder() { QDir().mkpath(path_); }
+    ~ExportFolder() { QDir(path_).removeRecursively(); }
+    const QString& path() const { return path_; }
+
+private:
+    QString path_ = QDir::temp().filePath(QStringLiteral("zelvor-export"));
+};
+
+// A pull into the main window from a simulated terminal started with
+// options, over a link of its own on this thread; punches decides on each
+// count (false cancels). The window's caption and outcome follow, as after
+// the operator's pull. The posting's figures of a complete download are
+// samples: there is no database here.
+class Pull {
+public:
+    Pull(CZelvorDlg& main, ProgressSink& progress, MessageSink& messages)
+        : main_(main), ctx_{link_, progress, messages, systemClock(), folder_.path()}
+    {
     }
+
+    bool Run(const QStringList& options, std::function<bool(qint64, qint64)> punches)
+    {
+        const QDate today = QDate::currentDate();
+        if (!sim_.Start(options +
+                        QStringList{QStringLiteral("--users"), QStringLiteral("400"),
+                                    QStringLiteral("--from"),
+                                    QDate(today.year(), today.month(), 1).toString(Qt::ISODate),
+                                    QStringLiteral("--days"), QString::number(today.day())})) {
+            std::fprintf(stderr, "FAILED to start the simulator: %s\n", qPrintable(sim_.Error()));
+            return false;
+        }
+        CConnServer device = Device(QStringLiteral("1"), kGate, "1");
+        device.IsDeleteFile = QStringLiteral("0");
+        device.IP = sim_.Address();
+        device.Port = QString::number(sim_.Port());
+        device.FilePath = folder_.path();
+        if (!ConnectDevice(device, ctx_)) {
+            std::fprintf(stderr, "FAILED to connect: %s\n", qPrintable(link_.LastFailure()));
+            return false;
+        }
+        main_.SetConnectCaption(optext::kDisconnectCaption);
+        ctx_.onPunches = [&](qint64 received, qint64 announced) {
+            return main_.ShowProgress(MainView::Stage::Download, received, announced) &&
+                   punches(received, announced);
+        };
+        MovementList movements;
+        const DownloadRange range{{},
+                                  {},
+                                  QDateTime(QDate(today.year(), today.month(), 1), {}),
+                                  QDateTime::currentDateTime()};
+        DeviceOutcome outcome;
+        outcome.name = kGate;
+        outcome.downloaded = DownloadLog(device, range, movements, ctx_);
+        outcome.download = ctx_.download;
+        outcome.inRange = movements.size();
+        if (outcome.downloaded) {
+            outcome.posted = true;
+            outcome.posting.skipped = int(std::min<qint64>(outcome.inRange, 250));
+            outcome.posting.inserted = int(outcome.inRange) - outcome.posting.skipped;
+        } else {
+            outcome.failure = DownloadFailure(ctx_);
+        }
+        if (!link_.IsOpen())
+            main_.SetConnectCaption(optext::kConnectCaption);
+        main_.EndProgress(PullOutcomeText(outcome, true, link_.IsOpen()));
+        return true;
+    }
+
+    // Closes the outcome, as its button does.
+    void Close()
+    {
+        if (QDialog* window = main_.ProgressWindow())
+            QTest::mouseClick(window->findChild<QPushButton*>(), Qt::LeftButton);
+        link_.CloseLink();
+        main_.SetConnectCaption(optext::kConnectCaption);
+    }
+
+private:
+    CZelvorDlg& main_;
+    SimProcess sim_;
+    NetTerminalLink link_;
+    ExportFolder folder_;
+    TransferContext ctx_;
+};
+
+// The main window through its pulls and notices.
+bool SaveMainWindowStates(CZelvorDlg& main, const QDir& out)
+{
+    bool ok = true;
     main.show();
-    NetTerminalLink link;
-    QuietProgress progress;
-    RecordingMessageSink messages;
-    QTemporaryDir folder;
-    TransferContext ctx{link, progress, messages, systemClock(), folder.path()};
-    bool saved = false;
-    ctx.onPunches = [&](qint64 received, qint64 announced) {
-        main.ShowProgress(MainView::Stage::Download, received, announced);
-        if (received < announced / 2)
+    // Without a notification area (none under Xvfb) the window shows the
+    // notices itself.
+    const std::unique_ptr<NotificationSink> notices = main.MakeNotificationSink(systemClock());
+    NoticeProgress progress(*notices);
+    MessageBoxSink boxes(&main);
+
+    {
+        // Half way through 200,000 punches, then Cancel.
+        Pull pull(main, progress, boxes);
+        bool halfWay = false;
+        ok = pull.Run({QStringLiteral("--count"), QStringLiteral("200000"),
+                       QStringLiteral("--rate"), QStringLiteral("40000")},
+                      [&](qint64 received, qint64 announced) {
+                          if (halfWay || received < announced / 2)
+                              return true;
+                          halfWay = true;
+                          QTest::qWait(300);
+                          QDialog* window = main.ProgressWindow();
+                          ok = window &&
+                               Save(*window, out.filePath(QStringLiteral("pull-progress.png"))) &&
+                               ok;
+                          window->show();
+                          QTest::mouseClick(window->findChild<QPushButton*>(), Qt::LeftButton);
+                          return true; // the window says whether to go on
+                      }) &&
+             ok;
+        ok = SaveWithPullWindow(main, out.filePath(QStringLiteral("pull-cancelled.png"))) && ok;
+        pull.Close();
+    }
+    {
+        // A complete pull of 20,000 punches.
+        Pull pull(main, progress, boxes);
+        ok = pull.Run({QStringLiteral("--count"), QStringLiteral("20000")}, [](qint64, qint64) {
             return true;
-        QTest::qWait(300);
-        QProgressDialog* window = main.ProgressWindow();
-        saved = window && Save(*window, path);
-        return false; // the picture is taken: cancel the rest
-    };
-    CConnServer device;
-    device.Name = QStringLiteral("Gate");
-    device.IP = sim.Address();
-    device.Port = QString::number(sim.Port());
-    device.FilePath = folder.path();
-    MovementList movements;
-    const bool connectedOk = ConnectDevice(device, ctx);
-    if (connectedOk)
-        DownloadLog(
-            device,
-            DownloadRange{
-                {}, {}, QDateTime(QDate(2000, 1, 1), QTime(0, 0)), QDateTime::currentDateTime()},
-            movements, ctx);
-    main.EndProgress();
+        }) && ok;
+        ok = SaveWithPullWindow(main, out.filePath(QStringLiteral("pull-outcome.png"))) && ok;
+        pull.Close();
+    }
+    {
+        // A terminal that closes the connection after 30,000 of 60,000 punches.
+        Pull pull(main, progress, boxes);
+        bool boxSaved = false;
+        CatchNextBox(out.filePath(QStringLiteral("broken-terminal-box.png")), &boxSaved);
+        ok = pull.Run({QStringLiteral("--count"), QStringLiteral("60000"), QStringLiteral("--rate"),
+                       QStringLiteral("200000"), QStringLiteral("--close-after"),
+                       QStringLiteral("30000")},
+                      [](qint64, qint64) { return true; }) &&
+             boxSaved && ok;
+        ok = SaveWithPullWindow(main, out.filePath(QStringLiteral("broken-terminal.png"))) && ok;
+        pull.Close();
+    }
+
+    // Connected again: the latest notice on the status line.
+    progress.ShowNotification(optext::kConnectedTitle, optext::kConnectedText, optext::kTip, 5);
+    main.SetConnectCaption(optext::kDisconnectCaption);
+    ok = Save(main, out.filePath(QStringLiteral("status-line.png"))) && ok;
+
+    // A message box of the window: Arabic, right to left, Qt's own OK in Arabic.
+    main.show();
+    bool boxSaved = false;
+    CatchNextBox(out.filePath(QStringLiteral("message-box.png")), &boxSaved);
+    boxes.Show(optext::kChooseDevice);
     main.hide();
-    if (!saved)
-        std::fprintf(stderr, "FAILED to picture the progress window (connected %d: %s)\n",
-                     connectedOk, qPrintable(link.LastFailure()));
-    return saved;
+    return ok && boxSaved;
 }
 
 } // namespace
@@ -137,14 +331,15 @@ int main(int argc, char* argv[])
     CZelvorDlg main(QDateTime::currentDateTime());
     main.SetFromDate(QDateTime(QDate(QDate::currentDate().year(), QDate::currentDate().month(), 1),
                                QTime(0, 0)));
-    main.InsertString(0, QStringLiteral("البوابة الرئيسية"));
+    main.InsertString(0, kGate);
     main.InsertString(1, QStringLiteral("مدخل المستودع"));
     main.InsertString(2, QStringLiteral("Gate 3"));
     main.SelectDevice(0);
+    main.SetConnectCaption(QStringLiteral("الإتصال"));
     ok = Save(main, out.filePath(QStringLiteral("main-dialog.png"))) && ok;
-    ok = SaveProgress(main, out.filePath(QStringLiteral("pull-progress.png"))) && ok;
+    ok = SaveMainWindowStates(main, out) && ok;
 
-    CConnServerList devices = {Device(QStringLiteral("1"), QStringLiteral("البوابة الرئيسية"), "1"),
+    CConnServerList devices = {Device(QStringLiteral("1"), kGate, "1"),
                                Device(QStringLiteral("2"), QStringLiteral("مدخل المستودع"), "0"),
                                Device(QStringLiteral("3"), QStringLiteral("Gate 3"), "1")};
     RecordingMessageSink messages;

@@ -1,0 +1,72 @@
+#include "app/PullOutcome.h"
+
+#include "resources/OperatorTexts.h"
+
+#include <QLocale>
+#include <QStringList>
+
+namespace {
+
+// A left-to-right text (a path, an English reason) kept whole inside a
+// right-to-left line, its slashes and full stops where they belong.
+QString Isolated(const QString& text)
+{
+    return QChar(0x2066) + text + QChar(0x2069);
+}
+
+} // namespace
+
+QString PullOutcomeText(const DeviceOutcome& outcome, bool linkWasOpen, bool linkOpen)
+{
+    const QLocale locale;
+    const DownloadReport& download = outcome.download;
+    // Three paragraphs: how it ended, the figures, the link.
+    QStringList ending;
+    if (!outcome.name.isEmpty())
+        ending.append(optext::kOutcomeDevice.arg(outcome.name));
+    if (!linkWasOpen) {
+        ending.append(optext::kPullNotConnected);
+        return ending.join(QLatin1Char('\n'));
+    }
+    // The reason, where the figures do not say it.
+    if (download.cancelled) {
+        ending.append(optext::kPullCancelled);
+    } else if (!outcome.downloaded) {
+        ending.append(optext::kPullFailed);
+        ending.append(Isolated(outcome.failure));
+    } else if (outcome.posted) {
+        ending.append(optext::kPulledAndPosted);
+    } else {
+        ending.append(optext::kPulledNotPosted);
+        ending.append(outcome.failure.isEmpty() ? optext::kNoDeviceChosen
+                                                : Isolated(outcome.failure));
+    }
+
+    QStringList figures;
+    if (download.announced >= 0)
+        figures.append(optext::kOutcomeReceived.arg(locale.toString(download.received),
+                                                    locale.toString(download.announced)));
+    else if (download.received > 0)
+        figures.append(optext::kOutcomeReceivedUnknown.arg(locale.toString(download.received)));
+    if (outcome.downloaded) {
+        figures.append(optext::kOutcomeInRange.arg(locale.toString(outcome.inRange)));
+        if (outcome.posted) {
+            figures.append(optext::kOutcomePosted.arg(locale.toString(outcome.posting.inserted)));
+            figures.append(optext::kOutcomePresent.arg(locale.toString(outcome.posting.skipped)));
+            figures.append(optext::kOutcomeRefused.arg(locale.toString(outcome.posting.failed)));
+        }
+        if (!download.exportFile.isEmpty())
+            figures.append(
+                (download.exportDeleted ? optext::kOutcomeExportDeleted : optext::kOutcomeExport)
+                    .arg(Isolated(download.exportFile)));
+        else if (!download.exportProblem.isEmpty())
+            figures.append(optext::kOutcomeExportNotWritten.arg(Isolated(download.exportProblem)));
+    }
+
+    QStringList paragraphs{ending.join(QLatin1Char('\n'))};
+    if (!figures.isEmpty())
+        paragraphs.append(figures.join(QLatin1Char('\n')));
+    if (!linkOpen)
+        paragraphs.append(optext::kOutcomeLinkClosed);
+    return paragraphs.join(QStringLiteral("\n\n"));
+}

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "app/DeviceRun.h"
+
+#include <QString>
+
+// What the progress window says when a pull is over, in the operator's
+// language, one statement a line: how it ended (posted, cancelled, failed,
+// not connected) and why, the punches received of those announced, how many
+// lay in the range, were posted, already present or refused, the export
+// file, and whether the link to the terminal is still open. linkWasOpen and
+// linkOpen: the link before and after the pull.
+QString PullOutcomeText(const DeviceOutcome& outcome, bool linkWasOpen, bool linkOpen);
