@@ -316,8 +316,9 @@ void TestSmallDialogs::arabicStandardButtonsAndBoxDirection()
     // A box reads in its text's direction.
     for (const auto& [text, direction] : {std::pair{optext::kChooseDevice, Qt::RightToLeft},
                                           std::pair{faulttext::kNoData, Qt::LeftToRight}}) {
+        const Qt::LayoutDirection expected = direction; // a lambda cannot capture a binding
         WhenModalOpens([&](QDialog& box) {
-            QCOMPARE(box.layoutDirection(), direction);
+            QCOMPARE(box.layoutDirection(), expected);
             QCOMPARE(box.findChild<QPushButton*>()->text(), ok);
             box.accept();
         });
