@@ -86,6 +86,7 @@ TestDatabase::TestDatabase() : engine_(Engine())
 
 TestDatabase::~TestDatabase()
 {
+    DropSessions();
     UnlockMovements();
     if (stopped_)
         StartServer();
@@ -133,12 +134,14 @@ CConnServer TestDatabase::Record(const QString& dbName) const
     return record;
 }
 
-bool TestDatabase::WithConnection(const QString& dbName, const QString& user, const QString& pass,
-                                  const std::function<bool(QSqlDatabase&)>& work)
+QString TestDatabase::Session(const QString& dbName, const QString& user, const QString& pass)
 {
+    const QString key = dbName + QLatin1Char('|') + user;
+    if (sessions_.contains(key))
+        return sessions_.value(key);
     static std::atomic<int> counter{0};
     const QString connection = QStringLiteral("testdatabase-%1").arg(++counter);
-    bool ok = false;
+    bool open = false;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), connection);
         // Built here rather than with the program's code, so the tests do not
@@ -146,17 +149,62 @@ bool TestDatabase::WithConnection(const QString& dbName, const QString& user, co
         // Qt counts out of the last attribute.
         db.setDatabaseName(
             QStringLiteral("DRIVER={SQL Server};SERVER=%1;UID=%2;PWD={%3};DATABASE=%4;")
-                .arg(server_, user, pass, dbName.isEmpty() ? name_ : dbName));
+                .arg(server_, user, pass, dbName));
         db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=5"));
-        if (!db.open())
+        open = db.open();
+        if (!open)
             lastError_ =
                 QStringLiteral("cannot open the test database: ") + ErrorText(db.lastError());
-        else
-            ok = work(db);
-        db.close();
     }
+    if (!open) {
+        QSqlDatabase::removeDatabase(connection);
+        return {};
+    }
+    sessions_.insert(key, connection);
+    return connection;
+}
+
+void TestDatabase::DropSession(const QString& key)
+{
+    const QString connection = sessions_.take(key);
+    if (connection.isEmpty())
+        return;
+    QSqlDatabase::database(connection, false).close();
     QSqlDatabase::removeDatabase(connection);
-    return ok;
+}
+
+void TestDatabase::DropSessions()
+{
+    for (const QString& key : sessions_.keys())
+        DropSession(key);
+}
+
+bool TestDatabase::WithConnection(const QString& dbName, const QString& user, const QString& pass,
+                                  const std::function<bool(QSqlDatabase&)>& work)
+{
+    const QString name = dbName.isEmpty() ? name_ : dbName;
+    const QString key = name + QLatin1Char('|') + user;
+    // A kept session may have been cut since (another object stopped the
+    // server): the work then runs once more on a new session.
+    for (bool kept = sessions_.contains(key);; kept = false) {
+        const QString connection = Session(name, user, pass);
+        if (connection.isEmpty())
+            return false;
+        bool ok = false, alive = false;
+        {
+            QSqlDatabase db = QSqlDatabase::database(connection, false);
+            ok = work(db);
+            if (!ok && kept) {
+                QSqlQuery probe(db);
+                alive = probe.exec(QStringLiteral("SELECT 1"));
+            }
+        }
+        if (ok)
+            return true;
+        DropSession(key);
+        if (!kept || alive)
+            return false;
+    }
 }
 
 bool TestDatabase::WithConnection(const QString& dbName,
@@ -499,6 +547,7 @@ QString TestDatabase::Says(DriverSays fault) const
 
 bool TestDatabase::StopServer()
 {
+    DropSessions();
     if (!RunShell(ctl_ + QStringLiteral(" stop"), {}, nullptr))
         return false;
     stopped_ = true;
@@ -507,6 +556,7 @@ bool TestDatabase::StopServer()
 
 bool TestDatabase::StartServer()
 {
+    DropSessions();
     if (!RunShell(ctl_ + QStringLiteral(" start"), {}, nullptr))
         return false;
     stopped_ = false;

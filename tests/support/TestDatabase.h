@@ -3,6 +3,7 @@
 #include "store/Database.h"
 #include "store/Records.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -134,6 +135,11 @@ private:
     bool WithConnection(const QString& dbName, const QString& user, const QString& pass,
                         const std::function<bool(QSqlDatabase&)>& work);
     bool WithConnection(const QString& dbName, const std::function<bool(QSqlDatabase&)>& work);
+    // The open session for this database and login, opened when there is none
+    // (an empty name when it cannot be opened).
+    QString Session(const QString& dbName, const QString& user, const QString& pass);
+    void DropSession(const QString& key);
+    void DropSessions();
     bool RunShell(const QString& command, const QByteArray& input, QString* output);
     QString AdminCommand(const QString& dbName) const;
 
@@ -142,6 +148,11 @@ private:
     QString lastError_;
     bool stopped_ = false;
     std::unique_ptr<QProcess> lock_;
+    // Sessions by database and login, kept from one operation to the next:
+    // every new session costs the T-SQL engine about half a second (Qt's
+    // driver asks it for its type list on each open). Dropped after a failed
+    // operation, around a server stop or start, and with this object.
+    QHash<QString, QString> sessions_;
 };
 
 } // namespace testsupport
