@@ -89,6 +89,10 @@ void Database::Open(const QString& connStr)
 
 void Database::Close()
 {
+    for (const std::weak_ptr<OdbcStatement>& kept : prepared_)
+        if (const std::shared_ptr<OdbcStatement> statement = kept.lock())
+            statement->Release();
+    prepared_.clear();
     QSqlDatabase db = QSqlDatabase::database(name_, false);
     if (db.isOpen()) {
         // The driver refuses to disconnect inside a transaction.
@@ -166,13 +170,16 @@ QSqlQuery Database::Run(const QString& text, const QVariantList& values, int tim
 
 Database::Prepared Database::Prepare(const QString& statement)
 {
-    std::unique_ptr<OdbcStatement> prepared = NewStatement(queryTimeoutSeconds_);
+    std::shared_ptr<OdbcStatement> prepared = NewStatement(queryTimeoutSeconds_);
     prepared->Prepare(statement);
-    return Prepared(*this, std::move(prepared));
+    std::erase_if(prepared_,
+                  [](const std::weak_ptr<OdbcStatement>& kept) { return kept.expired(); });
+    prepared_.push_back(prepared);
+    return Prepared(statementsSent_, std::move(prepared));
 }
 
-Database::Prepared::Prepared(Database& db, std::unique_ptr<OdbcStatement> statement)
-    : db_(&db), statement_(std::move(statement))
+Database::Prepared::Prepared(qint64& statementsSent, std::shared_ptr<OdbcStatement> statement)
+    : statementsSent_(&statementsSent), statement_(std::move(statement))
 {
 }
 
@@ -182,7 +189,11 @@ Database::Prepared& Database::Prepared::operator=(Prepared&&) noexcept = default
 
 int Database::Prepared::Execute(const QVariantList& values)
 {
-    ++db_->statementsSent_;
+    // A statement released with its connection may belong to a Database
+    // that is gone: its counter is not touched.
+    if (!statement_->IsOpen())
+        throw DatabaseError(faulttext::kNotOpen);
+    ++*statementsSent_;
     return statement_->Execute(values);
 }
 

@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 class OdbcStatement;
 
@@ -115,9 +116,13 @@ private:
     ServerKind kind_ = ServerKind::Other;
     bool inTransaction_ = false;
     qint64 statementsSent_ = 0;
+    // Statements prepared on the open connection: Close frees them first.
+    std::vector<std::weak_ptr<OdbcStatement>> prepared_;
 };
 
-// A statement prepared on a Database; valid while that connection stays open.
+// A statement prepared on a Database; valid while that connection stays open
+// (once it is closed, Execute throws DatabaseError). It may outlive the
+// Database object.
 class Database::Prepared {
 public:
     ~Prepared();
@@ -131,10 +136,10 @@ public:
 
 private:
     friend class Database;
-    Prepared(Database& db, std::unique_ptr<OdbcStatement> statement);
+    Prepared(qint64& statementsSent, std::shared_ptr<OdbcStatement> statement);
 
-    Database* db_;
-    std::unique_ptr<OdbcStatement> statement_;
+    qint64* statementsSent_;
+    std::shared_ptr<OdbcStatement> statement_;
 };
 
 // Moves a query to its next row; false at the end. Throws DatabaseError when

@@ -375,6 +375,9 @@ PostingSummary StagedPosting::Post(const std::function<void()>& awaitTurn,
     work.stagingEarly = false;
     // Nothing to post: no transaction, and no lock for others to wait on.
     if (work.movements.isEmpty() || !EnsureOpen(work.db, work.connStr)) {
+        // A list emptied after early staging (a cancelled pull) drops what
+        // was staged, before its connection goes.
+        work.early.reset();
         work.db.Close();
         return {};
     }

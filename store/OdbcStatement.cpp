@@ -1,6 +1,7 @@
 #include "store/OdbcStatement.h"
 
 #include "platform/MessageSink.h"
+#include "resources/FaultTexts.h"
 #include "store/DatabaseError.h"
 
 #include <QStringList>
@@ -99,12 +100,20 @@ OdbcStatement::OdbcStatement(SQLHANDLE connection, bool wideText, int timeoutSec
 
 OdbcStatement::~OdbcStatement()
 {
+    Release();
+}
+
+void OdbcStatement::Release()
+{
     if (handle_)
         SQLFreeHandle(SQL_HANDLE_STMT, handle_);
+    handle_ = nullptr;
 }
 
 int OdbcStatement::ExecuteDirect(const QString& text, const QVariantList& values)
 {
+    if (!handle_)
+        throw DatabaseError(faulttext::kNotOpen);
     Bind(values);
     std::u16string statement = text.toStdU16String();
     return Finish(SQLExecDirectW(handle_, reinterpret_cast<SQLWCHAR*>(statement.data()),
@@ -113,6 +122,8 @@ int OdbcStatement::ExecuteDirect(const QString& text, const QVariantList& values
 
 void OdbcStatement::Prepare(const QString& text)
 {
+    if (!handle_)
+        throw DatabaseError(faulttext::kNotOpen);
     std::u16string statement = text.toStdU16String();
     if (!SQL_SUCCEEDED(SQLPrepareW(handle_, reinterpret_cast<SQLWCHAR*>(statement.data()),
                                    SQLINTEGER(statement.size()))))
@@ -121,6 +132,8 @@ void OdbcStatement::Prepare(const QString& text)
 
 int OdbcStatement::Execute(const QVariantList& values)
 {
+    if (!handle_)
+        throw DatabaseError(faulttext::kNotOpen);
     Bind(values);
     return Finish(SQLExecute(handle_));
 }

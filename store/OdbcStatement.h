@@ -45,6 +45,12 @@ public:
     void Prepare(const QString& text);
     int Execute(const QVariantList& values);
 
+    // Frees the handle now, while its connection is still open (a statement
+    // handle freed after its connection is a dangling one). Later calls throw
+    // DatabaseError.
+    void Release();
+    bool IsOpen() const { return handle_ != nullptr; }
+
 private:
     struct Parameter {
         int type = QMetaType::UnknownType;

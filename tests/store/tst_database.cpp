@@ -1,5 +1,6 @@
 #include "SilentSocketServer.h"
 #include "TestDatabase.h"
+#include "resources/FaultTexts.h"
 #include "store/ConnectionString.h"
 #include "store/Database.h"
 #include "store/OdbcDriver.h"
@@ -7,6 +8,8 @@
 
 #include <QElapsedTimer>
 #include <QtTest>
+
+#include <optional>
 
 using testsupport::TestDatabase;
 
@@ -122,10 +125,13 @@ void TestStoreDatabase::keepsConnectionForSameString()
 void TestStoreDatabase::reopensForDifferentString()
 {
     TestDatabase testDb;
+    std::optional<Database::Prepared> statement; // outlives the Database below
     Database db;
     QVERIFY(EnsureOpen(db, testDb.Record().ConnStr));
     const auto first = Session(db);
     QCOMPARE(first.second, testDb.Name());
+    statement = db.Prepare(QStringLiteral("UPDATE tsrHrMovement SET Status = ? WHERE 1 = 0"));
+    QCOMPARE(statement->Execute({1}), 0);
 
     const QString other = testDb.Record(testDb.Name2()).ConnStr;
     QVERIFY(EnsureOpen(db, other));
@@ -133,6 +139,14 @@ void TestStoreDatabase::reopensForDifferentString()
     QCOMPARE(second.second, testDb.Name2());
     QVERIFY(second.first != first.first);
     QCOMPARE(db.ConnectionString(), other);
+    // A statement of the closed connection went with it (its handle is not
+    // left to be freed after its connection).
+    try {
+        statement->Execute({1});
+        QFAIL("a statement of a closed connection ran");
+    } catch (const DatabaseError& error) {
+        QCOMPARE(error.Text(), faulttext::kNotOpen);
+    }
 }
 
 void TestStoreDatabase::silentServerTimesOut()
