@@ -10,6 +10,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
+
+#include <cstdio>
 
 ProgramInstall::ProgramInstall()
 {
@@ -80,6 +83,34 @@ std::unique_ptr<QProcess> ProgramInstall::Start(const QString& path, const QStri
     return process;
 }
 
+namespace {
+
+// A program that did not end in time: its threads' stacks go to the test's
+// standard error (when gdb is there), so that a rare hang can be read.
+void PrintStacks(qint64 pid)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("gdb")).isEmpty())
+        return;
+    QProcess gdb;
+    gdb.setProcessChannelMode(QProcess::MergedChannels);
+    gdb.start(QStringLiteral("gdb"),
+              {QStringLiteral("-p"), QString::number(pid), QStringLiteral("-batch"),
+               QStringLiteral("-ex"), QStringLiteral("thread apply all bt")});
+    if (!gdb.waitForFinished(60000))
+        gdb.kill();
+    const QString said = QString::fromUtf8(gdb.readAll());
+    QStringList stacks;
+    for (const QString& line : said.split(QLatin1Char('\n')))
+        if (line.startsWith(QLatin1Char('#')) || line.startsWith(QLatin1String("Thread ")))
+            stacks << line;
+    if (stacks.isEmpty())
+        stacks << said.trimmed();
+    std::fprintf(stderr, "stacks of the program that did not end (pid %lld):\n%s\n",
+                 static_cast<long long>(pid), qPrintable(stacks.join(QLatin1Char('\n'))));
+}
+
+} // namespace
+
 ProgramInstall::Result ProgramInstall::Finish(QProcess& process, int timeoutMs)
 {
     QElapsedTimer timer;
@@ -87,6 +118,7 @@ ProgramInstall::Result ProgramInstall::Finish(QProcess& process, int timeoutMs)
     Result result;
     result.finished = process.waitForFinished(timeoutMs);
     if (!result.finished) {
+        PrintStacks(process.processId());
         process.kill();
         process.waitForFinished(5000);
     }
