@@ -17,11 +17,26 @@
 
 #include <QElapsedTimer>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <thread>
 
 void WriteRunLine(const QString& line)
 {
     WriteProgramLine(stderr, line);
+}
+
+void EndProcessWithin(int seconds, int status)
+{
+    std::thread([seconds, status] {
+        std::this_thread::sleep_for(std::chrono::seconds(seconds));
+        WriteRunLine(QStringLiteral("warning: the clean-up after the run did not finish within "
+                                    "%1 s; ending the process")
+                         .arg(seconds));
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }).detach();
 }
 
 namespace {

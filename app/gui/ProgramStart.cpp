@@ -109,8 +109,13 @@ int RunProgram(int argc, char* argv[])
     // one would shift the positions against the ones the choice counted.
     const QStringList& arguments = options.arguments;
     if (RunsWithoutWindow(arguments, HasDisplay(QProcessEnvironment::systemEnvironment()))) {
-        QCoreApplication app(argc, argv);
-        return RunHeadless(arguments, run);
+        int status = 0;
+        {
+            QCoreApplication app(argc, argv);
+            status = RunHeadless(arguments, run);
+            EndProcessWithin(kShutdownSeconds, status);
+        }
+        return status;
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zelvor"));

@@ -1,12 +1,18 @@
 #include "TempDir.h"
 
+#include "app/HeadlessRun.h"
 #include "app/Version.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
 
 // The two programs as processes: --help, --version and wrong usage answer at
 // once, without a window and without config.ini or the registry; the settings
@@ -20,6 +26,7 @@ private slots:
     void answers_data();
     void answers();
     void leftUntouched();
+    void endsWhenTheCleanUpHangs();
 
 private:
     QTemporaryDir dir_;
@@ -131,6 +138,32 @@ void TestProgramManners::leftUntouched()
     QCOMPARE(testsupport::ReadBytes(Path(QStringLiteral("opt/config.ini"))), kBrokenConfig);
     QVERIFY(QDir(Path(QStringLiteral("xdg"))).isEmpty());
     QVERIFY(!QFile::exists(Path(QStringLiteral("opt/log"))));
+}
+
+void TestProgramManners::endsWhenTheCleanUpHangs()
+{
+    // A process whose clean-up after the run never returns still ends, with
+    // the run's status.
+    const pid_t child = fork();
+    if (child == 0) {
+        EndProcessWithin(1, 7);
+        for (;;)
+            pause();
+    }
+    QVERIFY(child > 0);
+    int status = 0;
+    QElapsedTimer waited;
+    waited.start();
+    while (waitpid(child, &status, WNOHANG) == 0) {
+        if (waited.elapsed() > 10000) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            QFAIL("the process did not end");
+        }
+        QTest::qWait(20);
+    }
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 7);
 }
 
 QTEST_GUILESS_MAIN(TestProgramManners)
