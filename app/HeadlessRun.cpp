@@ -58,7 +58,8 @@ int RunHeadless(const QStringList& arguments, const RunOptions& options)
 {
     SuppressDriverWarnings();
     const Clock& clock = systemClock();
-    RegistryStore registry;
+    const std::unique_ptr<RegistryStore> userRegistry = UserRegistry();
+    RegistryStore& registry = *userRegistry;
     StreamNotificationSink notifications(stderr);
     ProgressReporter progress(registry, notifications, stdout);
     StreamMessageSink messages(stderr);

@@ -1,13 +1,13 @@
 #include "app/StartChoice.h"
 
 #include "app/CommandLine.h"
+#include "platform/Desktop.h"
 
 bool HasDisplay(const QProcessEnvironment& environment)
 {
     if (environment.value(QStringLiteral("QT_QPA_PLATFORM")) == QLatin1String("offscreen"))
         return false;
-    return !environment.value(QStringLiteral("DISPLAY")).isEmpty() ||
-           !environment.value(QStringLiteral("WAYLAND_DISPLAY")).isEmpty();
+    return SystemDesktopAvailable(environment);
 }
 
 bool RunsWithoutWindow(const QStringList& arguments, bool hasDisplay)

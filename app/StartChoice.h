@@ -3,8 +3,9 @@
 #include <QProcessEnvironment>
 #include <QStringList>
 
-// Whether the program can open windows: an X or Wayland display is named and
-// Qt is not told to draw off screen.
+// Whether the program can open windows: the system offers a desktop (an X or
+// Wayland display is named; on Windows, an interactive window station) and Qt
+// is not told to draw off screen.
 bool HasDisplay(const QProcessEnvironment& environment);
 
 // Whether a start runs without any window: the all-devices run always does

@@ -15,5 +15,7 @@ bool WriteFileAtomically(const QString& path, const QByteArray& data, unsigned m
 // owner, its group and its owner's and group's permissions (others get none);
 // a new one is the writer's, mode 0600. A file whose owner or group this
 // process cannot give the replacement is left as it was. Returns the empty
-// text when written, else the reason, with the system's words.
+// text when written, else the reason, with the system's words. On Windows the
+// replacement keeps the old file's owner, permissions and attributes, less its
+// read-only mark.
 QString ReplaceFileKeepingOwner(const QString& path, const QByteArray& data);

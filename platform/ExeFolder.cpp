@@ -1,5 +1,7 @@
 #include "platform/ExeFolder.h"
 
+#include "platform/ProcessImage.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 
@@ -7,8 +9,7 @@ QString ExePath()
 {
     if (QCoreApplication::instance())
         return QCoreApplication::applicationFilePath();
-    const QFileInfo self(QStringLiteral("/proc/self/exe"));
-    return self.exists() ? self.canonicalFilePath() : QString();
+    return ProcessImagePath();
 }
 
 QString ExeFolder()

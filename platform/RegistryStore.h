@@ -2,32 +2,26 @@
 
 #include <QString>
 
+#include <memory>
 #include <optional>
 
-// The current user's registry on this platform: a key is a folder under the
-// root (backslashes separate levels, a trailing one is dropped), a value is a
-// file named after it holding the text as UTF-8 without terminator. Values are
-// replaced atomically; key folders are mode 0700, value files 0600.
+// The current user's registry (HKEY_CURRENT_USER): keys named with backslashes
+// between levels (a trailing one is dropped), holding text values. Where the
+// progress code DevStatus, the start-up password and the last successes live.
 class RegistryStore {
 public:
-    // Root of HKEY_CURRENT_USER: $XDG_CONFIG_HOME/zelvor/registry/HKEY_CURRENT_USER,
-    // with ~/.config when XDG_CONFIG_HOME is unset or empty.
-    static QString DefaultRoot();
+    virtual ~RegistryStore() = default;
 
-    explicit RegistryStore(QString root = DefaultRoot());
-
-    const QString& Root() const { return root_; }
-    // The folder that holds the key.
-    QString KeyFolder(const QString& key) const;
-    // Opening a key succeeds only when its folder exists.
-    bool KeyExists(const QString& key) const;
-    // Creates the key with every missing level (mode 0700); true when it exists afterwards.
-    bool CreateKey(const QString& key);
+    // Opening a key succeeds only when it exists.
+    virtual bool KeyExists(const QString& key) const = 0;
+    // Creates the key with every missing level; true when it exists afterwards.
+    virtual bool CreateKey(const QString& key) = 0;
     // Stores a text value in an existing key; false when the key is missing or the write fails.
-    bool SetValue(const QString& key, const QString& name, const QString& text);
+    virtual bool SetValue(const QString& key, const QString& name, const QString& text) = 0;
     // The value's text; nothing when the key or the value is missing or unreadable.
-    std::optional<QString> QueryValue(const QString& key, const QString& name) const;
-
-private:
-    QString root_;
+    virtual std::optional<QString> QueryValue(const QString& key, const QString& name) const = 0;
 };
+
+// The platform's own store of the current user: the registry on Windows, a
+// file-backed stand-in (FileRegistryStore.h) elsewhere.
+std::unique_ptr<RegistryStore> UserRegistry();

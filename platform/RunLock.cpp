@@ -1,18 +1,15 @@
 #include "platform/RunLock.h"
 
+#include "platform/LockFile.h"
+
 #include <QElapsedTimer>
-#include <QFile>
 #include <QThread>
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace {
 
-// How often a waiting run looks again; flock has no timed wait.
+// How often a waiting run looks again; the system's lock has no timed wait.
 constexpr int kPollMs = 50;
 
 } // namespace
@@ -24,26 +21,22 @@ bool RunLock::Acquire(int waitMs)
     if (IsHeld())
         return true;
     problem_.clear();
-    // Close-on-exec: a program started by this run must not inherit the lock.
-    const int fd = ::open(QFile::encodeName(path_).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        problem_ = QStringLiteral("Cannot open the run lock file %1: %2")
-                       .arg(path_, qt_error_string(errno));
+    QString reason;
+    const qintptr handle = lockfile::Open(path_, reason);
+    if (handle == lockfile::kNone) {
+        problem_ = QStringLiteral("Cannot open the run lock file %1: %2").arg(path_, reason);
         return false;
     }
     QElapsedTimer waited;
     waited.start();
     for (;;) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            fd_ = fd;
+        const lockfile::Attempt attempt = lockfile::TryLock(handle, reason);
+        if (attempt == lockfile::Attempt::Locked) {
+            handle_ = handle;
             return true;
         }
-        const int error = errno;
-        if (error == EINTR)
-            continue;
-        if (error != EWOULDBLOCK) {
-            problem_ = QStringLiteral("Cannot lock the run lock file %1: %2")
-                           .arg(path_, qt_error_string(error));
+        if (attempt == lockfile::Attempt::Failed) {
+            problem_ = QStringLiteral("Cannot lock the run lock file %1: %2").arg(path_, reason);
             break;
         }
         const qint64 left = waitMs - waited.elapsed();
@@ -56,17 +49,16 @@ bool RunLock::Acquire(int waitMs)
         }
         QThread::msleep(std::min<qint64>(kPollMs, left));
     }
-    ::close(fd);
+    lockfile::Close(handle);
     return false;
 }
 
 void RunLock::Release()
 {
-    if (fd_ < 0)
+    if (handle_ == lockfile::kNone)
         return;
-    // Closing the only descriptor of the open file releases its lock.
-    ::close(fd_);
-    fd_ = -1;
+    lockfile::Close(handle_);
+    handle_ = lockfile::kNone;
 }
 
 QString RunLockPath(const QString& folder)

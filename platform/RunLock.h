@@ -1,10 +1,11 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
 
 // Keeps two runs of the program on one installation from working at the same
 // time (a scheduled run and the operator's pull, a run that lasts into the next
-// timer tick): an exclusive lock (flock) on a file beside config.ini, held from
+// timer tick): an exclusive lock (LockFile.h) on a file beside config.ini, held from
 // Acquire until Release or destruction. The lock belongs to the open file, so
 // it ends with the process however the process ends; a run that crashed
 // leaves the file behind, never the lock. Runs on other workstations are kept
@@ -22,7 +23,7 @@ public:
     // to waitMs while another run holds it. False when it cannot be had, with
     // the reason, naming the file, in Problem().
     bool Acquire(int waitMs = kDefaultWaitMs);
-    bool IsHeld() const { return fd_ >= 0; }
+    bool IsHeld() const { return handle_ != -1; }
     void Release();
 
     const QString& Path() const { return path_; }
@@ -31,7 +32,7 @@ public:
 private:
     QString path_;
     QString problem_;
-    int fd_ = -1;
+    qintptr handle_ = -1; // lockfile::kNone
 };
 
 // The run lock file of the installation whose config.ini is in folder.

@@ -21,14 +21,14 @@ const QString kBom = QString(QChar(0xFEFF));
 // withOptions: the DriverOptions line too. A section without a key takes the
 // value of the section before, so once one device has options every section
 // says its own; a file where none has any stays as it always was.
-QString sectionText(const CConnServer& device, CCrypt& crypt, bool withOptions)
+QString sectionText(const CConnServer& device, CCrypt& crypt, bool withOptions,
+                    const QString& lineEnd)
 {
     const QString pass = QString::fromLatin1(crypt.Encrypt(ToAnsi(device.Pass)));
-    const auto line = [](const char* key, const QString& value) {
-        return QLatin1String(key) + QLatin1Char('=') + StorableDeviceName(value) +
-               QLatin1Char('\n');
+    const auto line = [&lineEnd](const char* key, const QString& value) {
+        return QLatin1String(key) + QLatin1Char('=') + StorableDeviceName(value) + lineEnd;
     };
-    return QLatin1Char('[') + StorableDeviceName(device.Name) + QStringLiteral("]\n") +
+    return QLatin1Char('[') + StorableDeviceName(device.Name) + QLatin1Char(']') + lineEnd +
            line("DeviceId", device.DeviceId) + line("FilePath", device.FilePath) +
            line("IsCheck", device.IsCheck) + line("IsDeleteFile", device.IsDeleteFile) +
            line("Server", device.Server) + line("User", device.User) + line("Pass", pass) +
@@ -162,22 +162,35 @@ QString StorableDeviceName(const QString& name)
     return storable;
 }
 
-QByteArray SettingsBytes(const CConnServerList& devices, CCrypt& crypt)
+QByteArray SettingsBytes(const CConnServerList& devices, CCrypt& crypt, LineEnd lineEnd)
 {
+    const QString end = lineEnd == LineEnd::CrLf ? QStringLiteral("\r\n") : QStringLiteral("\n");
     QString text = kBom;
     const bool withOptions =
         std::any_of(devices.cbegin(), devices.cend(),
                     [](const CConnServer& d) { return !d.DriverOptions.isEmpty(); });
     for (const CConnServer& device : devices)
         if (!device.DeviceId.isEmpty())
-            text += sectionText(device, crypt, withOptions);
+            text += sectionText(device, crypt, withOptions, end);
     return ToUtf16Le(text);
+}
+
+LineEnd LineEndOf(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return LineEnd::Lf;
+    // The first line break tells; a section's nine lines fit well in this.
+    const QString head = FromUtf16Le(file.read(4096));
+    const qsizetype lf = head.indexOf(QLatin1Char('\n'));
+    return lf > 0 && head[lf - 1] == QLatin1Char('\r') ? LineEnd::CrLf : LineEnd::Lf;
 }
 
 bool SaveSettings(const CConnServerList& devices, const QString& path, CCrypt& crypt,
                   QString* problem)
 {
-    const QString failure = ReplaceFileKeepingOwner(path, SettingsBytes(devices, crypt));
+    const QString failure =
+        ReplaceFileKeepingOwner(path, SettingsBytes(devices, crypt, LineEndOf(path)));
     if (problem)
         *problem = failure;
     return failure.isEmpty();

@@ -20,10 +20,21 @@ class CCrypt;
 // a section or a key of its own.
 QString StorableDeviceName(const QString& name);
 
-// The bytes SaveSettings writes for a device list (names made storable).
-QByteArray SettingsBytes(const CConnServerList& devices, CCrypt& crypt);
+// How the lines of the file end: a line feed as this program writes them, or
+// carriage return and line feed, as a file edited on Windows has them.
+enum class LineEnd { Lf, CrLf };
 
-// Writes the device list to path, replacing the file in one step: a new file
+// The bytes SaveSettings writes for a device list (names made storable).
+QByteArray SettingsBytes(const CConnServerList& devices, CCrypt& crypt,
+                         LineEnd lineEnd = LineEnd::Lf);
+
+// The line end of the file at path, by its first line: CR LF or, for any other
+// file and for none, LF.
+LineEnd LineEndOf(const QString& path);
+
+// Writes the device list to path, keeping the line end of the file it replaces
+// (LineEndOf), so a file read and saved unchanged stays byte for byte the
+// same. It replaces the file in one step: a new file
 // has mode 0600, an existing one keeps its owner, group and mode (less any
 // access for others), so that a save by root leaves the file readable by the
 // account that runs the program. False when the file cannot be written, with

@@ -10,6 +10,7 @@
 #include "platform/Clock.h"
 #include "platform/ExeFolder.h"
 #include "platform/InstallLayout.h"
+#include "platform/ProgramConsole.h"
 #include "platform/Progress.h"
 #include "platform/RegistryStore.h"
 #include "platform/gui/AppIcon.h"
@@ -22,19 +23,12 @@
 
 namespace {
 
-QStringList ArgumentsOf(int argc, char* argv[])
-{
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
-    return arguments;
-}
-
 int RunWithWindow(const QStringList& arguments, const RunOptions& options)
 {
     SuppressDriverWarnings();
     const Clock& clock = systemClock();
-    RegistryStore registry;
+    const std::unique_ptr<RegistryStore> userRegistry = UserRegistry();
+    RegistryStore& registry = *userRegistry;
     CZelvorDlg dialog(clock.now());
     const std::unique_ptr<NotificationSink> notifications = dialog.MakeNotificationSink(clock);
     ProgressReporter progress(registry, *notifications, stdout);
@@ -89,7 +83,8 @@ int RunProgram(int argc, char* argv[])
 {
     // --help, --version and wrong usage are answered before anything else:
     // no application object, no display, no config.ini, no registry.
-    const ProgramOptions options = ParseProgramOptions(ArgumentsOf(argc, argv));
+    UseStarterConsole();
+    const ProgramOptions options = ParseProgramOptions(ProgramArguments(argc, argv));
     if (!options.error.isEmpty()) {
         Print(stderr, options.error + QLatin1Char('\n'));
         return 2;

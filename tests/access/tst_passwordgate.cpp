@@ -1,7 +1,7 @@
 #include "access/ConsolePasswordPrompt.h"
 #include "access/PasswordGate.h"
 #include "platform/MessageSink.h"
-#include "platform/RegistryStore.h"
+#include "platform/FileRegistryStore.h"
 #include "resources/OperatorTexts.h"
 
 #include <QTemporaryDir>
@@ -75,7 +75,7 @@ void TestPasswordGate::gate()
     QFETCH(QString, storedAfter);
 
     QTemporaryDir dir;
-    RegistryStore registry(dir.path());
+    FileRegistryStore registry(dir.path());
     if (!stored.isEmpty())
         StorePassword(registry, stored);
     ScriptedPrompt prompt(typed);
@@ -93,7 +93,7 @@ void TestPasswordGate::gate()
 void TestPasswordGate::overlongStoredValueCountsAsNone()
 {
     QTemporaryDir dir;
-    RegistryStore registry(dir.path());
+    FileRegistryStore registry(dir.path());
     StorePassword(registry, QString(256, QLatin1Char('a')));
     QCOMPARE(ReadStoredPassword(registry), QString());
     StorePassword(registry, QString(255, QLatin1Char('a')));
@@ -113,7 +113,7 @@ void TestPasswordGate::unwritableRegistryStillAccepts()
     QFile blocker(dir.filePath(QStringLiteral("root")));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    RegistryStore registry(blocker.fileName()); // a file: no key can be made under it
+    FileRegistryStore registry(blocker.fileName()); // a file: no key can be made under it
     ScriptedPrompt prompt(QStringLiteral("x"));
     RecordingMessageSink messages;
     QCOMPARE(CheckPassword(prompt, registry, messages), 2);

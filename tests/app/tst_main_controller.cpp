@@ -7,7 +7,7 @@
 #include "app/MainView.h"
 #include "platform/Clock.h"
 #include "platform/MessageSink.h"
-#include "platform/RegistryStore.h"
+#include "platform/FileRegistryStore.h"
 #include "platform/RunLock.h"
 #include "resources/OperatorTexts.h"
 #include "settings/CCrypt.h"
@@ -65,7 +65,7 @@ private:
     RecordingProgress progress_;
     RecordingMessageSink messages_;
     FixedClock clock_{QDateTime(kToday, QTime(14, 30))};
-    std::unique_ptr<RegistryStore> registry_;
+    std::unique_ptr<FileRegistryStore> registry_;
     FixedPrompt prompt_;
     std::unique_ptr<HeadlessView> view_;
     QStringList lines_;
@@ -77,7 +77,7 @@ void TestMainController::init()
     link_ = FakeTerminalLink();
     progress_ = RecordingProgress();
     messages_.messages.clear();
-    registry_ = std::make_unique<RegistryStore>(dir_->filePath(QStringLiteral("registry")));
+    registry_ = std::make_unique<FileRegistryStore>(dir_->filePath(QStringLiteral("registry")));
     view_ = std::make_unique<HeadlessView>(clock_.now());
     lines_.clear();
 }

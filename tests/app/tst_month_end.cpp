@@ -9,7 +9,7 @@
 #include "app/MainView.h"
 #include "platform/Clock.h"
 #include "platform/MessageSink.h"
-#include "platform/RegistryStore.h"
+#include "platform/FileRegistryStore.h"
 #include "settings/CCrypt.h"
 #include "settings/SettingsFile.h"
 
@@ -84,7 +84,7 @@ QStringList TestMonthEnd::RunAt(const QDateTime& at, RegistryStore& registry)
 void TestMonthEnd::lastEveningOfTheMonthIsPostedOnTheFirst()
 {
     const QDate lastDay(2024, 3, 31);
-    RegistryStore registry(dir_.filePath(QStringLiteral("registry")));
+    FileRegistryStore registry(dir_.filePath(QStringLiteral("registry")));
     link_.punches = {FakeTerminalLink::Punch(QStringLiteral("A"), lastDay, QTime(8, 0))};
     QCOMPARE(RunAt(QDateTime(lastDay, QTime(20, 0)), registry), QStringList{QStringLiteral("A")});
 
@@ -97,7 +97,7 @@ void TestMonthEnd::lastEveningOfTheMonthIsPostedOnTheFirst()
                           QStringLiteral("D")}));
 
     // Without a remembered success the range is the month alone: March stays out.
-    RegistryStore fresh(dir_.filePath(QStringLiteral("fresh-registry")));
+    FileRegistryStore fresh(dir_.filePath(QStringLiteral("fresh-registry")));
     link_.punches << FakeTerminalLink::Punch(QStringLiteral("E"), lastDay, QTime(22, 0));
     QCOMPARE(RunAt(QDateTime(lastDay.addDays(1), QTime(7, 0)), fresh).size(), 4);
 }

@@ -40,7 +40,7 @@ private slots:
 void TestProgress::statusGoesToTheExistingKey()
 {
     QTemporaryDir dir;
-    RegistryStore registry(dir.path());
+    FileRegistryStore registry(dir.path());
     QVERIFY(registry.CreateKey(progress::kStatusKey));
     RecordingNotificationSink notes;
     Console console;
@@ -56,7 +56,7 @@ void TestProgress::statusGoesToTheExistingKey()
 void TestProgress::missingKeyIsNeverCreated()
 {
     QTemporaryDir dir;
-    RegistryStore registry(dir.filePath(QStringLiteral("root")));
+    FileRegistryStore registry(dir.filePath(QStringLiteral("root")));
     RecordingNotificationSink notes;
     Console console;
     ProgressReporter reporter(registry, notes, console.stream);
@@ -72,7 +72,7 @@ void TestProgress::unwritableRootStaysSilent()
     QFile blocker(dir.filePath(QStringLiteral("root")));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    RegistryStore registry(blocker.fileName());
+    FileRegistryStore registry(blocker.fileName());
     RecordingNotificationSink notes;
     Console console;
     ProgressReporter reporter(registry, notes, console.stream);
@@ -83,7 +83,7 @@ void TestProgress::unwritableRootStaysSilent()
 void TestProgress::firstNotificationAddsLaterOnesModify()
 {
     QTemporaryDir dir;
-    RegistryStore registry(dir.path());
+    FileRegistryStore registry(dir.path());
     RecordingNotificationSink notes;
     notes.addResult = false; // a failed add still counts as added
     ProgressReporter reporter(registry, notes, nullptr);
@@ -102,7 +102,7 @@ void TestProgress::firstNotificationAddsLaterOnesModify()
 void TestProgress::notificationTextsAreCut()
 {
     QTemporaryDir dir;
-    RegistryStore registry(dir.path());
+    FileRegistryStore registry(dir.path());
     RecordingNotificationSink notes;
     ProgressReporter reporter(registry, notes, nullptr);
     reporter.ShowNotification(QString(100, QLatin1Char('t')), QString(300, QChar(0x0628)),

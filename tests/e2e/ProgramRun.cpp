@@ -3,7 +3,7 @@
 #include "TempDir.h"
 
 #include "platform/Progress.h"
-#include "platform/RegistryStore.h"
+#include "platform/FileRegistryStore.h"
 #include "settings/CCrypt.h"
 #include "settings/SettingsFile.h"
 
@@ -21,7 +21,7 @@ ProgramInstall::ProgramInstall()
     if (!QFile::copy(QStringLiteral(ZELVOR_PROGRAM_PATH), Program()))
         return;
     QFile::setPermissions(Program(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    RegistryStore registry(RegistryRoot());
+    FileRegistryStore registry(RegistryRoot());
     ready_ = registry.CreateKey(progress::kStatusKey);
 }
 
@@ -38,14 +38,14 @@ bool ProgramInstall::WriteConfig(const CConnServerList& devices)
 
 QString ProgramInstall::DevStatus() const
 {
-    return RegistryStore(RegistryRoot())
+    return FileRegistryStore(RegistryRoot())
         .QueryValue(progress::kStatusKey, progress::kStatusValue)
         .value_or(QString());
 }
 
 QString ProgramInstall::StoredPassword() const
 {
-    return RegistryStore(RegistryRoot())
+    return FileRegistryStore(RegistryRoot())
         .QueryValue(QStringLiteral("Software\\Zelvor"), QStringLiteral("ZelvorPass"))
         .value_or(QString());
 }

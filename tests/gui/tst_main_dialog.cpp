@@ -10,7 +10,7 @@
 #include "platform/MessageSink.h"
 #include "platform/NotificationSink.h"
 #include "platform/Progress.h"
-#include "platform/RegistryStore.h"
+#include "platform/FileRegistryStore.h"
 #include "platform/gui/DialogTemplate.h"
 #include "resources/ResourceIds.h"
 #include "settings/SettingsFile.h"
@@ -85,7 +85,7 @@ private:
     RecordingMessageSink messages_;
     RecordingNotificationSink notes_;
     FixedPrompt prompt_;
-    std::unique_ptr<RegistryStore> registry_;
+    std::unique_ptr<FileRegistryStore> registry_;
     std::unique_ptr<ProgressReporter> progress_;
     std::unique_ptr<CZelvorDlg> dialog_;
     std::unique_ptr<MainController> controller_;
@@ -125,7 +125,7 @@ void TestMainDialog::cleanup()
 void TestMainDialog::Open(const CConnServerList& devices)
 {
     QVERIFY(rig_->install.WriteConfig(devices));
-    registry_ = std::make_unique<RegistryStore>(rig_->install.RegistryRoot());
+    registry_ = std::make_unique<FileRegistryStore>(rig_->install.RegistryRoot());
     progress_ = std::make_unique<ProgressReporter>(*registry_, notes_, stdout);
     dialog_ = std::make_unique<CZelvorDlg>(QDateTime::currentDateTime());
     controller_ = std::make_unique<MainController>(*dialog_, MainServices{dialog_->Link(),

@@ -4,7 +4,7 @@
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/MessageSink.h"
-#include "platform/RegistryStore.h"
+#include "platform/FileRegistryStore.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -33,7 +33,7 @@ private slots:
 void TestPlatform::registryKeysAreFolders()
 {
     QTemporaryDir dir;
-    RegistryStore store(dir.filePath(QStringLiteral("HKCU")));
+    FileRegistryStore store(dir.filePath(QStringLiteral("HKCU")));
     const QString key = QStringLiteral("Software\\Quorvant\\Tessar\\Settings\\");
     QVERIFY(!store.KeyExists(key));
     QVERIFY(!store.SetValue(key, QStringLiteral("DevStatus"), QStringLiteral("7")));
@@ -56,7 +56,7 @@ void TestPlatform::registryKeysAreFolders()
 void TestPlatform::registryValuesAreReplacedWhole()
 {
     QTemporaryDir dir;
-    RegistryStore store(dir.path());
+    FileRegistryStore store(dir.path());
     const QString key = QStringLiteral("Software\\Zelvor");
     QVERIFY(store.CreateKey(key));
     QVERIFY(store.SetValue(key, QStringLiteral("V"), QString(1000, QLatin1Char('a'))));
@@ -71,10 +71,10 @@ void TestPlatform::registryRootFollowsXdg()
 {
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", "/tmp/xdg-test");
-    QCOMPARE(RegistryStore::DefaultRoot(),
+    QCOMPARE(FileRegistryStore::DefaultRoot(),
              QStringLiteral("/tmp/xdg-test/zelvor/registry/HKEY_CURRENT_USER"));
     qputenv("XDG_CONFIG_HOME", "");
-    QCOMPARE(RegistryStore::DefaultRoot(),
+    QCOMPARE(FileRegistryStore::DefaultRoot(),
              QDir::homePath() + QStringLiteral("/.config/zelvor/registry/HKEY_CURRENT_USER"));
     qputenv("XDG_CONFIG_HOME", saved);
 }

@@ -54,6 +54,8 @@ private slots:
     void saveOfEmptyListIsTheMarkAlone();
     void saveFailureKeepsOldFile();
     void reloadGivesBackTheSavedList();
+    void savedBackUnchanged_data();
+    void savedBackUnchanged();
     void readingFreedoms_data();
     void readingFreedoms();
     void sectionsInheritFromTheOneBefore();
@@ -148,6 +150,27 @@ void TestSettingsFile::reloadGivesBackTheSavedList()
     }
     QCOMPARE(loaded, (CConnServerList{a, b, c}));
     QCOMPARE(combo, (QStringList{QStringLiteral("Front door"), QStringLiteral("Back")}));
+}
+
+void TestSettingsFile::savedBackUnchanged_data()
+{
+    QTest::addColumn<QString>("lineEnd");
+    QTest::newRow("line feeds, as this program writes") << QStringLiteral("\n");
+    QTest::newRow("carriage returns too, as edited on Windows") << QStringLiteral("\r\n");
+}
+
+// A file read and saved without a change stays byte for byte the same.
+void TestSettingsFile::savedBackUnchanged()
+{
+    QFETCH(QString, lineEnd);
+    QString text = kGate1Section + QString(kGate1Section)
+                                       .replace(QStringLiteral("[Gate1]"), QStringLiteral("[البوابة]"))
+                                       .replace(QStringLiteral("Id=7"), QStringLiteral("Id=8"));
+    text.replace(QStringLiteral("\n"), lineEnd);
+    const CConnServerList devices = load(utf16(text));
+    QCOMPARE(devices.size(), 2);
+    QVERIFY(SaveSettings(devices, path(), crypt_));
+    QCOMPARE(ReadBytes(path()), utf16(text));
 }
 
 void TestSettingsFile::readingFreedoms_data()

@@ -1,4 +1,4 @@
-#include "platform/RegistryStore.h"
+#include "platform/FileRegistryStore.h"
 
 #include "platform/AtomicFile.h"
 
@@ -6,9 +6,13 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <sys/stat.h>
+namespace {
 
-QString RegistryStore::DefaultRoot()
+constexpr QFile::Permissions kOwnerOnly = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+
+} // namespace
+
+QString FileRegistryStore::DefaultRoot()
 {
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (base.isEmpty())
@@ -16,9 +20,9 @@ QString RegistryStore::DefaultRoot()
     return base + QStringLiteral("/zelvor/registry/HKEY_CURRENT_USER");
 }
 
-RegistryStore::RegistryStore(QString root) : root_(std::move(root)) {}
+FileRegistryStore::FileRegistryStore(QString root) : root_(std::move(root)) {}
 
-QString RegistryStore::KeyFolder(const QString& key) const
+QString FileRegistryStore::KeyFolder(const QString& key) const
 {
     QString folder = root_;
     const QStringList levels = key.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
@@ -27,19 +31,19 @@ QString RegistryStore::KeyFolder(const QString& key) const
     return folder;
 }
 
-bool RegistryStore::KeyExists(const QString& key) const
+bool FileRegistryStore::KeyExists(const QString& key) const
 {
     return QFileInfo(KeyFolder(key)).isDir();
 }
 
-bool RegistryStore::CreateKey(const QString& key)
+bool FileRegistryStore::CreateKey(const QString& key)
 {
     // Create level by level so that every new folder gets mode 0700.
     QString folder = QFileInfo(root_).isDir() ? root_ : QString();
     if (folder.isEmpty()) {
         if (!QDir().mkpath(root_))
             return false;
-        ::chmod(QFile::encodeName(root_).constData(), 0700);
+        QFile::setPermissions(root_, kOwnerOnly);
         folder = root_;
     }
     const QStringList levels = key.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
@@ -47,20 +51,20 @@ bool RegistryStore::CreateKey(const QString& key)
         folder += QLatin1Char('/') + level;
         if (QFileInfo(folder).isDir())
             continue;
-        if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0)
+        if (!QDir().mkdir(folder, kOwnerOnly))
             return false;
     }
     return true;
 }
 
-bool RegistryStore::SetValue(const QString& key, const QString& name, const QString& text)
+bool FileRegistryStore::SetValue(const QString& key, const QString& name, const QString& text)
 {
     if (!KeyExists(key) || name.isEmpty() || name.contains(QLatin1Char('/')))
         return false;
     return WriteFileAtomically(KeyFolder(key) + QLatin1Char('/') + name, text.toUtf8());
 }
 
-std::optional<QString> RegistryStore::QueryValue(const QString& key, const QString& name) const
+std::optional<QString> FileRegistryStore::QueryValue(const QString& key, const QString& name) const
 {
     if (!KeyExists(key) || name.isEmpty())
         return std::nullopt;

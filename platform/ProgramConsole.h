@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QStringList>
+
+// What a program gets from whoever started it: its arguments and its console.
+
+// The arguments after the program's path, as the system passed them: the
+// locale's encoding on POSIX; on Windows the UTF-16 command line, so no
+// character is lost to the 8-bit code page.
+QStringList ProgramArguments(int argc, char* argv[]);
+
+// On Windows a program with windows (not a console program) has no console of
+// its own: when it is started from a console, standard output and error that
+// go nowhere are tied to that console, and the console shows UTF-8 text.
+// Output already redirected (to a file, as a scheduled task's command gives,
+// or a pipe) stays where it goes. Does nothing on POSIX.
+void UseStarterConsole();
