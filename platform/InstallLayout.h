@@ -7,7 +7,11 @@
 // build configured with ZELVOR_SYSTEM_LAYOUT (the Debian package's) keeps
 // config.ini in its configuration folder (/etc/zelvor) and the rest in its
 // state folder (/var/lib/zelvor), whoever starts it and from wherever, so no
-// account ever needs write access beside the programs.
+// account ever needs write access beside the programs. On Windows the
+// installer marks its installation (the file zelvor-data-folder beside the
+// programs, in Program Files): config.ini and the state then live in
+// %ProgramData%\Zelvor, which the installer lets every user change, unless a
+// config.ini lies beside the programs (a site's own copy), which is read there.
 
 // The folder of config.ini.
 QString ConfigFolder();
@@ -16,5 +20,6 @@ QString ConfigFolder();
 QString StateFolder();
 
 // Where hints send the reader for the documentation: the installed folder
-// (/usr/share/doc/zelvor), or docs/ of the source tree for a build as it comes.
+// (/usr/share/doc/zelvor; docs beside the programs on Windows), or docs/ of
+// the source tree for a build as it comes.
 QString DocFolder();

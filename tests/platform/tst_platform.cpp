@@ -1,28 +1,44 @@
 #include "TempDir.h"
 
-#include "platform/AtomicFile.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
-#include "platform/MessageSink.h"
 #include "platform/FileRegistryStore.h"
+#include "platform/MessageSink.h"
 
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUuid>
 
 #include <cstdio>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <functional>
 
+#ifdef Q_OS_WIN
+#include "platform/windows/WindowsRegistryStore.h"
+
+#include <windows.h>
+#endif
+
+namespace {
+
+// A store for one test: made on a fresh root, which the clean-up removes.
+struct TestStore {
+    std::function<std::unique_ptr<RegistryStore>(const QString& root)> make;
+    std::function<void(const QString& root)> cleanUp;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(TestStore)
+
+// The platform's stand-ins that behave alike everywhere: the registry stores
+// (the file-backed one everywhere, the real registry on Windows), the 8-bit
+// code page, the first of the month, the message lines.
 class TestPlatform : public QObject {
     Q_OBJECT
 private slots:
-    void registryKeysAreFolders();
-    void registryValuesAreReplacedWhole();
-    void registryRootFollowsXdg();
-    void atomicWriteKeepsOldFileOnFailure();
-    void replacementKeepsOwnerAndMode_data();
-    void replacementKeepsOwnerAndMode();
+    void registryStores_data();
+    void registryStores();
     void codePage_data();
     void codePage();
     void firstOfMonth_data();
@@ -30,103 +46,52 @@ private slots:
     void messageLinesAreSingleLines();
 };
 
-void TestPlatform::registryKeysAreFolders()
+void TestPlatform::registryStores_data()
 {
-    QTemporaryDir dir;
-    FileRegistryStore store(dir.filePath(QStringLiteral("HKCU")));
+    QTest::addColumn<TestStore>("store");
+    auto dir = std::make_shared<QTemporaryDir>();
+    QTest::newRow("files") << TestStore{
+        [dir](const QString& root) {
+            return std::make_unique<FileRegistryStore>(dir->filePath(root));
+        },
+        [dir](const QString& root) { QDir(dir->filePath(root)).removeRecursively(); }};
+#ifdef Q_OS_WIN
+    QTest::newRow("windows registry") << TestStore{
+        [](const QString& root) {
+            return std::make_unique<WindowsRegistryStore>(QStringLiteral("Software\\ZelvorTests\\") +
+                                                          root);
+        },
+        [](const QString& root) {
+            const QString key = QStringLiteral("Software\\ZelvorTests\\") + root;
+            RegDeleteTreeW(HKEY_CURRENT_USER, reinterpret_cast<const wchar_t*>(key.utf16()));
+        }};
+#endif
+}
+
+// What the progress code, the password and the last successes rely on.
+void TestPlatform::registryStores()
+{
+    QFETCH(TestStore, store);
+    const QString root = QUuid::createUuid().toString(QUuid::Id128);
+    const std::unique_ptr<RegistryStore> registry = store.make(root);
     const QString key = QStringLiteral("Software\\Quorvant\\Tessar\\Settings\\");
-    QVERIFY(!store.KeyExists(key));
-    QVERIFY(!store.SetValue(key, QStringLiteral("DevStatus"), QStringLiteral("7")));
-    QVERIFY(!QDir(store.Root()).exists()); // setting a value never creates the key
+    QVERIFY(!registry->KeyExists(key));
+    // Setting a value never creates the key.
+    QVERIFY(!registry->SetValue(key, QStringLiteral("DevStatus"), QStringLiteral("7")));
+    QVERIFY(!registry->KeyExists(key));
 
-    QVERIFY(store.CreateKey(key));
-    QCOMPARE(store.KeyFolder(key),
-             store.Root() + QStringLiteral("/Software/Quorvant/Tessar/Settings"));
-    QCOMPARE(testsupport::FileMode(store.KeyFolder(key)), 0700);
-    QCOMPARE(testsupport::FileMode(store.KeyFolder(QStringLiteral("Software"))), 0700);
-    QVERIFY(store.SetValue(key, QStringLiteral("DevStatus"), QStringLiteral("كلمة")));
-    const QString file = store.KeyFolder(key) + QStringLiteral("/DevStatus");
-    QCOMPARE(testsupport::ReadBytes(file), QStringLiteral("كلمة").toUtf8());
-    QCOMPARE(testsupport::FileMode(file), 0600);
-    QCOMPARE(store.QueryValue(key, QStringLiteral("DevStatus")), QStringLiteral("كلمة"));
-    QVERIFY(!store.QueryValue(key, QStringLiteral("Missing")).has_value());
-    QVERIFY(!store.QueryValue(QStringLiteral("Software\\Nope"), QStringLiteral("DevStatus")));
-}
-
-void TestPlatform::registryValuesAreReplacedWhole()
-{
-    QTemporaryDir dir;
-    FileRegistryStore store(dir.path());
-    const QString key = QStringLiteral("Software\\Zelvor");
-    QVERIFY(store.CreateKey(key));
-    QVERIFY(store.SetValue(key, QStringLiteral("V"), QString(1000, QLatin1Char('a'))));
-    QVERIFY(store.SetValue(key, QStringLiteral("V"), QStringLiteral("b")));
-    QCOMPARE(store.QueryValue(key, QStringLiteral("V")), QStringLiteral("b"));
-    // No temporary files stay behind.
-    QCOMPARE(QDir(store.KeyFolder(key)).entryList(QDir::Files | QDir::Hidden),
-             QStringList{QStringLiteral("V")});
-}
-
-void TestPlatform::registryRootFollowsXdg()
-{
-    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", "/tmp/xdg-test");
-    QCOMPARE(FileRegistryStore::DefaultRoot(),
-             QStringLiteral("/tmp/xdg-test/zelvor/registry/HKEY_CURRENT_USER"));
-    qputenv("XDG_CONFIG_HOME", "");
-    QCOMPARE(FileRegistryStore::DefaultRoot(),
-             QDir::homePath() + QStringLiteral("/.config/zelvor/registry/HKEY_CURRENT_USER"));
-    qputenv("XDG_CONFIG_HOME", saved);
-}
-
-void TestPlatform::atomicWriteKeepsOldFileOnFailure()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("f"));
-    QVERIFY(WriteFileAtomically(path, "old"));
-    QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
-    const bool written = WriteFileAtomically(path, "new");
-    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    if (::geteuid() != 0) // root may write anyway
-        QVERIFY(!written);
-    QCOMPARE(testsupport::ReadBytes(path), written ? QByteArray("new") : QByteArray("old"));
-    QVERIFY(!WriteFileAtomically(dir.filePath(QStringLiteral("missing/f")), "x"));
-}
-
-void TestPlatform::replacementKeepsOwnerAndMode_data()
-{
-    QTest::addColumn<int>("mode"); // of the file replaced; -1: none yet
-    QTest::addColumn<bool>("otherOwner");
-    QTest::addColumn<int>("kept");
-    QTest::newRow("new file") << -1 << false << 0600;
-    QTest::newRow("owner only") << 0600 << false << 0600;
-    QTest::newRow("a service's group may read") << 0640 << true << 0640;
-    QTest::newRow("others lose access") << 0664 << true << 0660;
-}
-
-void TestPlatform::replacementKeepsOwnerAndMode()
-{
-    QFETCH(int, mode);
-    QFETCH(bool, otherOwner);
-    QFETCH(int, kept);
-    if (otherOwner && ::geteuid() != 0)
-        QSKIP("giving a file another owner needs root");
-    QTemporaryDir dir;
-    const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("config.ini")));
-    const uid_t owner = otherOwner ? 65534 : ::geteuid();
-    const gid_t group = otherOwner ? 65534 : ::getegid();
-    if (mode >= 0) {
-        QVERIFY(testsupport::WriteBytes(QFile::decodeName(path), "old"));
-        QCOMPARE(::chown(path.constData(), owner, group), 0);
-        QCOMPARE(::chmod(path.constData(), mode_t(mode)), 0);
-    }
-    QCOMPARE(ReplaceFileKeepingOwner(QFile::decodeName(path), "new"), QString());
-    struct stat made {};
-    QCOMPARE(::stat(path.constData(), &made), 0);
-    QCOMPARE(int(made.st_mode & 07777), kept);
-    QCOMPARE(made.st_uid, owner);
-    QCOMPARE(made.st_gid, group);
-    QCOMPARE(testsupport::ReadBytes(QFile::decodeName(path)), QByteArray("new"));
+    QVERIFY(registry->CreateKey(key));
+    QVERIFY(registry->KeyExists(QStringLiteral("Software\\Quorvant\\Tessar\\Settings")));
+    QVERIFY(registry->SetValue(key, QStringLiteral("DevStatus"), QStringLiteral("كلمة")));
+    QCOMPARE(registry->QueryValue(key, QStringLiteral("DevStatus")), QStringLiteral("كلمة"));
+    QVERIFY(registry->SetValue(key, QStringLiteral("V"), QString(1000, QLatin1Char('a'))));
+    QVERIFY(registry->SetValue(key, QStringLiteral("V"), QStringLiteral("b")));
+    QCOMPARE(registry->QueryValue(key, QStringLiteral("V")), QStringLiteral("b"));
+    QVERIFY(registry->SetValue(key, QStringLiteral("Empty"), QString()));
+    QCOMPARE(registry->QueryValue(key, QStringLiteral("Empty")), QString());
+    QVERIFY(!registry->QueryValue(key, QStringLiteral("Missing")).has_value());
+    QVERIFY(!registry->QueryValue(QStringLiteral("Software\\Nope"), QStringLiteral("DevStatus")));
+    store.cleanUp(root);
 }
 
 void TestPlatform::codePage_data()
@@ -175,19 +140,20 @@ void TestPlatform::firstOfMonth()
 
 void TestPlatform::messageLinesAreSingleLines()
 {
-    char* buffer = nullptr;
-    size_t size = 0;
-    FILE* stream = open_memstream(&buffer, &size);
+    FILE* stream = std::tmpfile();
+    QVERIFY(stream);
     StreamMessageSink sink(stream);
     sink.SetContext(QStringLiteral("Gate1"));
     sink.Show(QStringLiteral("Database error: line one\nline two"));
     sink.SetContext({});
     sink.Show(QStringLiteral("اختر جهاز"));
+    std::rewind(stream);
+    QByteArray written(4096, '\0');
+    written.truncate(qsizetype(std::fread(written.data(), 1, size_t(written.size()), stream)));
     std::fclose(stream);
     QCOMPARE(
-        QString::fromUtf8(buffer, qsizetype(size)),
+        QString::fromUtf8(written),
         QStringLiteral("zelvor: Gate1: Database error: line one / line two\nzelvor: اختر جهاز\n"));
-    std::free(buffer);
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)

@@ -1,0 +1,168 @@
+; The Windows installer: zelvor-setup-<version>.exe (scripts/windows package).
+;   makensis -DVERSION=x.y.z -DDIST=<folder laid out by scripts/windows build>
+;            -DOUTFILE=<installer> zelvor.nsi
+;
+; Installs the programs into Program Files, keeps config.ini and the state
+; (exports in log\, the run lock) in %ProgramData%\Zelvor, which every user
+; may change, and registers the scheduled run. Silent: /S; the uninstaller
+; keeps config.ini and the exports unless asked with /PURGE (or Yes when it asks).
+Unicode true
+Target amd64-unicode
+SetCompressor /SOLID lzma
+RequestExecutionLevel admin
+
+!include FileFunc.nsh
+!include LogicLib.nsh
+!include x64.nsh
+
+!define TASK "Zelvor scheduled run"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Zelvor"
+; BUILTIN\Users, by its well-known identifier (the name is translated)
+!define USERS_SID "*S-1-5-32-545"
+
+Name "Zelvor ${VERSION}"
+OutFile "${OUTFILE}"
+InstallDir "$PROGRAMFILES64\Zelvor"
+ShowInstDetails show
+ShowUninstDetails show
+
+Page directory
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+Var DataDir
+
+Function .onInit
+    ${IfNot} ${RunningX64}
+        MessageBox MB_OK|MB_ICONSTOP "Zelvor needs 64-bit Windows."
+        Abort
+    ${EndIf}
+    SetRegView 64
+FunctionEnd
+
+!macro SetDataDir
+    SetShellVarContext all
+    StrCpy $DataDir "$APPDATA\Zelvor"
+!macroend
+
+; Writes the scheduled task's definition (UTF-16 with its byte-order mark, as
+; the Task Scheduler reads it) and registers it. The task runs zelvor.exe 1
+; every 30 minutes from 06:00 to 22:00, Monday to Saturday, and once when a
+; run was missed (the machine was off), as the systemd timer does. It runs as
+; whichever member of Users is logged on, without elevation: DevStatus goes to
+; the HKEY_CURRENT_USER of the clerk whose suite reads it, and no password is
+; stored with the task.
+!macro Line text
+    FileWriteUTF16LE $0 "${text}$\r$\n"
+!macroend
+Function RegisterTask
+    FileOpen $0 "$PLUGINSDIR\task.xml" w
+    FileWriteWord $0 0xFEFF
+    !insertmacro Line '<?xml version="1.0" encoding="UTF-16"?>'
+    !insertmacro Line '<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">'
+    !insertmacro Line '  <RegistrationInfo><Description>Zelvor: moves the punches of every terminal in config.ini into the HR database</Description></RegistrationInfo>'
+    !insertmacro Line '  <Triggers><CalendarTrigger>'
+    !insertmacro Line '    <StartBoundary>2024-01-01T06:00:00</StartBoundary>'
+    !insertmacro Line '    <Repetition><Interval>PT30M</Interval><Duration>PT16H1M</Duration><StopAtDurationEnd>false</StopAtDurationEnd></Repetition>'
+    !insertmacro Line '    <RandomDelay>PT1M</RandomDelay>'
+    !insertmacro Line '    <ScheduleByWeek><WeeksInterval>1</WeeksInterval><DaysOfWeek><Monday/><Tuesday/><Wednesday/><Thursday/><Friday/><Saturday/></DaysOfWeek></ScheduleByWeek>'
+    !insertmacro Line '  </CalendarTrigger></Triggers>'
+    !insertmacro Line '  <Principals><Principal id="Users"><GroupId>S-1-5-32-545</GroupId><RunLevel>LeastPrivilege</RunLevel></Principal></Principals>'
+    !insertmacro Line '  <Settings>'
+    !insertmacro Line '    <MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>'
+    !insertmacro Line '    <DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries><StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>'
+    !insertmacro Line '    <StartWhenAvailable>true</StartWhenAvailable>'
+    !insertmacro Line '    <ExecutionTimeLimit>PT2H</ExecutionTimeLimit>'
+    !insertmacro Line '  </Settings>'
+    !insertmacro Line '  <Actions Context="Users"><Exec><Command>"$INSTDIR\zelvor.exe"</Command><Arguments>1</Arguments><WorkingDirectory>$DataDir</WorkingDirectory></Exec></Actions>'
+    !insertmacro Line '</Task>'
+    FileClose $0
+    nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /Create /F /TN "${TASK}" /XML "$PLUGINSDIR\task.xml"'
+    Pop $0
+    ${If} $0 != 0
+        DetailPrint "The scheduled task could not be registered (status $0)."
+        SetErrorLevel 3
+    ${EndIf}
+FunctionEnd
+
+Section "Zelvor"
+    !insertmacro SetDataDir
+    InitPluginsDir
+    SetOutPath "$INSTDIR"
+    File /r "${DIST}\*.*"
+    ; config.ini and the state live in the data folder, which users may
+    ; change; the programs' folder stays for administrators only.
+    FileOpen $0 "$INSTDIR\zelvor-data-folder" w
+    FileClose $0
+    CreateDirectory "$DataDir\log"
+    ; A config.ini found beside the programs (a site's copy, or a folder that
+    ; ran as it was) moves into the data folder, unless that has one.
+    ${If} ${FileExists} "$INSTDIR\config.ini"
+    ${AndIfNot} ${FileExists} "$DataDir\config.ini"
+        Rename "$INSTDIR\config.ini" "$DataDir\config.ini"
+        DetailPrint "Moved config.ini into $DataDir."
+    ${EndIf}
+    ; A new installation starts with an empty device list (the byte-order mark alone).
+    ${IfNot} ${FileExists} "$DataDir\config.ini"
+        FileOpen $0 "$DataDir\config.ini" w
+        FileWriteWord $0 0xFEFF
+        FileClose $0
+    ${EndIf}
+    nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$DataDir" /grant ${USERS_SID}:(OI)(CI)M'
+    Pop $0
+    Call RegisterTask
+
+    WriteUninstaller "$INSTDIR\uninstall.exe"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Zelvor"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+SectionEnd
+
+Var Purge
+
+Function un.onInit
+    SetRegView 64
+    StrCpy $Purge 0
+    ${GetParameters} $0
+    ClearErrors
+    ${GetOptions} $0 "/PURGE" $1
+    ${IfNot} ${Errors}
+        StrCpy $Purge 1
+    ${ElseIfNot} ${Silent}
+        MessageBox MB_YESNO|MB_DEFBUTTON2 "Remove the settings (config.ini) and the exported files too?" IDNO +2
+        StrCpy $Purge 1
+    ${EndIf}
+FunctionEnd
+
+Section "Uninstall"
+    !insertmacro SetDataDir
+    nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /Delete /F /TN "${TASK}"'
+    Pop $0
+    ; The files the installer put here, and nothing else.
+    Delete "$INSTDIR\zelvor.exe"
+    Delete "$INSTDIR\zelvor-settings.exe"
+    Delete "$INSTDIR\*.dll"
+    Delete "$INSTDIR\qt.conf"
+    Delete "$INSTDIR\zelvor-data-folder"
+    RMDir /r "$INSTDIR\platforms"
+    RMDir /r "$INSTDIR\sqldrivers"
+    RMDir /r "$INSTDIR\styles"
+    RMDir /r "$INSTDIR\translations"
+    RMDir /r "$INSTDIR\docs"
+    Delete "$INSTDIR\uninstall.exe"
+    RMDir "$INSTDIR"
+    DeleteRegKey HKLM "${UNINSTALL_KEY}"
+    Delete "$DataDir\.zelvor-run.lock"
+    ${If} $Purge == 1
+        Delete "$DataDir\config.ini"
+        RMDir /r "$DataDir\log"
+    ${EndIf}
+    ; Empty folders go; a kept config.ini or export keeps its folder.
+    RMDir "$DataDir\log"
+    RMDir "$DataDir"
+SectionEnd
