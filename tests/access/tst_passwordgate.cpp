@@ -1,3 +1,5 @@
+#include "TempDir.h"
+
 #include "access/ConsolePasswordPrompt.h"
 #include "access/PasswordGate.h"
 #include "platform/MessageSink.h"
@@ -135,22 +137,16 @@ void TestPasswordGate::consolePromptReadsOneLine()
 {
     QFETCH(QByteArray, input);
     QFETCH(QString, typed);
-    FILE* in = fmemopen(input.data(), size_t(input.size()), "r");
-    if (input.isEmpty()) {
-        std::fclose(in);
-        in = std::fopen("/dev/null", "r");
-    }
-    char* buffer = nullptr;
-    size_t size = 0;
-    FILE* out = open_memstream(&buffer, &size);
+    FILE* in = testsupport::StreamWith(input);
+    FILE* out = testsupport::StreamWith();
+    QVERIFY(in && out);
     ConsolePasswordPrompt prompt(in, out);
     QCOMPARE(prompt.PromptPassword(), typed);
+    const QByteArray shown = testsupport::WrittenTo(out);
     std::fclose(in);
     std::fclose(out);
-    const QByteArray shown(buffer, qsizetype(size));
     QVERIFY(shown.startsWith("Password"));
     QVERIFY(shown.endsWith('\n')); // input from no terminal: the prompt is a whole line
-    std::free(buffer);
 }
 
 QTEST_GUILESS_MAIN(TestPasswordGate)

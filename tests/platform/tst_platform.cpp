@@ -140,16 +140,14 @@ void TestPlatform::firstOfMonth()
 
 void TestPlatform::messageLinesAreSingleLines()
 {
-    FILE* stream = std::tmpfile();
+    FILE* stream = testsupport::StreamWith();
     QVERIFY(stream);
     StreamMessageSink sink(stream);
     sink.SetContext(QStringLiteral("Gate1"));
     sink.Show(QStringLiteral("Database error: line one\nline two"));
     sink.SetContext({});
     sink.Show(QStringLiteral("اختر جهاز"));
-    std::rewind(stream);
-    QByteArray written(4096, '\0');
-    written.truncate(qsizetype(std::fread(written.data(), 1, size_t(written.size()), stream)));
+    const QByteArray written = testsupport::WrittenTo(stream);
     std::fclose(stream);
     QCOMPARE(
         QString::fromUtf8(written),

@@ -91,7 +91,8 @@ void TestRunLock::releasedOnDestruction()
     {
         RunLock first(path);
         QVERIFY(first.Acquire(0));
-        QCOMPARE(testsupport::FileMode(path), 0600);
+        if (testsupport::kFilesHaveModes)
+            QCOMPARE(testsupport::FileMode(path), 0600);
         RunLock second(path);
         QVERIFY(!second.Acquire(0));
         first.Release();

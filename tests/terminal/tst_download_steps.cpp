@@ -137,7 +137,8 @@ void DownloadStepsTest::reportOfACompleteDownload()
     for (qsizetype i = 1; i < rig.heard.size(); ++i)
         QVERIFY(rig.heard[i].first >= rig.heard[i - 1].first);
     QCOMPARE(testsupport::ReadBytes(rig.ExportPath()).count('\n'), report.kept);
-    QCOMPARE(testsupport::FileMode(rig.ExportPath()), 0600);
+    if (testsupport::kFilesHaveModes)
+        QCOMPARE(testsupport::FileMode(rig.ExportPath()), 0600);
 }
 
 void DownloadStepsTest::exportProblemDoesNotFailTheDownload()

@@ -159,16 +159,19 @@ void ExportFileTest::ownerOnly()
     const FixedClock clock(QDateTime(QDate(2024, 3, 5), QTime(8, 0)));
     const QString folder = tmp.path() + QStringLiteral("/out");
     const QString path = MakeExportPath(QStringLiteral("Gate1"), folder, clock, tmp.path());
-    QCOMPARE(testsupport::FileMode(folder), 0700);
+    if (testsupport::kFilesHaveModes)
+        QCOMPARE(testsupport::FileMode(folder), 0700);
     PrepareExportFile(path);
-    QCOMPARE(testsupport::FileMode(path), 0600);
+    if (testsupport::kFilesHaveModes)
+        QCOMPARE(testsupport::FileMode(path), 0600);
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther |
                                             QFile::ReadGroup));
     ExportWriter writer;
     QVERIFY(writer.Open(path));
     writer.WriteLine(CAttLogRec{0, QStringLiteral("1"), 1, 0, 0, 2024, 3, 5, 8, 0, 0});
     QVERIFY(writer.Commit());
-    QCOMPARE(testsupport::FileMode(path), 0600);
+    if (testsupport::kFilesHaveModes)
+        QCOMPARE(testsupport::FileMode(path), 0600);
 }
 
 void ExportFileTest::deleteExportFile()

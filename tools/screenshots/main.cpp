@@ -350,7 +350,11 @@ int main(int argc, char* argv[])
     FindControl<QLineEdit>(password, resid::password::kEdit)->setText(QStringLiteral("12345"));
     ok = Save(password, out.filePath(QStringLiteral("password-dialog.png"))) && ok;
 
+#ifdef Q_OS_WIN
+    CCommandDlg command(QStringLiteral("C:/Program Files/Attendance Tools/zelvor.exe"));
+#else
     CCommandDlg command(QStringLiteral("/opt/Attendance Tools/bin/zelvor"));
+#endif
     ok = Save(command, out.filePath(QStringLiteral("command-dialog.png"))) && ok;
     return ok ? 0 : 1;
 }
