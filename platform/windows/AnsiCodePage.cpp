@@ -26,9 +26,9 @@ QByteArray ConvertToAnsi(const QString& text)
         return {};
     // No "best fit" (an accented letter as its plain one): what has no byte is "?".
     QByteArray out(qsizetype(units.size()), Qt::Uninitialized);
-    const int written = WideCharToMultiByte(kAnsiCodePage, WC_NO_BEST_FIT_CHARS, units.data(),
-                                            int(units.size()), out.data(), int(out.size()), "?",
-                                            nullptr);
+    const int written =
+        WideCharToMultiByte(kAnsiCodePage, WC_NO_BEST_FIT_CHARS, units.data(), int(units.size()),
+                            out.data(), int(out.size()), "?", nullptr);
     out.truncate(written);
     return out;
 }

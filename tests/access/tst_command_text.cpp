@@ -19,8 +19,7 @@ QStringList WordsOf(const QString& command)
     QStringList words;
 #ifdef Q_OS_WIN
     int count = 0;
-    wchar_t** read =
-        CommandLineToArgvW(reinterpret_cast<const wchar_t*>(command.utf16()), &count);
+    wchar_t** read = CommandLineToArgvW(reinterpret_cast<const wchar_t*>(command.utf16()), &count);
     for (int i = 0; read && i < count; ++i)
         words.append(QString::fromWCharArray(read[i]));
     LocalFree(read);
@@ -57,14 +56,12 @@ void TestCommandText::quoting_data()
 #ifdef Q_OS_WIN
     QTest::newRow("plain") << QStringLiteral("C:/Zelvor/zelvor.exe")
                            << QStringLiteral("C:\\Zelvor\\zelvor.exe 1");
-    QTest::newRow("program files")
-        << QStringLiteral("C:/Program Files/Zelvor/zelvor.exe")
-        << QStringLiteral("\"C:\\Program Files\\Zelvor\\zelvor.exe\" 1");
-    QTest::newRow("ampersand and percent")
-        << QStringLiteral("D:/R&D/100%/zelvor.exe")
-        << QStringLiteral("\"D:\\R&D\\100%\\zelvor.exe\" 1");
-    QTest::newRow("arabic folder") << QStringLiteral("C:/الحضور/zelvor.exe")
-                                   << QStringLiteral("C:\\الحضور\\zelvor.exe 1");
+    QTest::newRow("program files") << QStringLiteral("C:/Program Files/Zelvor/zelvor.exe")
+                                   << QStringLiteral("\"C:\\Program Files\\Zelvor\\zelvor.exe\" 1");
+    QTest::newRow("ampersand and percent") << QStringLiteral("D:/R&D/100%/zelvor.exe")
+                                           << QStringLiteral("\"D:\\R&D\\100%\\zelvor.exe\" 1");
+    QTest::newRow("arabic folder")
+        << QStringLiteral("C:/الحضور/zelvor.exe") << QStringLiteral("C:\\الحضور\\zelvor.exe 1");
 #else
     QTest::newRow("plain") << QStringLiteral("/opt/zelvor/bin/zelvor")
                            << QStringLiteral("/opt/zelvor/bin/zelvor 1");

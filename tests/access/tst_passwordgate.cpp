@@ -2,8 +2,8 @@
 
 #include "access/ConsolePasswordPrompt.h"
 #include "access/PasswordGate.h"
-#include "platform/MessageSink.h"
 #include "platform/FileRegistryStore.h"
+#include "platform/MessageSink.h"
 #include "resources/OperatorTexts.h"
 
 #include <QTemporaryDir>

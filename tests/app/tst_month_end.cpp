@@ -8,8 +8,8 @@
 #include "app/MainController.h"
 #include "app/MainView.h"
 #include "platform/Clock.h"
-#include "platform/MessageSink.h"
 #include "platform/FileRegistryStore.h"
+#include "platform/MessageSink.h"
 #include "settings/CCrypt.h"
 #include "settings/SettingsFile.h"
 

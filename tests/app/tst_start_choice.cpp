@@ -23,6 +23,13 @@ void TestStartChoice::display_data()
     QTest::addColumn<QStringList>("variables"); // NAME=value
     QTest::addColumn<bool>("hasDisplay");
 
+#ifdef Q_OS_WIN
+    // Windows: the session's window station tells, not the environment; the
+    // tests run in an interactive one.
+    QTest::newRow("nothing") << QStringList{} << true;
+    QTest::newRow("display named") << QStringList{QStringLiteral("DISPLAY=:0")} << true;
+    QTest::newRow("offscreen") << QStringList{QStringLiteral("QT_QPA_PLATFORM=offscreen")} << false;
+#else
     QTest::newRow("nothing") << QStringList{} << false;
     QTest::newRow("x11") << QStringList{QStringLiteral("DISPLAY=:0")} << true;
     QTest::newRow("wayland") << QStringList{QStringLiteral("WAYLAND_DISPLAY=wayland-0")} << true;
@@ -33,6 +40,7 @@ void TestStartChoice::display_data()
     QTest::newRow("xcb named") << QStringList{QStringLiteral("DISPLAY=:0"),
                                               QStringLiteral("QT_QPA_PLATFORM=xcb")}
                                << true;
+#endif
 }
 
 void TestStartChoice::display()

@@ -2,8 +2,8 @@
 
 #include "TempDir.h"
 
-#include "platform/Progress.h"
 #include "platform/FileRegistryStore.h"
+#include "platform/Progress.h"
 #include "settings/CCrypt.h"
 #include "settings/SettingsFile.h"
 

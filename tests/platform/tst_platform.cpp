@@ -58,8 +58,8 @@ void TestPlatform::registryStores_data()
 #ifdef Q_OS_WIN
     QTest::newRow("windows registry") << TestStore{
         [](const QString& root) {
-            return std::make_unique<WindowsRegistryStore>(QStringLiteral("Software\\ZelvorTests\\") +
-                                                          root);
+            return std::make_unique<WindowsRegistryStore>(
+                QStringLiteral("Software\\ZelvorTests\\") + root);
         },
         [](const QString& root) {
             const QString key = QStringLiteral("Software\\ZelvorTests\\") + root;

@@ -164,9 +164,10 @@ void TestSettingsFile::savedBackUnchanged_data()
 void TestSettingsFile::savedBackUnchanged()
 {
     QFETCH(QString, lineEnd);
-    QString text = kGate1Section + QString(kGate1Section)
-                                       .replace(QStringLiteral("[Gate1]"), QStringLiteral("[البوابة]"))
-                                       .replace(QStringLiteral("Id=7"), QStringLiteral("Id=8"));
+    QString text =
+        kGate1Section + QString(kGate1Section)
+                            .replace(QStringLiteral("[Gate1]"), QStringLiteral("[البوابة]"))
+                            .replace(QStringLiteral("Id=7"), QStringLiteral("Id=8"));
     text.replace(QStringLiteral("\n"), lineEnd);
     const CConnServerList devices = load(utf16(text));
     QCOMPARE(devices.size(), 2);
