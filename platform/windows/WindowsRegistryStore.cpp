@@ -89,7 +89,9 @@ std::optional<QString> WindowsRegistryStore::QueryValue(const QString& key,
             ERROR_SUCCESS ||
         (type != REG_SZ && type != REG_EXPAND_SZ) || size > kLimitBytes)
         return std::nullopt;
-    QString text(qsizetype(size / sizeof(wchar_t)), Qt::Uninitialized);
+    // Room for an odd last byte too; the call is told the room it has.
+    QString text(qsizetype((size + 1) / sizeof(wchar_t)), Qt::Uninitialized);
+    size = DWORD(text.size() * sizeof(wchar_t));
     if (RegQueryValueExW(opened.get(), Wide(name), nullptr, &type,
                          reinterpret_cast<BYTE*>(text.data()), &size) != ERROR_SUCCESS)
         return std::nullopt;
