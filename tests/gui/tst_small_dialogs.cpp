@@ -1,4 +1,5 @@
 #include "GuiTestKit.h"
+#include "access/CommandText.h"
 #include "access/gui/CCommandDlg.h"
 #include "access/gui/CPasswordDlg.h"
 #include "app/gui/CZelvorDlg.h"
@@ -104,7 +105,8 @@ void TestSmallDialogs::commandShowsQuotedPathAndOne()
 {
     CCommandDlg dialog(QStringLiteral("/opt/Attendance Tools/zelvor"));
     auto* edit = FindControl<QLineEdit>(dialog, resid::command::kEdit);
-    QCOMPARE(edit->text(), QStringLiteral("'/opt/Attendance Tools/zelvor' 1"));
+    // The generator's text (quoted for the system: tst_command_text).
+    QCOMPARE(edit->text(), AllDevicesCommand(QStringLiteral("/opt/Attendance Tools/zelvor")));
     QVERIFY(!edit->isReadOnly());
 
     CCommandDlg unknown{QString()};
@@ -118,7 +120,7 @@ void TestSmallDialogs::commandEditsAreNotKept()
     WhenModalOpens(
         [&](QDialog& dialog) {
             auto* edit = FindControl<QLineEdit>(dialog, resid::command::kEdit);
-            QCOMPARE(edit->text(), QStringLiteral("/usr/local/bin/zelvor 1"));
+            QCOMPARE(edit->text(), AllDevicesCommand(path));
             TypeInto(edit, QStringLiteral("rm -rf /"));
             Click(FindControl<QPushButton>(dialog, resid::kOk));
         },
@@ -129,7 +131,7 @@ void TestSmallDialogs::commandEditsAreNotKept()
     }
     QVERIFY(done);
     CCommandDlg second(path);
-    QCOMPARE(second.CommandText(), QStringLiteral("/usr/local/bin/zelvor 1"));
+    QCOMPARE(second.CommandText(), AllDevicesCommand(path));
 }
 
 void TestSmallDialogs::formsHaveEveryControl_data()
