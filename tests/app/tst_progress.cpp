@@ -1,3 +1,6 @@
+#include "TempDir.h"
+
+#include "platform/FileRegistryStore.h"
 #include "platform/Progress.h"
 
 #include <QDir>
@@ -10,19 +13,9 @@ namespace {
 
 // Captures what the reporter writes on its console stream.
 struct Console {
-    char* buffer = nullptr;
-    size_t size = 0;
-    FILE* stream = open_memstream(&buffer, &size);
-    ~Console()
-    {
-        std::fclose(stream);
-        std::free(buffer);
-    }
-    QByteArray text()
-    {
-        std::fflush(stream);
-        return QByteArray(buffer, qsizetype(size));
-    }
+    FILE* stream = testsupport::StreamWith();
+    ~Console() { std::fclose(stream); }
+    QByteArray text() { return testsupport::WrittenTo(stream); }
 };
 
 } // namespace
