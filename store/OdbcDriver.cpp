@@ -1,11 +1,12 @@
 #include "store/OdbcDriver.h"
 
+#include "platform/OdbcApi.h"
+
 #include <QFile>
 #include <QRegularExpression>
 #include <QVersionNumber>
 
-#include <sql.h>
-#include <sqlext.h>
+#include <iterator>
 
 namespace {
 
@@ -33,22 +34,27 @@ std::optional<OdbcDriverInfo> FindOdbcDriver(const QString& name)
         return std::nullopt;
     SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     std::optional<OdbcDriverInfo> found;
-    SQLCHAR description[256];
-    SQLCHAR attributes[2048];
+    // The wide function: the one Windows' driver manager offers under a
+    // Unicode build; unixODBC's SQLWCHAR is UTF-16 too.
+    SQLWCHAR description[256];
+    SQLWCHAR attributes[2048];
     SQLSMALLINT descriptionLength = 0;
     SQLSMALLINT attributesLength = 0;
-    for (SQLUSMALLINT direction = SQL_FETCH_FIRST; SQL_SUCCEEDED(
-             SQLDrivers(env, direction, description, sizeof(description), &descriptionLength,
-                        attributes, sizeof(attributes), &attributesLength));
+    const auto text = [](const SQLWCHAR* units, qsizetype length) {
+        return QString::fromUtf16(reinterpret_cast<const char16_t*>(units), length);
+    };
+    for (SQLUSMALLINT direction = SQL_FETCH_FIRST;
+         SQL_SUCCEEDED(SQLDriversW(env, direction, description, SQLSMALLINT(std::size(description)),
+                                   &descriptionLength, attributes,
+                                   SQLSMALLINT(std::size(attributes)), &attributesLength));
          direction = SQL_FETCH_NEXT) {
-        if (QString::fromUtf8(reinterpret_cast<const char*>(description)) != name)
+        if (text(description, descriptionLength) != name)
             continue;
         found.emplace();
         // Attributes come as "Key=value" texts, each ended by a NUL.
-        for (const QByteArray& pair :
-             QByteArray(reinterpret_cast<const char*>(attributes), attributesLength).split('\0'))
-            if (pair.startsWith("Driver="))
-                found->library = QString::fromLocal8Bit(pair.mid(7));
+        for (const QString& pair : text(attributes, attributesLength).split(QChar(0)))
+            if (pair.startsWith(QLatin1String("Driver=")))
+                found->library = pair.mid(7);
         found->freeTdsVersion = FreeTdsVersionOf(found->library);
         break;
     }

@@ -6,8 +6,6 @@
 
 #include <QStringList>
 
-#include <sqlext.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstring>

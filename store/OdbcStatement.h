@@ -1,10 +1,10 @@
 #pragma once
 
+#include "platform/OdbcApi.h"
+
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
-
-#include <sql.h>
 
 #include <vector>
 
