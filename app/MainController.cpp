@@ -2,6 +2,7 @@
 
 #include "access/PasswordGate.h"
 #include "app/DeviceRun.h"
+#include "app/LastRun.h"
 #include "app/LastSuccess.h"
 #include "app/MainView.h"
 #include "app/OrderedRun.h"
@@ -132,7 +133,9 @@ void MainController::RunAllDevices()
         CConnServer& record = Devices[index];
         const DownloadRange range{
             Run.ArgFromDate, Run.ArgToDate,
-            RangeStart(firstOfMonth, ReadLastSuccess(services_.registry, record.DeviceId)), to};
+            RunRangeStart(firstOfMonth, ReadLastSuccess(services_.registry, record.DeviceId),
+                          services_.options.since),
+            to};
         if (jobs > 1) {
             RecordedReports& reports = recorded[index];
             const std::unique_ptr<CTerminalLink> link = services_.makeLink();
@@ -173,11 +176,9 @@ void MainController::RunAllDevices()
                     .arg(outcome.name, OffsetText(outcome.clock.offsetSeconds))
                     .arg(clockLimit)
                     .arg(outcome.name));
-        if (outcome.Ok() &&
-            !StoreLastSuccess(services_.registry, outcome.deviceId, outcome.startedAt))
-            Log(QStringLiteral("warning: cannot store the last success of %1; its next run "
-                               "starts at the first of the month")
-                    .arg(outcome.name));
+        for (const QString& warning :
+             RecordDeviceRun(services_.registry, outcome, firstOfMonth, services_.options.since))
+            Log(warning);
     };
     view_.RunAside([&] { RunInOrder(int(Devices.size()), jobs, work, done); });
     // ArgCloseFlag is "0" in this run: the program ends after it, whatever happened.
