@@ -9,36 +9,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-namespace {
-
-const QString kId = QStringLiteral("Gate/../1");
-
-DeviceOutcome Outcome(const QDateTime& at, bool clockRead)
-{
-    DeviceOutcome outcome;
-    outcome.name = QStringLiteral("Gate 1");
-    outcome.deviceId = kId;
-    outcome.startedAt = at;
-    outcome.seconds = 2.5;
-    outcome.downloaded = outcome.posted = true;
-    outcome.inRange = 40;
-    outcome.posting.inserted = 12;
-    outcome.posting.skipped = 27;
-    outcome.posting.failed = 1;
-    outcome.failure = QStringLiteral("1 punches refused");
-    outcome.clock.read = clockRead;
-    outcome.clock.offsetSeconds = -200;
-    return outcome;
-}
-
-} // namespace
-
 class TestLastRun : public QObject {
     Q_OBJECT
 private slots:
     void aBadRecordIsNoRecordAndWrittenAnew_data();
     void aBadRecordIsNoRecordAndWrittenAnew();
-    void theClockReadingIsKeptUntilReadAgain();
     void lastSuccessMovesOnlyForward_data();
     void lastSuccessMovesOnlyForward();
 };
@@ -50,11 +25,10 @@ void TestLastRun::aBadRecordIsNoRecordAndWrittenAnew_data()
     using State = LastRunRead::State;
     QTest::newRow("never ran") << QByteArray() << int(State::Missing);
     QTest::newRow("empty") << QByteArray("") << int(State::Unreadable);
-    QTest::newRow("cut short") << QByteArray("{\"version\": 1, \"name\": \"Gate 1\", \"outc")
+    QTest::newRow("cut short") << QByteArray("{\"version\": 1, \"name\": \"G\", \"outc")
                                << int(State::Unreadable);
     QTest::newRow("an older version")
-        << QByteArray("{\"started_at\": \"2024-05-17T14:00:00\", \"ok\": true}")
-        << int(State::Unreadable);
+        << QByteArray("{\"started_at\": \"2024-05-17T14:00:00\"}") << int(State::Unreadable);
     QTest::newRow("a count that is text")
         << QByteArray("{\"version\": 1, \"name\": \"G\", \"outcome\": \"succeeded\", "
                       "\"started_at\": \"2024-05-17T14:00:00.000+02:00\", \"seconds\": 1, "
@@ -65,36 +39,43 @@ void TestLastRun::aBadRecordIsNoRecordAndWrittenAnew_data()
 void TestLastRun::aBadRecordIsNoRecordAndWrittenAnew()
 {
     QFETCH(QByteArray, stored);
+    const QString id = QStringLiteral("Gate/../1");
     QTemporaryDir dir;
     RegistryStore registry(dir.path());
     if (!stored.isNull()) {
         QVERIFY(registry.CreateKey(lastrun::kKey));
-        QFile file(registry.KeyFolder(lastrun::kKey) + QLatin1Char('/') + DeviceValueName(kId));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(stored);
+        QFile file(registry.KeyFolder(lastrun::kKey) + QLatin1Char('/') + DeviceValueName(id));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(stored) == stored.size());
     }
-    QTEST(int(ReadLastRun(registry, kId).state), "state");
+    QTEST(int(ReadLastRun(registry, id).state), "state");
 
-    const QDateTime at(QDate(2024, 5, 17), QTime(14, 0, 3, 250));
-    const DeviceOutcome outcome = Outcome(at, true);
-    QVERIFY(RecordDeviceRun(registry, outcome, QDateTime(QDate(2024, 5, 1), QTime(0, 0)), {})
-                .isEmpty());
-    const LastRunRead read = ReadLastRun(registry, kId);
+    DeviceOutcome outcome;
+    outcome.name = QStringLiteral("Gate 1");
+    outcome.deviceId = id;
+    outcome.startedAt = QDateTime(QDate(2024, 5, 17), QTime(14, 0, 3, 250));
+    outcome.downloaded = outcome.posted = outcome.clock.read = true;
+    outcome.inRange = 40;
+    outcome.posting = {12, 27, 1, 0};
+    outcome.failure = QStringLiteral("1 punches refused");
+    outcome.clock.offsetSeconds = -200;
+    const QDateTime firstOfMonth(QDate(2024, 5, 1), QTime(0, 0));
+    QVERIFY(RecordDeviceRun(registry, outcome, firstOfMonth, {}).isEmpty());
+    LastRunRead read = ReadLastRun(registry, id);
     QCOMPARE(int(read.state), int(LastRunRead::State::Found));
     QCOMPARE(read.record, RecordOf(outcome, std::nullopt));
-    QCOMPARE(read.record.startedAt, at);
-    // A run with a refused punch failed: it is no success.
-    QVERIFY(!ReadLastSuccess(registry, kId));
-}
+    QCOMPARE(read.record.startedAt, outcome.startedAt);
+    QVERIFY(!ReadLastSuccess(registry, id)); // a refused punch fails the device
 
-void TestLastRun::theClockReadingIsKeptUntilReadAgain()
-{
-    const QDateTime first(QDate(2024, 5, 17), QTime(14, 0));
-    const LastRunRecord read = RecordOf(Outcome(first, true), std::nullopt);
-    const LastRunRecord unread = RecordOf(Outcome(first.addSecs(1800), false), read);
-    QCOMPARE(unread.clockOffsetSeconds, std::optional<qint64>(-200));
-    QCOMPARE(unread.clockReadAt, first);
-    QVERIFY(!RecordOf(Outcome(first, false), std::nullopt).clockOffsetSeconds);
+    // A run that cannot read the clock keeps the last reading, with its time.
+    const QDateTime readAt = outcome.startedAt;
+    outcome.startedAt = outcome.startedAt.addSecs(1800);
+    outcome.clock.read = false;
+    outcome.failure.clear();
+    QVERIFY(RecordDeviceRun(registry, outcome, firstOfMonth, {}).isEmpty());
+    read = ReadLastRun(registry, id);
+    QCOMPARE(read.record.clockOffsetSeconds, std::optional<qint64>(-200));
+    QCOMPARE(read.record.clockReadAt, readAt);
+    QCOMPARE(ReadLastSuccess(registry, id)->secsTo(outcome.startedAt), 0);
 }
 
 void TestLastRun::lastSuccessMovesOnlyForward_data()
@@ -110,7 +91,7 @@ void TestLastRun::lastSuccessMovesOnlyForward_data()
     QTest::newRow("--since the day the next run starts") << april29 << QDate(2024, 4, 29) << true;
     // The days from the last success to --since were not fetched.
     QTest::newRow("--since after the last success") << april29 << QDate(2024, 5, 10) << false;
-    QTest::newRow("--since without a success, later than the first")
+    QTest::newRow("--since without a success, after the first")
         << QDateTime() << QDate(2024, 5, 2) << false;
     QTest::newRow("a success recorded later than this run began")
         << QDateTime(QDate(2024, 5, 17), QTime(14, 30)) << QDate() << false;
@@ -122,9 +103,10 @@ void TestLastRun::lastSuccessMovesOnlyForward()
     QFETCH(QDate, since);
     const QDateTime firstOfMonth(QDate(2024, 5, 1), QTime(0, 0));
     const QDateTime startedAt(QDate(2024, 5, 17), QTime(14, 0));
-    const std::optional<QDateTime> last =
-        lastSuccess.isValid() ? std::optional(lastSuccess) : std::nullopt;
-    QTEST(MovesLastSuccess(firstOfMonth, last, since, startedAt), "moves");
+    QTEST(MovesLastSuccess(firstOfMonth,
+                           lastSuccess.isValid() ? std::optional(lastSuccess) : std::nullopt, since,
+                           startedAt),
+          "moves");
 }
 
 QTEST_GUILESS_MAIN(TestLastRun)

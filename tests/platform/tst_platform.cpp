@@ -3,7 +3,6 @@
 #include "platform/AtomicFile.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
-#include "platform/DateTexts.h"
 #include "platform/MessageSink.h"
 #include "platform/RegistryStore.h"
 #include "platform/SystemdTimer.h"
@@ -32,7 +31,6 @@ private slots:
     void messageLinesAreSingleLines();
     void timerShow_data();
     void timerShow();
-    void spanText();
 };
 
 void TestPlatform::registryKeysAreFolders()
@@ -205,9 +203,6 @@ void TestPlatform::timerShow_data()
                                                "UnitFileState=enabled\n"
                                                "NextElapseUSecRealtime=@1716004800\n")
                              << int(Kind::Scheduled) << qint64(1716004800);
-    QTest::newRow("started, nothing due")
-        << QStringLiteral("NextElapseUSecRealtime=\nActiveState=active\nLoadState=loaded\n")
-        << int(Kind::Scheduled) << qint64(0);
     QTest::newRow("installed, not started")
         << QStringLiteral("LoadState=loaded\nActiveState=inactive\nUnitFileState=disabled\n"
                           "NextElapseUSecRealtime=\n")
@@ -226,13 +221,6 @@ void TestPlatform::timerShow()
     QTEST(int(state.kind), "kind");
     QCOMPARE(state.next.isValid() ? state.next.toSecsSinceEpoch() : 0, next);
     QCOMPARE(state.problem.isEmpty(), state.kind != TimerState::Kind::Unknown);
-}
-
-void TestPlatform::spanText()
-{
-    QCOMPARE(SpanText(59), QStringLiteral("59 s"));
-    QCOMPARE(SpanText(3600 + 125), QStringLiteral("1 h 2 min 5 s"));
-    QCOMPARE(SpanText(2 * 86400 + 3 * 3600 + 5 * 60 + 7), QStringLiteral("2 d 3 h 5 min"));
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)
