@@ -43,6 +43,46 @@ bool ReadCounts(const QJsonObject& object,
     return true;
 }
 
+// The record of a JSON object; nothing when it is not a whole record.
+std::optional<LastRunRecord> LastRunFromJson(const QJsonObject& object)
+{
+    LastRunRecord record;
+    const QString outcome = object.value(QStringLiteral("outcome")).toString();
+    const std::optional<QDateTime> started = TimeFrom(object.value(QStringLiteral("started_at")));
+    const QJsonValue seconds = object.value(QStringLiteral("seconds"));
+    if ((outcome != kSucceeded && outcome != kFailed) || !started || !seconds.isDouble() ||
+        !object.value(QStringLiteral("name")).isString() ||
+        !ReadCounts(object, {{"in_range", &record.inRange},
+                             {"posted", &record.posted},
+                             {"already_present", &record.alreadyPresent},
+                             {"refused", &record.refused}}))
+        return std::nullopt;
+    record.name = object.value(QStringLiteral("name")).toString();
+    record.succeeded = outcome == kSucceeded;
+    record.reason = object.value(QStringLiteral("reason")).toString();
+    record.startedAt = *started;
+    record.seconds = seconds.toDouble();
+    record.downloaded = object.value(QStringLiteral("downloaded")).toBool();
+    record.postingDone = object.value(QStringLiteral("posting_done")).toBool();
+    const QJsonValue offset = object.value(QStringLiteral("clock_offset_seconds"));
+    if (offset.isDouble()) {
+        record.clockOffsetSeconds = offset.toInteger();
+        record.clockReadAt =
+            TimeFrom(object.value(QStringLiteral("clock_read_at"))).value_or(QDateTime());
+    }
+    return record;
+}
+
+// Replaces the device's record in one step.
+bool StoreLastRun(RegistryStore& registry, const QString& deviceId, const LastRunRecord& record)
+{
+    QJsonObject object = ToJson(record);
+    object.insert(QStringLiteral("version"), lastrun::kVersion);
+    return registry.CreateKey(lastrun::kKey) &&
+           registry.SetValue(lastrun::kKey, DeviceValueName(deviceId),
+                             QString::fromUtf8(QJsonDocument(object).toJson()));
+}
+
 } // namespace
 
 LastRunRecord RecordOf(const DeviceOutcome& outcome, const std::optional<LastRunRecord>& previous)
@@ -89,35 +129,6 @@ QJsonObject ToJson(const LastRunRecord& record)
     };
 }
 
-std::optional<LastRunRecord> LastRunFromJson(const QJsonObject& object)
-{
-    LastRunRecord record;
-    const QString outcome = object.value(QStringLiteral("outcome")).toString();
-    const std::optional<QDateTime> started = TimeFrom(object.value(QStringLiteral("started_at")));
-    const QJsonValue seconds = object.value(QStringLiteral("seconds"));
-    if ((outcome != kSucceeded && outcome != kFailed) || !started || !seconds.isDouble() ||
-        !object.value(QStringLiteral("name")).isString() ||
-        !ReadCounts(object, {{"in_range", &record.inRange},
-                             {"posted", &record.posted},
-                             {"already_present", &record.alreadyPresent},
-                             {"refused", &record.refused}}))
-        return std::nullopt;
-    record.name = object.value(QStringLiteral("name")).toString();
-    record.succeeded = outcome == kSucceeded;
-    record.reason = object.value(QStringLiteral("reason")).toString();
-    record.startedAt = *started;
-    record.seconds = seconds.toDouble();
-    record.downloaded = object.value(QStringLiteral("downloaded")).toBool();
-    record.postingDone = object.value(QStringLiteral("posting_done")).toBool();
-    const QJsonValue offset = object.value(QStringLiteral("clock_offset_seconds"));
-    if (offset.isDouble()) {
-        record.clockOffsetSeconds = offset.toInteger();
-        record.clockReadAt =
-            TimeFrom(object.value(QStringLiteral("clock_read_at"))).value_or(QDateTime());
-    }
-    return record;
-}
-
 LastRunRead ReadLastRun(const RegistryStore& registry, const QString& deviceId)
 {
     LastRunRead read;
@@ -142,15 +153,6 @@ LastRunRead ReadLastRun(const RegistryStore& registry, const QString& deviceId)
     read.state = LastRunRead::State::Found;
     read.record = *record;
     return read;
-}
-
-bool StoreLastRun(RegistryStore& registry, const QString& deviceId, const LastRunRecord& record)
-{
-    QJsonObject object = ToJson(record);
-    object.insert(QStringLiteral("version"), lastrun::kVersion);
-    return registry.CreateKey(lastrun::kKey) &&
-           registry.SetValue(lastrun::kKey, DeviceValueName(deviceId),
-                             QString::fromUtf8(QJsonDocument(object).toJson()));
 }
 
 QStringList RecordDeviceRun(RegistryStore& registry, const DeviceOutcome& outcome,

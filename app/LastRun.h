@@ -44,10 +44,8 @@ struct LastRunRecord {
 // clock reading is kept when this run could not read the clock.
 LastRunRecord RecordOf(const DeviceOutcome& outcome, const std::optional<LastRunRecord>& previous);
 
-// The record as JSON (times in ISO 8601 with their offset), and back; nothing
-// when the object is not a whole record of this version.
+// The record as JSON, times in ISO 8601 with their offset from UTC.
 QJsonObject ToJson(const LastRunRecord& record);
-std::optional<LastRunRecord> LastRunFromJson(const QJsonObject& object);
 
 struct LastRunRead {
     enum class State {
@@ -59,7 +57,6 @@ struct LastRunRead {
     LastRunRecord record;
 };
 LastRunRead ReadLastRun(const RegistryStore& registry, const QString& deviceId);
-bool StoreLastRun(RegistryStore& registry, const QString& deviceId, const LastRunRecord& record);
 
 // Keeps a device's outcome of an all-devices run: its record, and its last
 // success when the run succeeded and moves it (see MovesLastSuccess; since:
