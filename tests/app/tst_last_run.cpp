@@ -24,7 +24,6 @@ void TestLastRun::aBadRecordIsNoRecordAndWrittenAnew_data()
     QTest::addColumn<int>("state");
     using State = LastRunRead::State;
     QTest::newRow("never ran") << QByteArray() << int(State::Missing);
-    QTest::newRow("empty") << QByteArray("") << int(State::Unreadable);
     QTest::newRow("cut short") << QByteArray("{\"version\": 1, \"name\": \"G\", \"outc")
                                << int(State::Unreadable);
     QTest::newRow("an older version")

@@ -335,7 +335,6 @@ void TestUnattendedRun::statusShowsEachDevicesLastRun()
     const QJsonObject runA = devices.at(0)[QStringLiteral("last_run")].toObject();
     const QJsonObject runB = devices.at(1)[QStringLiteral("last_run")].toObject();
     QCOMPARE(runA[QStringLiteral("posted")].toInt(), 10);
-    QVERIFY(runA[QStringLiteral("clock_offset_seconds")].isDouble());
     QVERIFY(runB[QStringLiteral("reason")].toString().startsWith(QStringLiteral("could not")));
     QVERIFY(devices.at(2)[QStringLiteral("last_run")].isNull());
     QCOMPARE(json[QStringLiteral("exit_status")].toInt(), 1);
@@ -390,17 +389,14 @@ void TestUnattendedRun::sinceRepostsARestoredTableOnce()
              qPrintable(run.err));
     QCOMPARE(rig.db.Movements().size(), 6);
 
-    // A day that cannot be meant, or another start, is refused before anything is done.
+    // --since with a single terminal is refused before anything is done.
     const QString status = rig.install.DevStatus();
-    for (const QStringList& args :
-         {since(today.addDays(1)),
-          since(today).mid(0, 2) + QStringList{QStringLiteral("x"), QStringLiteral("x"),
-                                               rig.install.Folder(), QStringLiteral("127.0.0.1"),
-                                               rig.Port(1)}}) {
-        run = rig.install.Run(args);
-        QCOMPARE(run.exitCode, 2);
-        QVERIFY2(run.err.startsWith(QStringLiteral("zelvor: --since ")), qPrintable(run.err));
-    }
+    run =
+        rig.install.Run(since(today).mid(0, 2) +
+                        QStringList{QStringLiteral("x"), QStringLiteral("x"), rig.install.Folder(),
+                                    QStringLiteral("127.0.0.1"), rig.Port(1)});
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.startsWith(QStringLiteral("zelvor: --since works only")), qPrintable(run.err));
     QCOMPARE(rig.install.DevStatus(), status);
     QCOMPARE(rig.db.Movements().size(), 6);
 }
