@@ -50,9 +50,10 @@ Totals Count(const QList<DeviceStatus>& devices)
     return totals;
 }
 
+// In whole seconds of the clock, as the times are shown.
 qint64 AgeSeconds(const QDateTime& at, const QDateTime& now)
 {
-    return std::max<qint64>(0, at.secsTo(now));
+    return std::max<qint64>(0, now.toSecsSinceEpoch() - at.toSecsSinceEpoch());
 }
 
 QString When(const QDateTime& at)
