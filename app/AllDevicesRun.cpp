@@ -1,6 +1,7 @@
 #include "app/AllDevicesRun.h"
 
 #include "app/DeviceRun.h"
+#include "app/LastRun.h"
 #include "app/LastSuccess.h"
 #include "app/OrderedRun.h"
 #include "app/RecordedReports.h"
@@ -38,8 +39,9 @@ void Log(const MainServices& services, const QString& line)
 }
 
 // The outcome of one device, as its turn comes: its line, a clock warning, its
-// last success.
-void Record(const DeviceOutcome& outcome, MainServices& services, RunReport& report)
+// record for zelvor-settings status and its last success.
+void Record(const DeviceOutcome& outcome, const QDateTime& firstOfMonth, MainServices& services,
+            RunReport& report)
 {
     ++report.devices;
     if (!outcome.Ok())
@@ -52,10 +54,9 @@ void Record(const DeviceOutcome& outcome, MainServices& services, RunReport& rep
                           .arg(outcome.name, OffsetText(outcome.clock.offsetSeconds))
                           .arg(clockLimit)
                           .arg(SetClockHint(outcome.name)));
-    if (outcome.Ok() && !StoreLastSuccess(services.registry, outcome.deviceId, outcome.startedAt))
-        Log(services, QStringLiteral("warning: cannot store the last success of %1; its next "
-                                     "run starts at the first of the month")
-                          .arg(outcome.name));
+    for (const QString& warning :
+         RecordDeviceRun(services.registry, outcome, firstOfMonth, services.options.since))
+        Log(services, warning);
 }
 
 } // namespace
@@ -93,11 +94,12 @@ void RunAllDevices(CConnServerList& devices, const QString& configPath, const QD
     PostingOrder order(int(devices.size()));
     auto work = [&](int index) {
         CConnServer& record = devices[index];
-        const DownloadRange range{
-            {},
-            {},
-            RangeStart(firstOfMonth, ReadLastSuccess(services.registry, record.DeviceId)),
-            to};
+        const DownloadRange range{{},
+                                  {},
+                                  RunRangeStart(firstOfMonth,
+                                                ReadLastSuccess(services.registry, record.DeviceId),
+                                                services.options.since),
+                                  to};
         const int timeout = services.options.deviceTimeoutSeconds;
         if (jobs > 1) {
             RecordedReports& reports = recorded[index];
@@ -121,7 +123,7 @@ void RunAllDevices(CConnServerList& devices, const QString& configPath, const QD
             recorded[index].Replay(services.progress, services.messages);
             services.messages.SetContext({});
         }
-        Record(outcomes[index], services, report);
+        Record(outcomes[index], firstOfMonth, services, report);
     };
     runAside([&] { RunInOrder(int(devices.size()), jobs, work, done); });
     report.outcomes = outcomes;

@@ -1,6 +1,7 @@
 #include "terminal/TerminalClock.h"
 
 #include "platform/Clock.h"
+#include "platform/DateTexts.h"
 #include "terminal/DateRange.h"
 
 #include <cstdlib>
@@ -17,17 +18,6 @@ QDateTime HostSecond(const QDateTime& local)
 {
     const QDateTime wall = WallClockOf(local);
     return wall.addMSecs(-(wall.time().msec()));
-}
-
-QString Span(qint64 seconds)
-{
-    const qint64 minutes = seconds / 60;
-    const qint64 hours = minutes / 60;
-    if (hours > 0)
-        return QStringLiteral("%1 h %2 min %3 s").arg(hours).arg(minutes % 60).arg(seconds % 60);
-    if (minutes > 0)
-        return QStringLiteral("%1 min %2 s").arg(minutes).arg(seconds % 60);
-    return QStringLiteral("%1 s").arg(seconds);
 }
 
 } // namespace
@@ -82,7 +72,7 @@ QString OffsetText(qint64 offsetSeconds)
 {
     if (offsetSeconds == 0)
         return QStringLiteral("in step with");
-    return Span(std::llabs(offsetSeconds)) +
+    return SpanText(std::llabs(offsetSeconds)) +
            (offsetSeconds > 0 ? QStringLiteral(" ahead of") : QStringLiteral(" behind"));
 }
 
