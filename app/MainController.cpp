@@ -260,10 +260,13 @@ void MainController::OnPullData()
     if (!outcome)
         return;
     // A pull counts as the device's last success only when its range
-    // reached from where the next run would start to the day it began.
+    // reached from where the next run would start to the day it began; the
+    // record only moves forward.
+    const QDateTime firstOfMonth = FirstOfMonth(services_.clock);
     if (outcome->posted && outcome->Ok() &&
-        DayFilter(range).KeepsDays(RangeStart(FirstOfMonth(services_.clock), lastSuccess).date(),
-                                   outcome->startedAt.date()))
+        DayFilter(range).KeepsDays(RangeStart(firstOfMonth, lastSuccess).date(),
+                                   outcome->startedAt.date()) &&
+        MovesLastSuccess(firstOfMonth, lastSuccess, {}, outcome->startedAt))
         StoreLastSuccess(services_.registry, outcome->deviceId, outcome->startedAt);
     Log(outcome->Line());
     // A link lost during the pull (a cancel, a broken stream, the deadline) is
