@@ -18,6 +18,8 @@
 #include "terminal/ExportFile.h"
 #include "terminal/NetTerminalLink.h"
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDir>
@@ -399,7 +401,14 @@ void TestMainDialog::aLinkTheTerminalEndsShowsAtOnceAndIsOpenedAgain()
     Click(FindControl<QPushButton>(*dialog_, resid::main::kPullButton));
     QCOMPARE(rig_->db.Movements().size(), 4);
     QVERIFY2(PullText().contains(optext::kPullReopened), qPrintable(PullText()));
-    QCOMPARE(Caption(), optext::kDisconnectCaption);
+    // The link the pull opened again is shown as open, unless the terminal has
+    // ended it again while a slow server took the posting: then the window
+    // has said so once more.
+    const qsizetype ended =
+        std::count_if(notes_.calls.cbegin(), notes_.calls.cend(), [](const auto& call) {
+            return call.note.text == optext::kLinkEndedByTerminal;
+        });
+    QCOMPARE(Caption(), ended == 1 ? optext::kDisconnectCaption : optext::kConnectCaption);
     QVERIFY2(messages_.messages.isEmpty(), qPrintable(messages_.messages.join(QLatin1Char('|'))));
 }
 
