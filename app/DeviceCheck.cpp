@@ -1,6 +1,7 @@
 #include "app/DeviceCheck.h"
 
 #include "app/CheckDiagnosis.h"
+#include "app/MovementTableStep.h"
 #include "app/RecordedReports.h"
 #include "platform/Clock.h"
 #include "platform/MessageSink.h"
@@ -35,7 +36,8 @@ public:
     void Run()
     {
         tools_.link.SetDeadline(deadline_);
-        if (OpenDatabase() && FindDeviceRow() && ConnectTerminal() && CheckClock())
+        if (OpenDatabase() && FindDeviceRow() && CheckMovementTable() && ConnectTerminal() &&
+            CheckClock())
             ReadPunchLog();
         if (tools_.link.IsOpen())
             tools_.link.CloseLink();
@@ -76,6 +78,12 @@ private:
 
     bool OpenDatabase();
     bool FindDeviceRow();
+    bool CheckMovementTable()
+    {
+        const StepResult step = MovementTableStep(MeasureMovementTableCost(db_));
+        Set(step.step, step.verdict, step.detail, step.hint);
+        return step.verdict != Verdict::Failed;
+    }
     bool ConnectTerminal();
     bool CheckClock();
     void ReadPunchLog();
@@ -316,8 +324,8 @@ DeviceCheckResult CheckDevice(const CConnServer& record, DeviceCheckTools& tools
     result.name = record.Name.isEmpty() ? record.DeviceId : record.Name;
     result.deviceId = record.DeviceId;
     for (CheckStep step :
-         {CheckStep::Driver, CheckStep::Login, CheckStep::DeviceRow, CheckStep::Terminal,
-          CheckStep::LinkKey, CheckStep::Clock, CheckStep::PunchLog})
+         {CheckStep::Driver, CheckStep::Login, CheckStep::DeviceRow, CheckStep::MovementTable,
+          CheckStep::Terminal, CheckStep::LinkKey, CheckStep::Clock, CheckStep::PunchLog})
         result.steps.append(StepResult{step, Verdict::Skipped, {}, {}});
     Checker(record, tools, result).Run();
     return result;
@@ -332,6 +340,8 @@ QString StepName(CheckStep step)
         return QStringLiteral("database login");
     case CheckStep::DeviceRow:
         return QStringLiteral("device row");
+    case CheckStep::MovementTable:
+        return QStringLiteral("movement table");
     case CheckStep::Terminal:
         return QStringLiteral("terminal answers");
     case CheckStep::LinkKey:

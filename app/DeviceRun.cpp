@@ -1,5 +1,6 @@
 #include "app/DeviceRun.h"
 
+#include "app/DriverWarnings.h"
 #include "platform/Clock.h"
 #include "platform/MessageSink.h"
 #include "store/Database.h"
@@ -77,6 +78,7 @@ DeviceOutcome RunOneDevice(CConnServer& record, const DownloadRange& range, Devi
     outcome.name = record.Name.isEmpty() ? record.DeviceId : record.Name;
     outcome.deviceId = record.DeviceId;
     outcome.startedAt = tools.clock.now();
+    const DriverWarningDevice driverWarnings(outcome.name);
     QElapsedTimer elapsed;
     elapsed.start();
     const QDeadlineTimer deadline = tools.deviceTimeoutSeconds > 0

@@ -1,6 +1,6 @@
 #include "TempDir.h"
 
-#include "app/HeadlessRun.h"
+#include "app/ExitGuard.h"
 #include "app/Version.h"
 
 #include <QDir>

@@ -1,6 +1,7 @@
 #include "TestDatabase.h"
 #include "store/ConnectionString.h"
 #include "store/DeviceQueries.h"
+#include "store/MovementTableCost.h"
 
 #include <QtTest>
 
@@ -37,6 +38,7 @@ private slots:
     void listShowsServerOrder();
     void listReopensWithGivenString();
     void listWithWrongPasswordThrows();
+    void movementTableCostSeesTheIndex();
 
 private:
     TestDatabase testDb_;
@@ -183,6 +185,35 @@ void TestDeviceQueries::listWithWrongPasswordThrows()
     QVERIFY(EnsureOpen(db, testDb_.Record().ConnStr));
     QVERIFY_THROWS_EXCEPTION(DatabaseError, ListDevices(db, BuildConnStr(record), messages_));
     QVERIFY(!db.IsOpen());
+}
+
+// The check's look at the movement table: rows, the index that serves the
+// duplicate check (found in the catalog of either server), nothing changed.
+void TestDeviceQueries::movementTableCostSeesTheIndex()
+{
+    for (int i = 0; i < 3; ++i)
+        QVERIFY2(testDb_.InsertMovementRow(i, QStringLiteral("C%1").arg(i),
+                                           QStringLiteral("2024-03-07 08:00:00")),
+                 qPrintable(testDb_.LastError()));
+    Database db;
+    QVERIFY(EnsureOpen(db, testDb_.Record().ConnStr));
+    MovementTableCost cost = MeasureMovementTableCost(db);
+    QVERIFY2(cost.problem.isEmpty(), qPrintable(cost.problem));
+    QCOMPARE(cost.rows, std::optional<qint64>(3));
+    QCOMPARE(cost.indexed, std::optional<bool>(true));
+    QCOMPARE(cost.indexName.toLower().left(25), QStringLiteral("tsrhrmovement_date_cardnb"));
+    QVERIFY(cost.checkSeconds.has_value());
+
+    // The suite's table without it (the primary key on ID serves nothing).
+    const auto restore = qScopeGuard([&] { testDb_.Execute(kMovementIndexStatement); });
+    QVERIFY2(testDb_.Admin(QStringLiteral(
+                 "DO $$ DECLARE r record; BEGIN FOR r IN SELECT indexrelid::regclass AS name "
+                 "FROM pg_index WHERE indrelid = 'tsrhrmovement'::regclass AND NOT indisprimary "
+                 "LOOP EXECUTE 'DROP INDEX ' || r.name; END LOOP; END $$;")),
+             qPrintable(testDb_.LastError()));
+    cost = MeasureMovementTableCost(db);
+    QCOMPARE(cost.rows, std::optional<qint64>(3));
+    QCOMPARE(cost.indexed, std::optional<bool>(false));
 }
 
 QTEST_GUILESS_MAIN(TestDeviceQueries)

@@ -47,13 +47,14 @@ QStringList CheckReportLines(const DeviceCheckResult& result)
 
 int CheckDevices(const CConnServerList& devices, int deviceTimeoutSeconds, FILE* out)
 {
-    SuppressDriverWarnings();
+    RouteDriverWarnings();
     NetTerminalLink link;
     DeviceCheckTools tools{link, systemClock(), deviceTimeoutSeconds,
                            NetTerminalLink::kDefaultConnectTimeoutMs,
                            NetTerminalLink::kDefaultReadTimeoutMs};
     int failed = 0;
     for (const CConnServer& device : devices) {
+        const DriverWarningDevice warnings(device.Name.isEmpty() ? device.DeviceId : device.Name);
         const DeviceCheckResult result = CheckDevice(device, tools);
         if (!result.Passed())
             ++failed;

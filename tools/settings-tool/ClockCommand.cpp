@@ -27,8 +27,9 @@ int Print(FILE* out, const QString& line, int status)
 
 int SetDeviceClock(const CConnServer& device, int deviceTimeoutSeconds, FILE* out)
 {
-    SuppressDriverWarnings();
+    RouteDriverWarnings();
     const QString name = device.Name;
+    const DriverWarningDevice warnings(name);
     CConnServer record = device;
     RecordedReports reports; // no DevStatus, no notifications
     Database db;
