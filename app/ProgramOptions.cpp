@@ -153,7 +153,8 @@ QString ProgramHelpText()
         "  0  every device of the run succeeded; an interactive session\n"
         "  1  a device failed, config.ini lists no device or cannot be read, or the\n"
         "     password was refused\n"
-        "  2  wrong usage\n"
+        "  2  wrong usage; also positions 14 and 15 that give no range (a text that is\n"
+        "     not a date, the first day after the last): nothing is downloaded or written\n"
         "\n");
     return usage + QStringLiteral("Settings: %1/config.ini (edit it with zelvor-settings); export "
                                   "folder\nunless a device names one: %2/log\n"

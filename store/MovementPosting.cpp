@@ -87,7 +87,6 @@ public:
     // refuses is marked to go row by row.
     Flow StageUpTo(qsizetype upTo, const PostingProgress& progress)
     {
-        const qsizetype total = movements_.size();
         for (qsizetype start = staged_; start < upTo; start += kPostingBatchRows) {
             const qsizetype end = std::min(upTo, start + kPostingBatchRows);
             if (!lessons_.rowByRow.contains(start) && Refusable([&] { Stage(start, end); },
@@ -96,8 +95,7 @@ public:
                                                                 }) == Step::Restart)
                 return Flow::Restart;
             staged_ = end;
-            if (end < total)
-                Report(progress, end);
+            Report(progress, end);
         }
         return Flow::Continue;
     }
@@ -105,6 +103,8 @@ public:
     // Stages the rest, runs awaitTurn, takes the lock, merges and commits.
     Flow Finish(const std::function<void()>& awaitTurn, const PostingProgress& progress)
     {
+        if (staged_ > 0)
+            Report(progress, staged_); // what was staged while the punches arrived
         if (StageUpTo(movements_.size(), progress) == Flow::Restart)
             return Flow::Restart;
         if (awaitTurn)
@@ -112,7 +112,6 @@ public:
         base_ = LockAndReadNextNumber(db_, sql_);
         if (MergeAll() == Flow::Restart)
             return Flow::Restart;
-        Report(progress, movements_.size());
         transaction_.Commit();
         return Flow::Continue;
     }

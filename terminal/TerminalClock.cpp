@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr int kMachine = 1;
-
 QDateTime WallClockOf(const QDateTime& local)
 {
     return QDateTime(local.date(), local.time(), Qt::UTC);
@@ -43,7 +41,7 @@ ClockReading ReadTerminalClock(CTerminalLink& link, const Clock& clock)
 {
     ClockReading reading;
     const QDateTime before = clock.now();
-    if (!link.ReadClock(kMachine, reading.time)) {
+    if (!link.ReadClock(kMachineNumber, reading.time)) {
         reading.problem = link.LastFailure();
         return reading;
     }
@@ -72,7 +70,7 @@ ClockReading SetTerminalClock(CTerminalLink& link, const Clock& clock)
     const QDateTime now = WallClockOf(clock.now()).addMSecs(500);
     const TerminalTime time{now.date().year(), now.date().month(),  now.date().day(),
                             now.time().hour(), now.time().minute(), now.time().second()};
-    if (!link.SetClock(kMachine, time)) {
+    if (!link.SetClock(kMachineNumber, time)) {
         ClockReading failed;
         failed.problem = link.LastFailure();
         return failed;
@@ -86,4 +84,9 @@ QString OffsetText(qint64 offsetSeconds)
         return QStringLiteral("in step with");
     return Span(std::llabs(offsetSeconds)) +
            (offsetSeconds > 0 ? QStringLiteral(" ahead of") : QStringLiteral(" behind"));
+}
+
+QString SetClockHint(const QString& deviceName)
+{
+    return QStringLiteral("set it with zelvor-settings set-clock %1").arg(deviceName);
 }

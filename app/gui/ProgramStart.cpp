@@ -105,6 +105,14 @@ int RunProgram(int argc, char* argv[])
         Print(stderr, error + QLatin1Char('\n'));
         return 2;
     }
+    // A range that keeps no punch would still replace the day's export file.
+    const QString range =
+        CommandLineRangeProblem(MapParams(CCommandParse::Parse(options.arguments).Params));
+    if (!range.isEmpty()) {
+        Print(stderr,
+              QStringLiteral("zelvor: %1; nothing was downloaded, written or posted\n").arg(range));
+        return 2;
+    }
     // The choice and the run read the same list. Qt takes its own options
     // (-style X) out of the list that the application object keeps; mapping that
     // one would shift the positions against the ones the choice counted.

@@ -54,7 +54,6 @@ int CheckDevices(const CConnServerList& devices, int deviceTimeoutSeconds, FILE*
                            NetTerminalLink::kDefaultReadTimeoutMs};
     int failed = 0;
     for (const CConnServer& device : devices) {
-        const DriverWarningDevice warnings(device.Name.isEmpty() ? device.DeviceId : device.Name);
         const DeviceCheckResult result = CheckDevice(device, tools);
         if (!result.Passed())
             ++failed;
