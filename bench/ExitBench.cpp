@@ -11,9 +11,10 @@
 //                     --program runs another build of zelvor, an older one say)
 //
 // It prints the runs, the runs that did not end within a second of their last
-// line, the watchdog's firings, and the time from the last line to the end
-// (median, 99th percentile, highest). Exit status 0 when every run ended
-// within a second.
+// line, the watchdog's firings, the runs in which a sound terminal failed (with
+// their lines), and the time from the last line to the end (median, 99th
+// percentile, highest). Exit status 0 when every run ended within a second
+// and every sound terminal passed.
 #include "Rig.h"
 
 #include <QCoreApplication>
@@ -127,7 +128,7 @@ int main(int argc, char* argv[])
         {QStringLiteral("trickle past the deadline"),
          {QStringLiteral("--trickle"), QStringLiteral("500")}}};
     QList<qint64> lastLineToEnd;
-    int late = 0, hung = 0, fired = 0, silent = 0;
+    int late = 0, hung = 0, fired = 0, silent = 0, soundFailed = 0;
     for (qsizetype f = 0; f < faults.size(); ++f) {
         Rig rig;
         if (!rig.install.Ready() || !rig.db.Reset()) {
@@ -170,6 +171,12 @@ int main(int argc, char* argv[])
                             qPrintable(faults.at(f).first), static_cast<long long>(kGiveUpMs));
                 continue;
             }
+            if (!end.err.contains(QStringLiteral("zelvor: First: 20 punches in range")) ||
+                !end.err.contains(QStringLiteral("zelvor: Last: 10 punches in range"))) {
+                ++soundFailed;
+                std::printf("run %d (%s): a sound terminal failed\n%s\n", run + 1,
+                            qPrintable(faults.at(f).first), qPrintable(end.err));
+            }
             fired += end.watchdogFired ? 1 : 0;
             lastLineToEnd.append(end.lastLineToEndMs);
             if (end.lastLineToEndMs > kTargetMs) {
@@ -183,12 +190,13 @@ int main(int argc, char* argv[])
         }
     }
     std::printf("%d runs (%s and %s in the middle): %d ended later than %lld ms after their last "
-                "line, %d hung, %d without a last line; the watchdog fired %d times; last line "
-                "to end: median %lld ms, 99th percentile %lld ms, highest %lld ms\n",
+                "line, %d hung, %d without a last line, %d with a sound terminal failed; the "
+                "watchdog fired %d times; last line to end: median %lld ms, 99th percentile %lld "
+                "ms, highest %lld ms\n",
                 runs, qPrintable(faults.at(0).first), qPrintable(faults.at(1).first), late,
-                static_cast<long long>(kTargetMs), hung, silent, fired,
+                static_cast<long long>(kTargetMs), hung, silent, soundFailed, fired,
                 static_cast<long long>(Percentile(lastLineToEnd, 0.5)),
                 static_cast<long long>(Percentile(lastLineToEnd, 0.99)),
                 static_cast<long long>(Percentile(lastLineToEnd, 1.0)));
-    return late == 0 && hung == 0 && silent == 0 ? 0 : 1;
+    return late == 0 && hung == 0 && silent == 0 && soundFailed == 0 ? 0 : 1;
 }
