@@ -56,7 +56,14 @@ def stopped_at(addresses):
 gdb.execute("set pagination off")
 gdb.execute("set confirm off")
 gdb.execute("break main")
-gdb.execute("run")
+try:
+    gdb.execute("run")
+except gdb.error as error:
+    out("SKIP cannot run the program under gdb: %s" % error)
+    raise SystemExit
+if gdb.selected_inferior().pid == 0:
+    out("SKIP the program did not stop under gdb")
+    raise SystemExit
 try:
     anchor = int(gdb.parse_and_eval("(long)&'%s'" % ANCHOR))
 except gdb.error:
