@@ -187,33 +187,29 @@ void TestDeviceQueries::listWithWrongPasswordThrows()
     QVERIFY(!db.IsOpen());
 }
 
-// The check's look at the movement table: rows, the index that serves the
-// duplicate check (found in the catalog of either server), nothing changed.
+// The check's look at the movement table: its rows, and the index that serves
+// the duplicate check, found in either server's catalog (and then missed).
 void TestDeviceQueries::movementTableCostSeesTheIndex()
 {
-    for (int i = 0; i < 3; ++i)
-        QVERIFY2(testDb_.InsertMovementRow(i, QStringLiteral("C%1").arg(i),
-                                           QStringLiteral("2024-03-07 08:00:00")),
-                 qPrintable(testDb_.LastError()));
+    QVERIFY2(
+        testDb_.InsertMovementRow(1, QStringLiteral("C"), QStringLiteral("2024-03-07 08:00:00")),
+        qPrintable(testDb_.LastError()));
     Database db;
     QVERIFY(EnsureOpen(db, testDb_.Record().ConnStr));
     MovementTableCost cost = MeasureMovementTableCost(db);
-    QVERIFY2(cost.problem.isEmpty(), qPrintable(cost.problem));
-    QCOMPARE(cost.rows, std::optional<qint64>(3));
+    QVERIFY2(cost.problem.isEmpty() && cost.checkSeconds, qPrintable(cost.problem));
+    QCOMPARE(cost.rows, std::optional<qint64>(1));
     QCOMPARE(cost.indexed, std::optional<bool>(true));
-    QCOMPARE(cost.indexName.toLower().left(25), QStringLiteral("tsrhrmovement_date_cardnb"));
-    QVERIFY(cost.checkSeconds.has_value());
+    QVERIFY2(cost.indexName.toLower().startsWith(QStringLiteral("tsrhrmovement_date_cardnb")),
+             qPrintable(cost.indexName));
 
-    // The suite's table without it (the primary key on ID serves nothing).
     const auto restore = qScopeGuard([&] { testDb_.Execute(kMovementIndexStatement); });
     QVERIFY2(testDb_.Admin(QStringLiteral(
                  "DO $$ DECLARE r record; BEGIN FOR r IN SELECT indexrelid::regclass AS name "
                  "FROM pg_index WHERE indrelid = 'tsrhrmovement'::regclass AND NOT indisprimary "
                  "LOOP EXECUTE 'DROP INDEX ' || r.name; END LOOP; END $$;")),
              qPrintable(testDb_.LastError()));
-    cost = MeasureMovementTableCost(db);
-    QCOMPARE(cost.rows, std::optional<qint64>(3));
-    QCOMPARE(cost.indexed, std::optional<bool>(false));
+    QCOMPARE(MeasureMovementTableCost(db).indexed, std::optional<bool>(false));
 }
 
 QTEST_GUILESS_MAIN(TestDeviceQueries)
