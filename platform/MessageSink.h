@@ -54,7 +54,7 @@ public:
     bool answer = true;
 };
 
-// Flattens a message into one line: line breaks become " / ".
+// Flattens a message into one line: each run of line breaks becomes " / ".
 QString OneLine(const QString& text);
 
 // Writes "zelvor: " and text with a line feed on stream in one UTF-8 write,

@@ -32,8 +32,8 @@ inline const QString kDisconnectCaption = QStringLiteral("فصل الإتصال"
 inline const QString kLinkTitle = QStringLiteral("الاتصال بالجهاز");
 inline const QString kLinkClosedText = QStringLiteral("مغلق");
 // The terminal ended a link that stayed idle too long.
-inline const QString kLinkEndedByTerminal = QStringLiteral(
-    "أنهى الجهاز الاتصال بعد مدة بلا نشاط؛ يُعاد الاتصال به تلقائياً عند السحب التالي.");
+inline const QString kLinkEndedByTerminal =
+    QStringLiteral("أنهاه الجهاز لطول الخمول؛ يُعاد عند السحب التالي");
 
 // The progress window of a pull.
 inline const QString kPullTitle = QStringLiteral("سحب البيانات");

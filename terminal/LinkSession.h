@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QString>
 
+#include <atomic>
 #include <string_view>
 
 class LinkTransport;
@@ -89,7 +90,9 @@ private:
     QDeadlineTimer deadline_{QDeadlineTimer::Forever};
     int connectTimeoutMs_ = kDefaultConnectTimeoutMs;
     int readTimeoutMs_ = kDefaultReadTimeoutMs;
-    bool open_ = false;
+    // Read by the window's thread too (whether to show the link as open),
+    // while the link's thread may be ending the session.
+    std::atomic<bool> open_ = false;
     QElapsedTimer lastSent_;
     ztp::SessionKey sessionKey_{};
     int lastRefusal_ = 0;

@@ -113,7 +113,9 @@ public:
         }
         if (!link_.IsOpen())
             main_.SetConnectCaption(optext::kConnectCaption);
-        main_.EndProgress(PullOutcomeText(outcome, link_.IsOpen(), optext::kDisconnectCaption));
+        main_.EndProgress(
+            PullOutcomeText(outcome, link_.IsOpen(),
+                            link_.IsOpen() ? optext::kDisconnectCaption : optext::kConnectCaption));
         return true;
     }
 
