@@ -2,6 +2,7 @@
 
 #include "app/CheckDiagnosis.h"
 #include "app/DeviceSession.h"
+#include "app/MovementTableStep.h"
 #include "app/RecordedReports.h"
 #include "platform/Clock.h"
 #include "platform/MessageSink.h"
@@ -30,7 +31,7 @@ public:
 
     void Run()
     {
-        if (Database() && DeviceRow() && Terminal() && Clock())
+        if (Database() && DeviceRow() && MovementTable() && Terminal() && Clock())
             PunchLog();
     }
 
@@ -65,6 +66,12 @@ private:
 
     bool Database();
     bool DeviceRow();
+    bool MovementTable()
+    {
+        const StepResult step = MovementTableStep(MeasureMovementTableCost(session_.Db()));
+        Set(step.step, step.verdict, step.detail, step.hint);
+        return step.verdict != Verdict::Failed;
+    }
     bool Terminal();
     bool Clock();
     void PunchLog();
@@ -283,8 +290,8 @@ DeviceCheckResult CheckDevice(const CConnServer& record, DeviceCheckTools& tools
     result.name = record.Name.isEmpty() ? record.DeviceId : record.Name;
     result.deviceId = record.DeviceId;
     for (CheckStep step :
-         {CheckStep::Driver, CheckStep::Login, CheckStep::DeviceRow, CheckStep::Terminal,
-          CheckStep::LinkKey, CheckStep::Clock, CheckStep::PunchLog})
+         {CheckStep::Driver, CheckStep::Login, CheckStep::DeviceRow, CheckStep::MovementTable,
+          CheckStep::Terminal, CheckStep::LinkKey, CheckStep::Clock, CheckStep::PunchLog})
         result.steps.append(StepResult{step, Verdict::Skipped, {}, {}});
     result.rangeFrom = FirstOfMonth(tools.clock);
     result.rangeTo = tools.clock.now();
@@ -312,6 +319,8 @@ QString StepName(CheckStep step)
         return QStringLiteral("database login");
     case CheckStep::DeviceRow:
         return QStringLiteral("device row");
+    case CheckStep::MovementTable:
+        return QStringLiteral("movement table");
     case CheckStep::Terminal:
         return QStringLiteral("terminal answers");
     case CheckStep::LinkKey:

@@ -45,7 +45,9 @@ QString ConnectFailure(const CConnServer& record, const TerminalAddress& address
 }
 
 DeviceSession::DeviceSession(CConnServer& record, const SessionTools& tools)
-    : record_(record), tools_(tools), deadline_(DeadlineIn(tools.deviceTimeoutSeconds))
+    : record_(record), tools_(tools),
+      driverWarnings_(record.Name.isEmpty() ? record.DeviceId : record.Name),
+      deadline_(DeadlineIn(tools.deviceTimeoutSeconds))
 {
     tools_.link.SetDeadline(deadline_);
     BoundStatements(deadline_);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/DriverWarnings.h"
 #include "store/Database.h"
 #include "store/MovementList.h"
 #include "store/Records.h"
@@ -117,6 +118,8 @@ private:
 
     CConnServer& record_;
     SessionTools tools_;
+    // The driver's warnings name this device until the connection is gone.
+    DriverWarningDevice driverWarnings_;
     QDeadlineTimer deadline_;
     Database db_;
     SessionResult result_;

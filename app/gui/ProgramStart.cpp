@@ -2,6 +2,7 @@
 
 #include "access/gui/CPasswordDlg.h"
 #include "app/DriverWarnings.h"
+#include "app/ExitGuard.h"
 #include "app/HeadlessRun.h"
 #include "app/MainController.h"
 #include "app/ProgramOptions.h"
@@ -32,7 +33,7 @@ QStringList ArgumentsOf(int argc, char* argv[])
 
 int RunWithWindow(const QStringList& arguments, const RunOptions& options)
 {
-    SuppressDriverWarnings();
+    RouteDriverWarnings();
     const Clock& clock = systemClock();
     RegistryStore registry;
     CZelvorDlg dialog(clock.now());
@@ -121,17 +122,24 @@ int RunProgram(int argc, char* argv[])
         {
             QCoreApplication app(argc, argv);
             status = RunHeadless(arguments, run);
-            EndProcessWithin(kShutdownSeconds, status);
+            BeginProgramEnd(status);
         }
+        NoteExitStep("the process's exit (static objects, libraries)");
         return status;
     }
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("zelvor"));
-    QApplication::setQuitOnLastWindowClosed(false);
-    // Qt's standard buttons in the operator's language; the window stays
-    // right to left in any locale.
-    LoadQtTranslations();
-    QApplication::setLayoutDirection(Qt::RightToLeft);
-    QApplication::setWindowIcon(AppIcon());
-    return RunWithWindow(arguments, run);
+    int status = 0;
+    {
+        QApplication app(argc, argv);
+        QApplication::setApplicationName(QStringLiteral("zelvor"));
+        QApplication::setQuitOnLastWindowClosed(false);
+        // Qt's standard buttons in the operator's language; the window stays
+        // right to left in any locale.
+        LoadQtTranslations();
+        QApplication::setLayoutDirection(Qt::RightToLeft);
+        QApplication::setWindowIcon(AppIcon());
+        status = RunWithWindow(arguments, run);
+        BeginProgramEnd(status);
+    }
+    NoteExitStep("the process's exit (static objects, libraries)");
+    return status;
 }

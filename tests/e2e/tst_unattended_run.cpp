@@ -230,10 +230,14 @@ void TestUnattendedRun::aRefusedRowIsReportedAndTheOthersPosted()
     QVERIFY2(run.err.contains(QStringLiteral(
                  "Gate: 3 punches in range, 2 posted, 0 already present, 1 refused")),
              qPrintable(run.err));
-    // The driver's text is reported once, through the program's own message.
-    QCOMPARE(run.err.count(QStringLiteral("value too long")), 1);
-    QVERIFY2(run.err.contains(QStringLiteral("zelvor: Gate: Database error: ")),
-             qPrintable(run.err));
+    // The driver's text is reported once through the program's own message,
+    // and its own warning is kept once, naming the device.
+    QCOMPARE(run.err.count(QStringLiteral("value too long")), 2);
+    for (const char* line : {"Database error: ", "ODBC driver: QODBC"})
+        QVERIFY2(
+            run.err.count(QRegularExpression(QStringLiteral("(?m)^zelvor: Gate: %1.*value too long")
+                                                 .arg(QLatin1String(line)))) == 1,
+            qPrintable(run.err));
     QCOMPARE(rig.db.Movements().size(), 2);
 }
 

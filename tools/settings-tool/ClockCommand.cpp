@@ -25,7 +25,7 @@ int Print(FILE* out, const QString& line, int status)
 
 int SetDeviceClock(const CConnServer& device, int deviceTimeoutSeconds, FILE* out)
 {
-    SuppressDriverWarnings();
+    RouteDriverWarnings();
     const QString name = device.Name;
     CConnServer record = device;
     RecordedReports reports; // no DevStatus, no notifications
