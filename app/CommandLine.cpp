@@ -1,5 +1,7 @@
 #include "app/CommandLine.h"
 
+#include "terminal/DateRange.h"
+
 void CCommandParse::ParseParam(const QString& text, bool isFlag, bool)
 {
     if (isFlag)
@@ -37,4 +39,26 @@ RunParameters MapParams(const QStringList& params)
         if (targets[pos])
             *targets[pos] = params.at(pos - 1);
     return run;
+}
+
+QString CommandLineRangeProblem(const RunParameters& run, const QLocale& locale)
+{
+    if (run.ArgFromDate.isEmpty())
+        return {};
+    const RangeDays days = DaysOf(DownloadRange{run.ArgFromDate, run.ArgToDate, {}, {}}, locale);
+    const auto day = [](const QDate& date) { return date.toString(Qt::ISODate); };
+    if (!days.first.isValid())
+        return QStringLiteral("position 14 (the first day) '%1' is not a date (%2 or yyyy-MM-dd)")
+            .arg(run.ArgFromDate, locale.dateFormat(QLocale::ShortFormat));
+    if (run.ArgToDate.isEmpty())
+        return QStringLiteral("position 15 (the last day) is missing after position 14 (%1)")
+            .arg(day(days.first));
+    if (!days.last.isValid())
+        return QStringLiteral("position 15 (the last day) '%1' is not a date (%2 or yyyy-MM-dd)")
+            .arg(run.ArgToDate, locale.dateFormat(QLocale::ShortFormat));
+    if (days.Reversed())
+        return QStringLiteral("the first day (position 14, %1) lies after the last day "
+                              "(position 15, %2)")
+            .arg(day(days.first), day(days.last));
+    return {};
 }

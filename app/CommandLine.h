@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLocale>
 #include <QString>
 #include <QStringList>
 
@@ -37,3 +38,11 @@ struct RunParameters {
 
 // Maps the positional arguments onto the run parameters.
 RunParameters MapParams(const QStringList& params);
+
+// Why positions 14 and 15 give no range that a download could use: a text
+// that cannot be read as a date, a last day missing, or a first day after the
+// last. Such a run would keep no punch and replace the day's export file with
+// an empty one. Empty when position 14 is empty (the pickers decide) or the
+// range is sound.
+QString CommandLineRangeProblem(const RunParameters& run,
+                                const QLocale& locale = QLocale::system());

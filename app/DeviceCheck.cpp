@@ -1,45 +1,38 @@
 #include "app/DeviceCheck.h"
 
 #include "app/CheckDiagnosis.h"
+#include "app/DeviceSession.h"
+#include "app/MovementTableStep.h"
 #include "app/RecordedReports.h"
 #include "platform/Clock.h"
 #include "platform/MessageSink.h"
 #include "store/Database.h"
-#include "store/DeviceQueries.h"
 #include "store/SqlValues.h"
 #include "terminal/CTerminalLink.h"
-#include "terminal/ConnectDevice.h"
-#include "terminal/DateRange.h"
-
-#include <QDeadlineTimer>
 
 #include <algorithm>
 #include <cstdlib>
 
 namespace {
 
-constexpr int kMachine = 1;
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm");
 
-// Walks the steps of one device in order; each step that fails ends the walk,
-// leaving the later ones skipped.
-class Checker {
+// Turns how the device's session went into the check's steps, with what the
+// session found and hints at the usual causes. A step after the one that
+// failed stays skipped.
+class Diagnosis {
 public:
-    Checker(const CConnServer& record, DeviceCheckTools& tools, DeviceCheckResult& result)
-        : record_(record), tools_(tools), result_(result),
-          deadline_(tools.deadlineSeconds > 0 ? QDeadlineTimer(qint64(tools.deadlineSeconds) * 1000)
-                                              : QDeadlineTimer(QDeadlineTimer::Forever))
+    Diagnosis(const CConnServer& record, DeviceCheckTools& tools, DeviceSession& session,
+              DeviceCheckResult& result)
+        : record_(record), tools_(tools), session_(session), walked_(session.Result()),
+          result_(result)
     {
     }
 
     void Run()
     {
-        tools_.link.SetDeadline(deadline_);
-        if (OpenDatabase() && FindDeviceRow() && ConnectTerminal() && CheckClock())
-            ReadPunchLog();
-        if (tools_.link.IsOpen())
-            tools_.link.CloseLink();
-        tools_.link.SetDeadline(QDeadlineTimer(QDeadlineTimer::Forever));
+        if (Database() && DeviceRow() && MovementTable() && Terminal() && Clock())
+            PunchLog();
     }
 
 private:
@@ -62,46 +55,46 @@ private:
     {
         result_.steps[int(step)] = StepResult{step, verdict, OneLine(detail).simplified(), hint};
     }
-    bool PastDeadline(CheckStep step)
+    bool OutOfTime(CheckStep step)
     {
-        if (!deadline_.hasExpired())
-            return false;
-        Failed(
+        return Failed(
             step,
             QStringLiteral("the check's deadline of %1 s has passed").arg(tools_.deadlineSeconds),
             QStringLiteral("a run would fail this device the same way; give more time with "
                            "--device-timeout"));
-        return true;
     }
 
-    bool OpenDatabase();
-    bool FindDeviceRow();
-    bool ConnectTerminal();
-    bool CheckClock();
-    void ReadPunchLog();
+    bool Database();
+    bool DeviceRow();
+    bool MovementTable()
+    {
+        const StepResult step = MovementTableStep(MeasureMovementTableCost(session_.Db()));
+        Set(step.step, step.verdict, step.detail, step.hint);
+        return step.verdict != Verdict::Failed;
+    }
+    bool Terminal();
+    bool Clock();
+    void PunchLog();
     qint64 CountDeviceRows();
 
-    CConnServer record_;
+    const CConnServer& record_;
     DeviceCheckTools& tools_;
+    DeviceSession& session_;
+    const SessionResult& walked_;
     DeviceCheckResult& result_;
-    QDeadlineTimer deadline_;
-    Database db_;             // the run's login time-out
-    RecordedReports reports_; // progress codes and messages go nowhere: no DevStatus
-    TerminalAddress address_;
 };
 
-bool Checker::OpenDatabase()
+bool Diagnosis::Database()
 {
     // An empty connection string opens nothing, and a run would find no
     // terminal address: the device has no database in config.ini.
     if (record_.ConnStr.isEmpty())
         return Failed(CheckStep::Login, QStringLiteral("config.ini names no database for it"),
                       QStringLiteral("set Server, User and DbName with zelvor-settings add"));
-    try {
-        EnsureOpen(db_, record_.ConnStr);
-    } catch (const DatabaseError& error) {
-        const DatabaseFault fault = ClassifyDatabaseFailure(error.Text());
-        const QString detail = DatabaseFaultText(fault) + QStringLiteral(": ") + error.Text();
+    if (walked_.failedAt == SessionStep::Database) {
+        const DatabaseFault fault = ClassifyDatabaseFailure(walked_.databaseText);
+        const QString detail =
+            DatabaseFaultText(fault) + QStringLiteral(": ") + walked_.databaseText;
         if (IsDriverFault(fault))
             return Failed(CheckStep::Driver, detail, DatabaseFaultHint(fault));
         Ok(CheckStep::Driver, QStringLiteral("the ODBC driver manager loaded it"));
@@ -119,12 +112,12 @@ bool Checker::OpenDatabase()
         QStringLiteral("%1 on %2, database %3").arg(record_.User, record_.Server, record_.DbName));
 }
 
-qint64 Checker::CountDeviceRows()
+qint64 Diagnosis::CountDeviceRows()
 {
     try {
         std::optional<QSqlQuery> query =
-            db_.Query(QStringLiteral("SELECT COUNT(*) FROM tsrHrDeviceShift WHERE Id =?"),
-                      {record_.DeviceId});
+            session_.Db().Query(QStringLiteral("SELECT COUNT(*) FROM tsrHrDeviceShift WHERE Id =?"),
+                                {record_.DeviceId});
         if (query && NextRow(*query))
             return qint64(NumberOf(query->value(0)).value_or(-1));
     } catch (const DatabaseError&) {
@@ -132,20 +125,18 @@ qint64 Checker::CountDeviceRows()
     return -1;
 }
 
-bool Checker::FindDeviceRow()
+bool Diagnosis::DeviceRow()
 {
     const QString idHint = QStringLiteral("the DeviceId in config.ini (zelvor-settings list) must "
                                           "be the ID of the terminal's row in tsrHrDeviceShift");
-    try {
-        address_ = LoadDeviceAddress(record_, db_, reports_);
-    } catch (const DatabaseError& error) {
-        return Failed(
-            CheckStep::DeviceRow,
-            QStringLiteral("the look-up of ID '%1' failed: %2").arg(record_.DeviceId, error.Text()),
-            idHint + QStringLiteral("; the login needs SELECT on tsrHrDeviceShift"));
-    }
+    if (walked_.failedAt == SessionStep::DeviceRow)
+        return Failed(CheckStep::DeviceRow,
+                      QStringLiteral("the look-up of ID '%1' failed: %2")
+                          .arg(record_.DeviceId, walked_.databaseText),
+                      idHint + QStringLiteral("; the login needs SELECT on tsrHrDeviceShift"));
+    const TerminalAddress& address = walked_.address;
     const qint64 rows = CountDeviceRows();
-    if (!address_.complete) {
+    if (!address.complete) {
         if (rows == 0)
             return Failed(CheckStep::DeviceRow,
                           QStringLiteral("no row with ID '%1'").arg(record_.DeviceId), idHint);
@@ -155,39 +146,37 @@ bool Checker::FindDeviceRow()
                                                                       : QStringLiteral("Port")),
                       QStringLiteral("fill in the terminal's IP and Port in the HR suite"));
     }
-    if (!address_.PortInRange())
+    if (!address.PortInRange())
         return Failed(CheckStep::DeviceRow,
                       QStringLiteral("Port '%1' is not a TCP port").arg(record_.Port),
                       QStringLiteral("correct the terminal's Port in the HR suite"));
     QString key = QStringLiteral("IPKey set");
-    if (address_.keyText == TerminalAddress::Key::Empty)
+    if (address.keyText == TerminalAddress::Key::Empty)
         key = QStringLiteral("IPKey empty (key 0)");
-    else if (address_.keyText == TerminalAddress::Key::NotANumber)
+    else if (address.keyText == TerminalAddress::Key::NotANumber)
         key = QStringLiteral("IPKey '%1' is not a number (key 0)").arg(record_.IPKey);
-    QString detail =
-        QStringLiteral("%1 port %2, %3").arg(address_.host).arg(address_.port).arg(key);
+    QString detail = QStringLiteral("%1 port %2, %3").arg(address.host).arg(address.port).arg(key);
     if (rows > 1)
         detail += QStringLiteral(" (%1 rows with this ID; a run takes the last one)").arg(rows);
     return Ok(CheckStep::DeviceRow, detail);
 }
 
-bool Checker::ConnectTerminal()
+bool Diagnosis::Terminal()
 {
-    const QString at = address_.Text();
-    // The run's connection: the stored key, three attempts.
-    TransferContext transfer{tools_.link, reports_, reports_, tools_.clock, {}};
-    if (ConnectDevice(address_, transfer)) {
+    const TerminalAddress& address = walked_.address;
+    const QString at = address.Text();
+    if (walked_.failedAt != SessionStep::Connect) {
         Ok(CheckStep::Terminal, QStringLiteral("%1 answers").arg(at));
         return Ok(CheckStep::LinkKey, QStringLiteral("the terminal accepted the link"));
     }
+    if (session_.Deadline().hasExpired())
+        return OutOfTime(CheckStep::Terminal);
     const QString failure = tools_.link.LastFailure();
-    if (PastDeadline(CheckStep::Terminal))
-        return false;
     // The link does not say whose fault it was: ask the address directly.
-    const TerminalProbe probe = ProbeTerminal(address_.host, address_.port, tools_.connectTimeoutMs,
-                                              tools_.readTimeoutMs, deadline_);
+    const TerminalProbe probe = ProbeTerminal(address.host, address.port, tools_.connectTimeoutMs,
+                                              tools_.readTimeoutMs, session_.Deadline());
     if (probe.reach != TerminalReach::Answers) {
-        QString detail = TerminalReachText(probe, address_.host, address_.port);
+        QString detail = TerminalReachText(probe, address.host, address.port);
         if (!failure.isEmpty())
             detail += QStringLiteral(" (the link: %1)").arg(failure);
         return Failed(CheckStep::Terminal, detail, TerminalReachHint(probe.reach));
@@ -200,14 +189,12 @@ bool Checker::ConnectTerminal()
                                  "terminal, or the terminal speaks another protocol version"));
 }
 
-bool Checker::CheckClock()
+bool Diagnosis::Clock()
 {
-    const ClockReading& clock = result_.clock = ReadTerminalClock(tools_.link, tools_.clock);
+    const ClockReading& clock = result_.clock = walked_.clock;
     const QString unread =
         QStringLiteral("the terminal did not tell its time: %1").arg(clock.problem);
-    // A terminal that cannot tell its time is no reason to stop; one whose
-    // link went with the request is.
-    if (!clock.read && !tools_.link.IsOpen())
+    if (walked_.failedAt == SessionStep::Clock)
         return Failed(CheckStep::Clock, unread,
                       QStringLiteral("the answer was altered on the way or the terminal broke "
                                      "off; a run would fail the same way"));
@@ -222,74 +209,61 @@ bool Checker::CheckClock()
     if (std::llabs(clock.offsetSeconds) > tools_.clockLimitSeconds)
         return Warning(CheckStep::Clock,
                        detail + QStringLiteral(" (more than %1 s)").arg(tools_.clockLimitSeconds),
-                       QStringLiteral("its punches carry its time; set it with zelvor-settings "
-                                      "set-clock %1")
-                           .arg(result_.name));
+                       QStringLiteral("its punches carry its time; ") + SetClockHint(result_.name));
     return Ok(CheckStep::Clock, detail);
 }
 
-void Checker::ReadPunchLog()
+void Diagnosis::PunchLog()
 {
-    CTerminalLink& link = tools_.link;
+    const DownloadReport& log = walked_.download;
     const QString retry = QStringLiteral("a run gets no punches from it either; try again, and "
                                          "restart the terminal if it stays so");
-    // The run's order without disabling the terminal (ACTIVE 0): prepare, load, read.
-    if (!link.PreparePunchRead(kMachine)) {
-        int code = 0;
-        link.FetchErrorCode(code);
+    const QString why = tools_.link.LastFailure().isEmpty()
+                            ? QString()
+                            : QStringLiteral(": ") + tools_.link.LastFailure();
+    if (walked_.deadlinePassed) {
+        OutOfTime(CheckStep::PunchLog);
+        return;
+    }
+    switch (log.stop) {
+    case DownloadReport::Stop::None:
+        break;
+    case DownloadReport::Stop::PrepareRefused:
         Failed(CheckStep::PunchLog,
                QStringLiteral("the terminal refused to prepare a read (code %1)%2")
-                   .arg(code)
-                   .arg(link.LastFailure().isEmpty() ? QString()
-                                                     : QStringLiteral(": ") + link.LastFailure()),
+                   .arg(log.errorCode)
+                   .arg(why),
                retry);
         return;
-    }
-    if (!link.LoadPunchLog(kMachine)) {
-        int code = 0;
-        link.FetchErrorCode(code);
+    case DownloadReport::Stop::LoadRefused:
+        Failed(CheckStep::PunchLog,
+               log.errorCode == 0
+                   ? QStringLiteral("the terminal has no punch log to give (no data)")
+                   : QStringLiteral("the terminal refused to load its punch log "
+                                    "(code %1)")
+                         .arg(log.errorCode),
+               retry);
+        return;
+    case DownloadReport::Stop::NotConnected:
+    case DownloadReport::Stop::Broken:
+    case DownloadReport::Stop::Cancelled:
         Failed(
             CheckStep::PunchLog,
-            code == 0
-                ? QStringLiteral("the terminal has no punch log to give (no data)")
-                : QStringLiteral("the terminal refused to load its punch log (code %1)").arg(code),
-            retry);
+            QStringLiteral("the punch log broke off after %1 punches%2").arg(log.received).arg(why),
+            QStringLiteral("a run posts nothing of a broken download; check the network to "
+                           "the terminal, and restart it if this repeats"));
         return;
     }
-    result_.rangeFrom = FirstOfMonth(tools_.clock);
-    result_.rangeTo = tools_.clock.now();
-    const DayFilter filter(DownloadRange{{}, {}, result_.rangeFrom, result_.rangeTo});
-    CAttLogRec punch;
-    qint64 count = 0, kept = 0, impossible = 0;
-    while (link.NextPunch(kMachine, punch)) {
-        ++punch.Seq;
-        ++count;
-        if (filter.Keeps(punch))
-            ++kept;
-        else if (!IsValidPunchTime(punch.Year, punch.Month, punch.Day, punch.Hour, punch.Minute,
-                                   punch.Second))
-            ++impossible;
-        if (count % 1024 == 0 && PastDeadline(CheckStep::PunchLog))
-            return;
-    }
-    if (link.StreamBroken()) {
-        Failed(CheckStep::PunchLog,
-               QStringLiteral("the punch log broke off after %1 punches: %2")
-                   .arg(count)
-                   .arg(link.LastFailure()),
-               QStringLiteral("a run posts nothing of a broken download; check the network to "
-                              "the terminal, and restart it if this repeats"));
-        return;
-    }
-    result_.punches = count;
-    result_.inRange = kept;
+    result_.punches = log.received;
+    result_.inRange = log.kept;
     QString detail =
         QStringLiteral("%1 punches, %2 from %3 to now (%4)")
-            .arg(count)
-            .arg(kept)
+            .arg(log.received)
+            .arg(log.kept)
             .arg(result_.rangeFrom.toString(kTimeFormat), result_.rangeTo.toString(kTimeFormat));
-    if (impossible > 0)
-        detail += QStringLiteral(", %1 with an impossible date (a run skips them)").arg(impossible);
+    if (log.impossible > 0)
+        detail +=
+            QStringLiteral(", %1 with an impossible date (a run skips them)").arg(log.impossible);
     Ok(CheckStep::PunchLog, detail);
 }
 
@@ -316,10 +290,23 @@ DeviceCheckResult CheckDevice(const CConnServer& record, DeviceCheckTools& tools
     result.name = record.Name.isEmpty() ? record.DeviceId : record.Name;
     result.deviceId = record.DeviceId;
     for (CheckStep step :
-         {CheckStep::Driver, CheckStep::Login, CheckStep::DeviceRow, CheckStep::Terminal,
-          CheckStep::LinkKey, CheckStep::Clock, CheckStep::PunchLog})
+         {CheckStep::Driver, CheckStep::Login, CheckStep::DeviceRow, CheckStep::MovementTable,
+          CheckStep::Terminal, CheckStep::LinkKey, CheckStep::Clock, CheckStep::PunchLog})
         result.steps.append(StepResult{step, Verdict::Skipped, {}, {}});
-    Checker(record, tools, result).Run();
+    result.rangeFrom = FirstOfMonth(tools.clock);
+    result.rangeTo = tools.clock.now();
+
+    // The run's own session over this month's range, looking at the log only.
+    CConnServer device = record;
+    RecordedReports reports; // progress codes and messages go nowhere: no DevStatus
+    DeviceSession session(
+        device, SessionTools{tools.link, reports, reports, tools.clock, {}, tools.deadlineSeconds});
+    SessionPlan plan;
+    plan.readClock = true;
+    plan.lookOnly = true;
+    MovementList none;
+    session.Walk(plan, DownloadRange{{}, {}, result.rangeFrom, result.rangeTo}, none);
+    Diagnosis(device, tools, session, result).Run();
     return result;
 }
 
@@ -332,6 +319,8 @@ QString StepName(CheckStep step)
         return QStringLiteral("database login");
     case CheckStep::DeviceRow:
         return QStringLiteral("device row");
+    case CheckStep::MovementTable:
+        return QStringLiteral("movement table");
     case CheckStep::Terminal:
         return QStringLiteral("terminal answers");
     case CheckStep::LinkKey:

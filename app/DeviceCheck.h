@@ -13,13 +13,23 @@ class Clock;
 class CTerminalLink;
 
 // A check of one configured device that walks the way of a run (database
-// connection, device row, terminal connection with the stored link key, the
-// terminal's clock, punch log, date range) through the run's own operations, but changes
-// nothing: no posting, no export file, no DevStatus, and the terminal is never
-// disabled. Each step says ok, FAILED with a hint at the usual causes, or
-// skipped when an earlier step it needs failed.
+// connection, device row, the movement table's cost, terminal connection with
+// the stored link key, the terminal's clock, punch log, date range) through the
+// run's own operations, but changes nothing: no posting, no export file, no
+// DevStatus, and the terminal is never disabled. Each step says ok, FAILED
+// with a hint at the usual causes, or skipped when an earlier step it needs
+// failed.
 
-enum class CheckStep { Driver, Login, DeviceRow, Terminal, LinkKey, Clock, PunchLog };
+enum class CheckStep {
+    Driver,
+    Login,
+    DeviceRow,
+    MovementTable, // the duplicate check's cost (app/MovementTableStep.h)
+    Terminal,
+    LinkKey,
+    Clock,
+    PunchLog,
+};
 // A warning is a finding a run goes on with (it passes the check).
 enum class Verdict { Ok, Warning, Failed, Skipped };
 

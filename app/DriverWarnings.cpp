@@ -1,6 +1,9 @@
 #include "app/DriverWarnings.h"
 
-#include <QString>
+#include "platform/MessageSink.h"
+
+#include <QMutex>
+#include <QSet>
 #include <QtGlobal>
 
 #include <cstdio>
@@ -10,10 +13,39 @@ namespace {
 QtMessageHandler previousHandler = nullptr;
 bool installed = false;
 
-void filterMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
+thread_local QString currentDevice;
+
+// Lines written so far, so that each is written once. A run whose statements
+// fail with ever new texts stops remembering, and then writes every line.
+constexpr qsizetype kRememberedLines = 1000;
+QMutex writtenLock;
+QSet<QString> written;
+
+bool IsDriverWarning(const QString& message)
 {
-    if (type == QtWarningMsg && message.startsWith(QLatin1String("QODBC")))
+    // Qt's debug stream quotes the texts it is given.
+    return message.startsWith(QLatin1String("QODBC")) ||
+           message.startsWith(QLatin1String("\"QODBC"));
+}
+
+void WriteOnce(const QString& line)
+{
+    {
+        const QMutexLocker guard(&writtenLock);
+        if (written.contains(line))
+            return;
+        if (written.size() < kRememberedLines)
+            written.insert(line);
+    }
+    WriteProgramLine(stderr, line);
+}
+
+void RouteMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtWarningMsg && IsDriverWarning(message)) {
+        WriteOnce(DriverWarningLine(currentDevice, message));
         return;
+    }
     if (previousHandler) {
         previousHandler(type, context, message);
         return;
@@ -24,10 +56,41 @@ void filterMessages(QtMsgType type, const QMessageLogContext& context, const QSt
 
 } // namespace
 
-void SuppressDriverWarnings()
+void RouteDriverWarnings()
 {
     if (installed)
         return;
     installed = true;
-    previousHandler = qInstallMessageHandler(filterMessages);
+    previousHandler = qInstallMessageHandler(RouteMessages);
+}
+
+DriverWarningDevice::DriverWarningDevice(const QString& name) : previous_(currentDevice)
+{
+    currentDevice = name;
+}
+
+DriverWarningDevice::~DriverWarningDevice()
+{
+    currentDevice = previous_;
+}
+
+QString DriverWarningLine(const QString& device, const QString& message)
+{
+    // Qt's debug stream encloses texts in quotes and escapes quotes,
+    // backslashes and control characters inside them.
+    QString text;
+    for (qsizetype i = 0; i < message.size(); ++i) {
+        const QChar c = message.at(i);
+        if (c == QLatin1Char('"'))
+            continue;
+        if (c == QLatin1Char('\\') && i + 1 < message.size()) {
+            const QChar escaped = message.at(++i);
+            text += QStringLiteral("\"\\").contains(escaped) ? escaped : QChar(u' ');
+            continue;
+        }
+        text += c;
+    }
+    text = OneLine(text).simplified();
+    return (device.isEmpty() ? QString() : device + QStringLiteral(": ")) +
+           QStringLiteral("ODBC driver: ") + text;
 }

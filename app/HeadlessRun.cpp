@@ -17,26 +17,11 @@
 
 #include <QElapsedTimer>
 
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <thread>
 
 void WriteRunLine(const QString& line)
 {
     WriteProgramLine(stderr, line);
-}
-
-void EndProcessWithin(int seconds, int status)
-{
-    std::thread([seconds, status] {
-        std::this_thread::sleep_for(std::chrono::seconds(seconds));
-        WriteRunLine(QStringLiteral("warning: the clean-up after the run did not finish within "
-                                    "%1 s; ending the process")
-                         .arg(seconds));
-        std::fflush(nullptr);
-        std::_Exit(status);
-    }).detach();
 }
 
 namespace {
@@ -56,7 +41,7 @@ void WriteMetrics(const QString& path, const RunReport& report, const RegistrySt
 
 int RunHeadless(const QStringList& arguments, const RunOptions& options)
 {
-    SuppressDriverWarnings();
+    RouteDriverWarnings();
     const Clock& clock = systemClock();
     const std::unique_ptr<RegistryStore> userRegistry = UserRegistry();
     RegistryStore& registry = *userRegistry;
@@ -85,10 +70,11 @@ int RunHeadless(const QStringList& arguments, const RunOptions& options)
     if (!report.endRequested && report.mode == RunReport::Mode::Interactive)
         WriteRunLine(QStringLiteral("password accepted; the main window needs a display "
                                     "(set DISPLAY), exiting"));
+    const int status = report.ExitStatus();
     if (report.mode != RunReport::Mode::Interactive)
         WriteRunLine(QStringLiteral("done: %1 device(s), %2 failed, exit status %3")
                          .arg(report.devices)
                          .arg(report.failed)
-                         .arg(report.ExitStatus()));
-    return report.ExitStatus();
+                         .arg(status));
+    return status;
 }

@@ -11,12 +11,5 @@
 // exit status (see RunReport).
 int RunHeadless(const QStringList& arguments, const RunOptions& options = {});
 
-// Once a run without a window has said its last line, the process ends with
-// status within this many seconds, even when the libraries' own clean-up
-// after it does not return (Qt 6.4's SQL module was seen to hang there once
-// in about thirty runs, which would keep a scheduled service from ending).
-void EndProcessWithin(int seconds, int status);
-inline constexpr int kShutdownSeconds = 10;
-
 // Writes "zelvor: <line>" on standard error: the run's outcome lines.
 void WriteRunLine(const QString& line);

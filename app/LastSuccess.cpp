@@ -8,18 +8,17 @@ namespace {
 
 constexpr Qt::DateFormat kFormat = Qt::ISODate;
 
-// A value name for any device ID: the ID percent-encoded, so that "/" or ".."
-// cannot reach outside the key.
-QString ValueName(const QString& deviceId)
+} // namespace
+
+QString DeviceValueName(const QString& deviceId)
 {
     return QStringLiteral("Device-") + QString::fromLatin1(QUrl::toPercentEncoding(deviceId));
 }
 
-} // namespace
-
 std::optional<QDateTime> ReadLastSuccess(const RegistryStore& registry, const QString& deviceId)
 {
-    const std::optional<QString> text = registry.QueryValue(lastsuccess::kKey, ValueName(deviceId));
+    const std::optional<QString> text =
+        registry.QueryValue(lastsuccess::kKey, DeviceValueName(deviceId));
     if (!text)
         return std::nullopt;
     QDateTime at = QDateTime::fromString(text->trimmed(), kFormat);
@@ -31,7 +30,7 @@ std::optional<QDateTime> ReadLastSuccess(const RegistryStore& registry, const QS
 bool StoreLastSuccess(RegistryStore& registry, const QString& deviceId, const QDateTime& at)
 {
     return registry.CreateKey(lastsuccess::kKey) &&
-           registry.SetValue(lastsuccess::kKey, ValueName(deviceId), at.toString(kFormat));
+           registry.SetValue(lastsuccess::kKey, DeviceValueName(deviceId), at.toString(kFormat));
 }
 
 QDateTime RangeStart(const QDateTime& firstOfMonth, const std::optional<QDateTime>& lastSuccess)
@@ -40,4 +39,18 @@ QDateTime RangeStart(const QDateTime& firstOfMonth, const std::optional<QDateTim
         return firstOfMonth;
     const QDateTime day(lastSuccess->date(), QTime(0, 0));
     return day < firstOfMonth ? day : firstOfMonth;
+}
+
+QDateTime RunRangeStart(const QDateTime& firstOfMonth, const std::optional<QDateTime>& lastSuccess,
+                        const QDate& since)
+{
+    return since.isValid() ? QDateTime(since, QTime(0, 0)) : RangeStart(firstOfMonth, lastSuccess);
+}
+
+bool MovesLastSuccess(const QDateTime& firstOfMonth, const std::optional<QDateTime>& lastSuccess,
+                      const QDate& since, const QDateTime& startedAt)
+{
+    if (lastSuccess && startedAt <= *lastSuccess)
+        return false;
+    return !since.isValid() || since <= RangeStart(firstOfMonth, lastSuccess).date();
 }

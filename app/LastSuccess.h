@@ -15,6 +15,10 @@ namespace lastsuccess {
 inline const QString kKey = QStringLiteral("Software\\Zelvor\\LastSuccess");
 }
 
+// The value name that holds a device's record under a key of the program's
+// own: the ID percent-encoded, so that "/" or ".." cannot reach outside the key.
+QString DeviceValueName(const QString& deviceId);
+
 std::optional<QDateTime> ReadLastSuccess(const RegistryStore& registry, const QString& deviceId);
 // False when the store cannot be written: the next run then starts at the
 // first of the month, and the caller says so.
@@ -24,3 +28,15 @@ bool StoreLastSuccess(RegistryStore& registry, const QString& deviceId, const QD
 // or the day of the device's last successful run (at 00:00) when that is
 // earlier, so punches made after the last run of a month are not left behind.
 QDateTime RangeStart(const QDateTime& firstOfMonth, const std::optional<QDateTime>& lastSuccess);
+
+// Where an all-devices run starts a device's range: the day given with --since
+// (at 00:00) when there is one, else RangeStart.
+QDateTime RunRangeStart(const QDateTime& firstOfMonth, const std::optional<QDateTime>& lastSuccess,
+                        const QDate& since);
+
+// Whether a successful all-devices run that began at startedAt becomes the
+// device's last success. The record only moves forward in time, and a run from
+// a day given with --since moves it only when that day is not later than where
+// the next run would start: otherwise the days between would pass for done.
+bool MovesLastSuccess(const QDateTime& firstOfMonth, const std::optional<QDateTime>& lastSuccess,
+                      const QDate& since, const QDateTime& startedAt);

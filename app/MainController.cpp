@@ -1,12 +1,11 @@
 #include "app/MainController.h"
 
 #include "access/PasswordGate.h"
+#include "app/AllDevicesRun.h"
 #include "app/DeviceRun.h"
 #include "app/LastSuccess.h"
 #include "app/MainView.h"
-#include "app/OrderedRun.h"
 #include "app/PullOutcome.h"
-#include "app/RecordedReports.h"
 #include "platform/Clock.h"
 #include "platform/MessageSink.h"
 #include "platform/Progress.h"
@@ -14,17 +13,26 @@
 #include "resources/FaultTexts.h"
 #include "resources/OperatorTexts.h"
 #include "settings/SettingsFile.h"
-#include "store/Database.h"
-#include "store/DeviceQueries.h"
 #include "terminal/CTerminalLink.h"
 #include "terminal/ConnectDevice.h"
 #include "terminal/DateRange.h"
-#include "terminal/DownloadLog.h"
+
+#include <QLocale>
+
+namespace {
+
+// The same device of the suite: a list rebuilt after Settings may have
+// renamed it, but not moved it to another terminal row or database.
+bool SameDevice(const CConnServer& a, const CConnServer& b)
+{
+    return a.DeviceId.compare(b.DeviceId, Qt::CaseInsensitive) == 0 && a.Server == b.Server &&
+           a.DbName == b.DbName;
+}
+
+} // namespace
 
 MainController::MainController(MainView& view, MainServices services)
-    : view_(view), services_(std::move(services)), transfer_{services_.link, services_.progress,
-                                                             services_.messages, services_.clock,
-                                                             services_.exeFolder}
+    : view_(view), services_(std::move(services)), caption_(optext::kFirstConnectCaption)
 {
 }
 
@@ -33,16 +41,34 @@ DownloadRange MainController::Range() const
     return DownloadRange{Run.ArgFromDate, Run.ArgToDate, view_.FromDate(), view_.ToDate()};
 }
 
+bool MainController::RangeRefused()
+{
+    const RangeDays days = DaysOf(Range());
+    if (!days.Reversed())
+        return false;
+    const QLocale locale;
+    services_.messages.Show(
+        optext::kReversedRange.arg(locale.toString(days.first), locale.toString(days.last)));
+    return true;
+}
+
 void MainController::ReadComboSelection()
 {
     if (const std::optional<QString> text = view_.SelectedDeviceText())
         Run.SelectedName = *text;
 }
 
-void MainController::CloseLinkIfOpen()
+SessionTools MainController::Tools() const
 {
-    if (services_.link.IsOpen())
-        view_.RunAside([this] { services_.link.CloseLink(); });
+    return SessionTools{services_.link,      services_.progress,
+                        services_.messages,  services_.clock,
+                        services_.exeFolder, services_.options.deviceTimeoutSeconds};
+}
+
+void MainController::SetCaption(const QString& caption)
+{
+    caption_ = caption;
+    view_.SetConnectCaption(caption);
 }
 
 void MainController::FollowLink(bool wasOpen)
@@ -50,8 +76,19 @@ void MainController::FollowLink(bool wasOpen)
     // The caption says what the link is now, whatever changed it: the
     // operator's click, a cancelled or broken download, a passed deadline.
     const bool open = services_.link.IsOpen();
+    if (!open)
+        linked_.reset();
     if (open != wasOpen)
-        view_.SetConnectCaption(open ? optext::kDisconnectCaption : optext::kConnectCaption);
+        SetCaption(open ? optext::kDisconnectCaption : optext::kConnectCaption);
+}
+
+void MainController::EndLink()
+{
+    const bool wasOpen = services_.link.IsOpen();
+    if (wasOpen)
+        view_.RunAside([this] { services_.link.CloseLink(); });
+    linked_.reset();
+    FollowLink(wasOpen);
 }
 
 void MainController::Log(const QString& line) const
@@ -92,97 +129,14 @@ void MainController::FillDeviceCombo()
 void MainController::OnStartRun()
 {
     if (Run.AllDevicesRun) {
-        report_.mode = RunReport::Mode::AllDevices;
-        RunAllDevices();
-    } else {
-        report_.mode =
-            Run.ArgIP.isEmpty() ? RunReport::Mode::Interactive : RunReport::Mode::SingleTerminal;
-        RunSingleTerminal();
-    }
-}
-
-void MainController::RunAllDevices()
-{
-    if (Devices.isEmpty()) {
-        Log(QStringLiteral("no devices to run from %1").arg(ConfigPath));
+        RunAllDevices(
+            Devices, ConfigPath, view_.ToDate(), services_,
+            [this](const std::function<void()>& work) { view_.RunAside(work); }, report_);
         return;
     }
-    // One run at a time on this installation: a second one waits for the
-    // first, then gives up with the reason.
-    RunLock lock(RunLockPath(services_.exeFolder));
-    if (!lock.Acquire(services_.options.runLockWaitMs)) {
-        services_.messages.Show(lock.Problem());
-        Log(QStringLiteral("FAILED, ") + OneLine(lock.Problem()));
-        report_.endRequested = true;
-        report_.devices = int(Devices.size());
-        report_.failed = report_.devices;
-        return;
-    }
-    // Computed once, so a run that crosses midnight keeps the same range start.
-    const QDateTime firstOfMonth = FirstOfMonth(services_.clock);
-    const QDateTime to = view_.ToDate();
-    const int jobs = services_.makeLink ? services_.options.jobs : 1;
-    QList<DeviceOutcome> outcomes(Devices.size());
-
-    // A parallel run gives each device a link of its own, made and ended on
-    // its thread, and recorded sinks that are handed on in the order of the list.
-    QList<RecordedReports> recorded(jobs > 1 ? Devices.size() : 0);
-    PostingOrder order(int(Devices.size()));
-    auto work = [&](int index) {
-        CConnServer& record = Devices[index];
-        const DownloadRange range{
-            Run.ArgFromDate, Run.ArgToDate,
-            RangeStart(firstOfMonth, ReadLastSuccess(services_.registry, record.DeviceId)), to};
-        if (jobs > 1) {
-            RecordedReports& reports = recorded[index];
-            const std::unique_ptr<CTerminalLink> link = services_.makeLink();
-            DeviceRunTools tools{*link,
-                                 reports,
-                                 reports,
-                                 services_.clock,
-                                 services_.exeFolder,
-                                 services_.options.deviceTimeoutSeconds,
-                                 [&order, index] { order.AwaitTurn(index); }};
-            outcomes[index] = RunOneDevice(record, range, tools);
-            order.Done(index);
-            return;
-        }
-        services_.messages.SetContext(record.Name);
-        DeviceRunTools tools{services_.link,      services_.progress,
-                             services_.messages,  services_.clock,
-                             services_.exeFolder, services_.options.deviceTimeoutSeconds};
-        outcomes[index] = RunOneDevice(record, range, tools);
-        services_.messages.SetContext({});
-    };
-    auto done = [&](int index) {
-        if (jobs > 1) {
-            services_.messages.SetContext(Devices[index].Name);
-            recorded[index].Replay(services_.progress, services_.messages);
-            services_.messages.SetContext({});
-        }
-        const DeviceOutcome& outcome = outcomes[index];
-        ++report_.devices;
-        if (!outcome.Ok())
-            ++report_.failed;
-        Log(outcome.Line());
-        const int clockLimit = services_.options.clockLimitSeconds;
-        if (outcome.clock.read && std::llabs(outcome.clock.offsetSeconds) > clockLimit)
-            Log(QStringLiteral("warning: %1: the terminal's clock is %2 this host's (more than "
-                               "%3 s); its punches carry its time; set it with zelvor-settings "
-                               "set-clock %4")
-                    .arg(outcome.name, OffsetText(outcome.clock.offsetSeconds))
-                    .arg(clockLimit)
-                    .arg(outcome.name));
-        if (outcome.Ok() &&
-            !StoreLastSuccess(services_.registry, outcome.deviceId, outcome.startedAt))
-            Log(QStringLiteral("warning: cannot store the last success of %1; its next run "
-                               "starts at the first of the month")
-                    .arg(outcome.name));
-    };
-    view_.RunAside([&] { RunInOrder(int(Devices.size()), jobs, work, done); });
-    // ArgCloseFlag is "0" in this run: the program ends after it, whatever happened.
-    report_.endRequested = true;
-    report_.outcomes = outcomes;
+    report_.mode =
+        Run.ArgIP.isEmpty() ? RunReport::Mode::Interactive : RunReport::Mode::SingleTerminal;
+    RunSingleTerminal();
 }
 
 void MainController::RunSingleTerminal()
@@ -200,27 +154,29 @@ void MainController::RunSingleTerminal()
     if (Current.IP.isEmpty())
         return;
 
+    // The terminal of the command line: no look-up, no posting.
     report_.devices = 1;
-    const TerminalAddress address = TerminalAddressOf(Current);
+    SessionPlan plan;
+    plan.terminal = SessionPlan::Terminal::Record;
     const DownloadRange range = Range();
-    bool connected = false;
-    bool ok = false;
+    SessionResult result;
     view_.RunAside([&] {
-        connected = ConnectDevice(address, transfer_);
-        ok = connected && DownloadLog(Current, range, Movements, transfer_);
-        if (ok && services_.link.IsOpen())
-            services_.link.CloseLink();
+        DeviceSession session(Current, Tools());
+        result = session.Walk(plan, range, Movements);
+        // A failed download leaves the link open for the window that stays.
+        if (!result.Ok())
+            session.KeepLink();
     });
+    if (services_.link.IsOpen())
+        linked_ = LinkedDevice{Current, result.address};
     const QString name = QStringLiteral("%1:%2").arg(Current.IP, Current.Port);
-    if (ok) {
+    if (result.Ok()) {
         report_.endRequested = true;
         Log(QStringLiteral("%1: %2 punches in range downloaded").arg(name).arg(Movements.size()));
         return;
     }
     ++report_.failed;
-    Log(QStringLiteral("%1: FAILED, %2")
-            .arg(name, connected ? DownloadFailure(transfer_)
-                                 : ConnectFailure(Current, address, services_.link)));
+    Log(QStringLiteral("%1: FAILED, %2").arg(name, result.failure));
     if (Run.ArgCloseFlag == QLatin1String("0"))
         report_.endRequested = true;
     // The window that stays says whether the failed run left the link open.
@@ -230,39 +186,57 @@ void MainController::RunSingleTerminal()
 void MainController::OnConnect()
 {
     ReadComboSelection();
+    if (RangeRefused())
+        return;
     Current = FindConnServer(Devices, Run.SelectedName);
     const bool wasOpen = services_.link.IsOpen();
-    view_.RunAside([this] {
-        try {
-            // A database connection of its own, made and ended on this thread.
-            Database db;
-            const TerminalAddress address = LoadDeviceAddress(Current, db, services_.messages);
-            // The button toggles: an open link is closed (without a progress
-            // code), unless the device has no address, which is said first.
-            if (address.complete && services_.link.IsOpen())
-                services_.link.CloseLink();
-            else
-                ConnectDevice(address, transfer_);
-        } catch (const DatabaseError& error) {
-            services_.messages.Show(error.Text());
+    SessionResult result;
+    view_.RunAside([&] {
+        MovementList none;
+        DeviceSession session(Current, Tools());
+        SessionPlan plan;
+        plan.download = false;
+        // The button toggles: the second click looks the device up again and
+        // ends the link, unless the device has no address, which is said first.
+        plan.connect = !wasOpen;
+        result = session.Walk(plan, {}, none);
+        if (!wasOpen) {
+            if (result.Ok())
+                session.KeepLink();
+            return;
         }
+        if (!result.Ok())
+            return; // the database said why
+        TransferContext transfer{services_.link, services_.progress, services_.messages,
+                                 services_.clock, services_.exeFolder};
+        if (!result.address.complete)
+            ConnectDevice(result.address, transfer); // "1": no address; the link stays
+        else
+            services_.link.CloseLink();
     });
+    if (services_.link.IsOpen() && !wasOpen)
+        linked_ = LinkedDevice{Current, result.address};
     FollowLink(wasOpen);
+    // A refusal says why and what to try; the notification alone does not.
+    if (!wasOpen && result.failedAt == SessionStep::Connect && result.address.complete)
+        services_.messages.Show(optext::kConnectRefused.arg(result.address.Text(), caption_) +
+                                QStringLiteral("\n\n") + result.failure);
 }
 
 void MainController::OnPullData()
 {
     ReadComboSelection();
-    Current = FindConnServer(Devices, Run.SelectedName);
-    // The all-devices run's way for one device, over the link the operator
-    // opened: the operator sees the punches arrive and may cancel (a
-    // cancelled download counts as broken off, so nothing of it is posted).
-    DeviceRunTools tools{services_.link,      services_.progress,
-                         services_.messages,  services_.clock,
-                         services_.exeFolder, services_.options.deviceTimeoutSeconds};
-    tools.useOpenLink = true;
-    tools.posting = Run.SelectedName.isEmpty() ? DeviceRunTools::Posting::Never
-                                               : DeviceRunTools::Posting::Always;
+    if (RangeRefused())
+        return;
+    // The device whose terminal the link is open to: the selection shows it
+    // while the link lasts, but a pull never takes another device's name,
+    // export file, database or catch-up point for its punches.
+    Current = linked_ ? linked_->device : FindConnServer(Devices, Run.SelectedName);
+    DeviceRunTools tools{Tools()};
+    // Without a link the download says "connect first" (progress code 5).
+    tools.openLink = linked_ ? linked_->address : TerminalAddress();
+    // A terminal given on the command line is no configured device.
+    tools.post = !Current.Name.isEmpty();
     tools.onPunches = [this](qint64 received, qint64 announced) {
         return view_.ShowProgress(MainView::Stage::Download, received, announced);
     };
@@ -286,28 +260,66 @@ void MainController::OnPullData()
     if (!outcome)
         return;
     // A pull counts as the device's last success only when its range
-    // reached from where the next run would start to the day it began.
+    // reached from where the next run would start to the day it began; the
+    // record only moves forward.
+    const QDateTime firstOfMonth = FirstOfMonth(services_.clock);
     if (outcome->posted && outcome->Ok() &&
-        DayFilter(range).KeepsDays(RangeStart(FirstOfMonth(services_.clock), lastSuccess).date(),
-                                   outcome->startedAt.date()))
+        DayFilter(range).KeepsDays(RangeStart(firstOfMonth, lastSuccess).date(),
+                                   outcome->startedAt.date()) &&
+        MovesLastSuccess(firstOfMonth, lastSuccess, {}, outcome->startedAt))
         StoreLastSuccess(services_.registry, outcome->deviceId, outcome->startedAt);
     Log(outcome->Line());
-    // A link lost during the pull (a cancel, a broken stream, the deadline) is closed.
+    // A link lost during the pull (a cancel, a broken stream, the deadline) is
+    // closed; one opened again for it is the operator's again.
     FollowLink(wasOpen);
-    view_.EndProgress(PullOutcomeText(*outcome, wasOpen, services_.link.IsOpen()));
+    view_.EndProgress(PullOutcomeText(*outcome, services_.link.IsOpen(), caption_));
 }
 
 void MainController::OnDeviceSelChange()
 {
-    const bool wasOpen = services_.link.IsOpen();
-    CloseLinkIfOpen();
-    FollowLink(wasOpen);
+    EndLink();
     ReadComboSelection();
     if (Run.SelectedName.isEmpty()) {
         services_.messages.Show(optext::kChooseDevice);
         return;
     }
     Current = FindConnServer(Devices, Run.SelectedName);
+}
+
+void MainController::OnLinkEnded(const QString& why)
+{
+    if (!linked_ || services_.link.IsOpen())
+        return;
+    SetCaption(optext::kConnectCaption);
+    services_.progress.ShowNotification(optext::kLinkTitle, optext::kLinkEndedByTerminal);
+    Log(QStringLiteral("%1: %2").arg(linked_->address.Text(), OneLine(why)));
+}
+
+void MainController::OnSettingsOpening()
+{
+    CConnServerList stored;
+    if (!ReloadSettings(ConfigPath, stored, Crypt).read)
+        return; // the dialog edits the list as the window has it
+    const std::optional<QString> selected = view_.SelectedDeviceText();
+    Devices = stored;
+    FillDeviceCombo();
+    if (selected)
+        view_.SetDeviceText(*selected);
+}
+
+int MainController::LinkedEntry() const
+{
+    if (!linked_)
+        return -1;
+    int entry = 0;
+    for (const CConnServer& device : Devices) {
+        if (device.IsCheck != QLatin1String("1"))
+            continue;
+        if (SameDevice(device, linked_->device))
+            return entry;
+        ++entry;
+    }
+    return -1;
 }
 
 void MainController::OnSettingsAccepted()
@@ -330,5 +342,17 @@ void MainController::OnSettingsAccepted()
         services_.progress.ShowNotification(optext::kDataStatusTitle, optext::kFileNotOpenedText);
         FillDeviceCombo();
     }
-    view_.SelectDevice(0);
+    // The linked device stays selected while it is still there, with its
+    // settings as saved; a link to a device that is gone ends.
+    const int entry = LinkedEntry();
+    if (entry < 0) {
+        if (linked_)
+            EndLink();
+        view_.SelectDevice(0);
+        return;
+    }
+    view_.SelectDevice(entry);
+    ReadComboSelection();
+    Current = FindConnServer(Devices, Run.SelectedName);
+    linked_->device = Current;
 }

@@ -1,46 +1,20 @@
 #pragma once
 
 #include "app/CommandLine.h"
-#include "app/RunOptions.h"
+#include "app/DeviceSession.h"
+#include "app/MainServices.h"
 #include "app/RunReport.h"
 #include "settings/CCrypt.h"
 #include "store/Records.h"
+#include "store/TerminalAddress.h"
 #include "terminal/TransferContext.h"
 
 #include <QString>
 #include <QStringList>
 
-#include <functional>
-#include <memory>
+#include <optional>
 
-class CTerminalLink;
 class MainView;
-class MessageSink;
-class PasswordPrompt;
-class ProgressSink;
-class RegistryStore;
-class Clock;
-
-// What the run control works with, given by the program (or a test).
-struct MainServices {
-    CTerminalLink& link;
-    ProgressSink& progress;
-    MessageSink& messages;
-    const Clock& clock;
-    RegistryStore& registry;
-    PasswordPrompt& passwordPrompt;
-    // The folder of the default export folder log/ and of the run lock: the
-    // program's own, or its state folder when installed (platform/InstallLayout.h).
-    QString exeFolder;
-    // One line per device outcome of a start-up run; may be empty.
-    std::function<void(const QString&)> log;
-    // Makes a link for another thread of a parallel all-devices run; without
-    // it the run takes one device after the other on link.
-    std::function<std::unique_ptr<CTerminalLink>()> makeLink = {};
-    RunOptions options = {};
-    // The folder of config.ini; empty: exeFolder.
-    QString configFolder = {};
-};
 
 // The main window's state and behaviour without its widgets: the run
 // parameters, the device list, the current device, the movement list and the
@@ -48,6 +22,12 @@ struct MainServices {
 // forwards its events here. Whatever waits on the terminal or the database
 // runs through MainView::RunAside, so the window never waits on it; the
 // connect button's caption follows the link whatever ended it.
+//
+// The link belongs to the device it was opened to: a pull downloads, exports,
+// posts and records under that device, whatever the combo shows meanwhile.
+// Choosing another device ends the link; a device list rebuilt after Settings
+// keeps the linked device selected while it is still there (and ends the
+// link when it is not).
 class MainController {
 public:
     MainController(MainView& view, MainServices services);
@@ -61,12 +41,22 @@ public:
     void OnConnect();
     void OnPullData();
     void OnDeviceSelChange();
+    // Before the settings dialog opens: config.ini is read afresh (what
+    // zelvor-settings changed meanwhile), so that Save does not undo it.
+    void OnSettingsOpening();
     // After the settings dialog ended with OK: write config.ini, read it back,
-    // select the first combo entry. When config.ini cannot be written the
-    // edited list stays as it is and fills the combo.
+    // select the linked device, or else the first combo entry. When
+    // config.ini cannot be written the edited list stays as it is and fills
+    // the combo.
     void OnSettingsAccepted();
+    // The terminal ended the link while it was idle (noticed by the window's
+    // look at the link, with why): the caption follows, the status line says
+    // so, and the next pull connects again by itself.
+    void OnLinkEnded(const QString& why);
 
     const RunReport& Report() const { return report_; }
+    // The connect button's caption as it reads now.
+    const QString& ConnectCaption() const { return caption_; }
 
     RunParameters Run;
     CConnServer Current; // the device the buttons act on
@@ -76,20 +66,34 @@ public:
     CCrypt Crypt;
 
 private:
+    // The device whose terminal the link was opened to, and that terminal.
+    struct LinkedDevice {
+        CConnServer device;
+        TerminalAddress address;
+    };
+
     DownloadRange Range() const;
+    // True (and says so) when the range's first day lies after its last.
+    bool RangeRefused();
     void ReadComboSelection();
-    void CloseLinkIfOpen();
-    // Sets the connect button's caption when the link is no longer as it was.
+    SessionTools Tools() const;
+    void SetCaption(const QString& caption);
+    // Sets the connect button's caption when the link is no longer as it was;
+    // a link that has ended is no device's any more.
     void FollowLink(bool wasOpen);
-    void RunAllDevices();
+    void EndLink();
     void RunSingleTerminal();
     // Empties the device list and reads config.ini into it and into the combo.
     void ReloadDevices();
     void FillDeviceCombo();
+    // The combo entry of the linked device in the list as it is now; -1 when
+    // it is gone.
+    int LinkedEntry() const;
     void Log(const QString& line) const;
 
     MainView& view_;
     MainServices services_;
     RunReport report_;
-    TransferContext transfer_;
+    std::optional<LinkedDevice> linked_;
+    QString caption_;
 };

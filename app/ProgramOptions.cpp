@@ -1,8 +1,12 @@
 #include "app/ProgramOptions.h"
 
+#include "app/CommandLine.h"
 #include "app/Version.h"
 #include "platform/InstallLayout.h"
 #include "platform/IntText.h"
+#include "platform/MessageSink.h"
+
+#include <QRegularExpression>
 
 namespace {
 
@@ -27,6 +31,7 @@ const QList<LongOption>& ProgramLongOptions()
         {QStringLiteral("help"), false},   {QStringLiteral("version"), false},
         {QStringLiteral("jobs"), true},    {QStringLiteral("device-timeout"), true},
         {QStringLiteral("metrics"), true}, {QStringLiteral("clock-limit"), true},
+        {QStringLiteral("since"), true},
     };
     return options;
 }
@@ -97,14 +102,43 @@ bool NumberOption(const ProgramOptions& options, const char* name, int low, int 
 } // namespace
 
 bool RunOptionsFrom(const ProgramOptions& options, const QProcessEnvironment& environment,
-                    RunOptions& run, QString& error)
+                    RunOptions& run, QString& error, const QDate& today)
 {
     run.metricsPath = options.values.value(
         QStringLiteral("metrics"), environment.value(QStringLiteral("ZELVOR_METRICS_FILE")));
     return NumberOption(options, "jobs", 1, RunOptions::kMaxJobs, run.jobs, error) &&
            NumberOption(options, "device-timeout", 0, 7 * 24 * 3600, run.deviceTimeoutSeconds,
                         error) &&
-           NumberOption(options, "clock-limit", 0, 7 * 24 * 3600, run.clockLimitSeconds, error);
+           NumberOption(options, "clock-limit", 0, 7 * 24 * 3600, run.clockLimitSeconds, error) &&
+           SinceFrom(options, today, run.since, error);
+}
+
+bool SinceFrom(const ProgramOptions& options, const QDate& today, QDate& since, QString& error)
+{
+    const QString key = QStringLiteral("since");
+    if (!options.values.contains(key))
+        return true;
+    const QString text = options.values.value(key);
+    static const QRegularExpression shape(QStringLiteral("^[0-9]{4}-[0-9]{2}-[0-9]{2}$"));
+    const QDate day = QDate::fromString(text, QStringLiteral("yyyy-MM-dd"));
+    const QDate earliest = today.addYears(-1);
+    if (!shape.match(text).hasMatch() || !day.isValid())
+        error = UsageError(
+            QStringLiteral("--since takes a day as YYYY-MM-DD, not '%1'").arg(OneLine(text)));
+    else if (day > today)
+        error = UsageError(QStringLiteral("--since %1 lies in the future (today is %2)")
+                               .arg(text, today.toString(Qt::ISODate)));
+    else if (day < earliest)
+        error = UsageError(QStringLiteral("--since %1 lies more than a year back (the earliest "
+                                          "day is %2)")
+                               .arg(text, earliest.toString(Qt::ISODate)));
+    else if (!MapParams(CCommandParse::Parse(options.arguments).Params).AllDevicesRun)
+        error = UsageError(QStringLiteral("--since works only with the all-devices run (zelvor "
+                                          "--since DAY 1), not with one terminal or the window"));
+    if (!error.isEmpty())
+        return false;
+    since = day;
+    return true;
 }
 
 QString ProgramHelpText()
@@ -144,6 +178,11 @@ QString ProgramHelpText()
         "                    all-devices run: warn about a terminal whose clock is more\n"
         "                    than SECONDS off this host's (default 120); punches keep\n"
         "                    the terminal's time, set it with zelvor-settings set-clock\n"
+        "  --since YYYY-MM-DD\n"
+        "                    all-devices run: every device's range starts that day (at\n"
+        "                    most a year back), e.g. after restoring the suite's\n"
+        "                    database from a backup; punches already in the table are\n"
+        "                    skipped, so nothing is posted twice\n"
         "  --                end of options: the arguments after it are positional\n"
         "Arguments beginning with a single \"-\" are flags: accepted, ignored, and they\n"
         "take no position. Qt's own options are such flags (-style NAME, -platform\n"
@@ -153,7 +192,8 @@ QString ProgramHelpText()
         "  0  every device of the run succeeded; an interactive session\n"
         "  1  a device failed, config.ini lists no device or cannot be read, or the\n"
         "     password was refused\n"
-        "  2  wrong usage\n"
+        "  2  wrong usage; also positions 14 and 15 that give no range (a text that is\n"
+        "     not a date, the first day after the last): nothing is downloaded or written\n"
         "\n");
     return usage + QStringLiteral("Settings: %1/config.ini (edit it with zelvor-settings); export "
                                   "folder\nunless a device names one: %2/log\n"

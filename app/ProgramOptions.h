@@ -2,6 +2,7 @@
 
 #include "app/RunOptions.h"
 
+#include <QDate>
 #include <QList>
 #include <QMap>
 #include <QProcessEnvironment>
@@ -38,10 +39,16 @@ ProgramOptions ParseProgramOptions(const QStringList& arguments,
                                    const QList<LongOption>& known = ProgramLongOptions());
 
 // The run's options (--jobs, --device-timeout, --metrics, and the metrics path
-// from ZELVOR_METRICS_FILE when the option is not given). False with a usage
-// error for a value out of range.
+// from ZELVOR_METRICS_FILE when the option is not given; --since, see
+// SinceFrom). False with a usage error for a value out of range.
 bool RunOptionsFrom(const ProgramOptions& options, const QProcessEnvironment& environment,
-                    RunOptions& run, QString& error);
+                    RunOptions& run, QString& error, const QDate& today = QDate::currentDate());
+
+// The day of --since YYYY-MM-DD into since (left as it is without the option).
+// False with a usage error for a day that is malformed, later than today or
+// more than a year before it, and for --since with any start but the
+// all-devices run.
+bool SinceFrom(const ProgramOptions& options, const QDate& today, QDate& since, QString& error);
 
 // The texts of --help and --version, each line ending with a line break. The
 // help names the files of this build's layout and the manual pages; the

@@ -16,7 +16,7 @@ QString Isolated(const QString& text)
 
 } // namespace
 
-QString PullOutcomeText(const DeviceOutcome& outcome, bool linkWasOpen, bool linkOpen)
+QString PullOutcomeText(const DeviceOutcome& outcome, bool linkOpen, const QString& connectCaption)
 {
     const QLocale locale;
     const DownloadReport& download = outcome.download;
@@ -24,15 +24,19 @@ QString PullOutcomeText(const DeviceOutcome& outcome, bool linkWasOpen, bool lin
     QStringList ending;
     if (!outcome.name.isEmpty())
         ending.append(optext::kOutcomeDevice.arg(outcome.name));
-    if (!linkWasOpen) {
-        ending.append(optext::kPullNotConnected);
+    if (download.stop == DownloadReport::Stop::NotConnected) {
+        ending.append(optext::kPullNotConnected.arg(connectCaption));
         return ending.join(QLatin1Char('\n'));
     }
-    // The reason, where the figures do not say it.
-    if (download.cancelled) {
-        ending.append(optext::kPullCancelled);
+    if (outcome.linkReopened)
+        ending.append(optext::kPullReopened);
+    // The reason, where the figures do not say it; an earlier export file is
+    // mentioned only where there was one.
+    const QString kept = download.exportKept ? QLatin1Char(' ') + optext::kExportKept : QString();
+    if (download.Cancelled()) {
+        ending.append(optext::kPullCancelled + kept);
     } else if (!outcome.downloaded) {
-        ending.append(optext::kPullFailed);
+        ending.append(optext::kPullFailed + kept);
         ending.append(Isolated(outcome.failure));
     } else if (outcome.posted) {
         ending.append(optext::kPulledAndPosted);
@@ -67,6 +71,6 @@ QString PullOutcomeText(const DeviceOutcome& outcome, bool linkWasOpen, bool lin
     if (!figures.isEmpty())
         paragraphs.append(figures.join(QLatin1Char('\n')));
     if (!linkOpen)
-        paragraphs.append(optext::kOutcomeLinkClosed);
+        paragraphs.append(optext::kOutcomeLinkClosed.arg(connectCaption));
     return paragraphs.join(QStringLiteral("\n\n"));
 }

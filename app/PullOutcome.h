@@ -8,6 +8,6 @@
 // language, one statement a line: how it ended (posted, cancelled, failed,
 // not connected) and why, the punches received of those announced, how many
 // lay in the range, were posted, already present or refused, the export
-// file, and whether the link to the terminal is still open. linkWasOpen and
-// linkOpen: the link before and after the pull.
-QString PullOutcomeText(const DeviceOutcome& outcome, bool linkWasOpen, bool linkOpen);
+// file, and whether the link to the terminal is still open. linkOpen: the
+// link after the pull; connectCaption: what the connect button reads now.
+QString PullOutcomeText(const DeviceOutcome& outcome, bool linkOpen, const QString& connectCaption);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 
 // How the start-up run works, from the program's long options.
@@ -31,4 +32,9 @@ struct RunOptions {
 
     // Where the all-devices run writes its metrics; empty: nowhere.
     QString metricsPath;
+
+    // The first day of the all-devices run's range for every device (--since),
+    // for posting again after the suite's table was restored from a backup;
+    // invalid: the first of the month, or the day of the last success.
+    QDate since;
 };

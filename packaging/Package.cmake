@@ -42,6 +42,8 @@ file(GLOB doc_pages ${CMAKE_CURRENT_SOURCE_DIR}/docs/*.md)
 install(FILES README.md ${doc_pages} docs/odbcinst.ini.example packaging/debian/copyright
               ${compressed}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The alert rules for the run's metrics, for the site's Prometheus (operating.md, "Metrics").
+install(FILES packaging/prometheus/zelvor-alerts.yml DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The Debian package: zelvor_<version>_<arch>.deb.
 set(CPACK_GENERATOR DEB)

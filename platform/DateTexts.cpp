@@ -69,3 +69,17 @@ QString TimeText(int hour, int minute, int second)
 {
     return Text(datetext::WriteTime, hour, minute, second);
 }
+
+QString SpanText(qint64 seconds)
+{
+    const qint64 minutes = seconds / 60;
+    const qint64 hours = minutes / 60;
+    const qint64 days = hours / 24;
+    if (days > 0)
+        return QStringLiteral("%1 d %2 h %3 min").arg(days).arg(hours % 24).arg(minutes % 60);
+    if (hours > 0)
+        return QStringLiteral("%1 h %2 min %3 s").arg(hours).arg(minutes % 60).arg(seconds % 60);
+    if (minutes > 0)
+        return QStringLiteral("%1 min %2 s").arg(minutes).arg(seconds % 60);
+    return QStringLiteral("%1 s").arg(seconds);
+}

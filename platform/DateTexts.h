@@ -28,3 +28,7 @@ int WriteYearMonthDay(char* out, int year, int month, int day);
 int WriteTime(char* out, int hour, int minute, int second);
 constexpr int kMaxTextBytes = 3 * 12 + 3; // three numbers, two separators, trailing blank
 } // namespace datetext
+
+// A span of whole seconds (not negative) for people: "12 s", "4 min 12 s",
+// "3 h 5 min 0 s", and from a day on "2 d 3 h 5 min".
+QString SpanText(qint64 seconds);

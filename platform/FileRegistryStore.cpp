@@ -77,3 +77,8 @@ std::optional<QString> FileRegistryStore::QueryValue(const QString& key, const Q
         return std::nullopt;
     return QString::fromUtf8(file.readAll());
 }
+
+bool FileRegistryStore::ValueExists(const QString& key, const QString& name) const
+{
+    return !name.isEmpty() && QFileInfo::exists(KeyFolder(key) + QLatin1Char('/') + name);
+}

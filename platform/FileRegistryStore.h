@@ -23,6 +23,8 @@ public:
     bool CreateKey(const QString& key) override;
     bool SetValue(const QString& key, const QString& name, const QString& text) override;
     std::optional<QString> QueryValue(const QString& key, const QString& name) const override;
+    bool ValueExists(const QString& key, const QString& name) const override;
+    QString KeyPlace(const QString& key) const override { return KeyFolder(key); }
 
 private:
     QString root_;

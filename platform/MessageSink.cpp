@@ -1,11 +1,13 @@
 #include "platform/MessageSink.h"
 
+#include <QRegularExpression>
+
 QString OneLine(const QString& text)
 {
+    // A paragraph break is one break too.
+    static const QRegularExpression breaks(QStringLiteral("[\r\n]+"));
     QString line = text;
-    line.replace(QStringLiteral("\r\n"), QStringLiteral(" / "));
-    line.replace(QLatin1Char('\n'), QStringLiteral(" / "));
-    line.replace(QLatin1Char('\r'), QStringLiteral(" / "));
+    line.replace(breaks, QStringLiteral(" / "));
     return line;
 }
 

@@ -20,6 +20,10 @@ public:
     virtual bool SetValue(const QString& key, const QString& name, const QString& text) = 0;
     // The value's text; nothing when the key or the value is missing or unreadable.
     virtual std::optional<QString> QueryValue(const QString& key, const QString& name) const = 0;
+    // Whether the value is there, readable or not.
+    virtual bool ValueExists(const QString& key, const QString& name) const = 0;
+    // Where the key is, for messages: its folder, or its path in the registry.
+    virtual QString KeyPlace(const QString& key) const = 0;
 };
 
 // The platform's own store of the current user: the registry on Windows, a

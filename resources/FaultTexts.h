@@ -33,5 +33,10 @@ inline const QString kNotOpen = QStringLiteral("The database connection is not o
 inline const QString kMovementTableLocked =
     QStringLiteral("The movement table tsrHrMovement stayed locked by another connection (another "
                    "posting?) for %1 seconds; nothing was posted: ");
+inline const QString kPostingLockRefused =
+    QStringLiteral("The posting lock on tsrHrMovement was not granted; nothing was posted: ");
+inline const QString kPostingGivenUp =
+    QStringLiteral("The posting was given up after %1 attempts, each ended by a refusal that also "
+                   "ended its transaction; nothing was posted. The last refusal: ");
 
 } // namespace faulttext

@@ -23,18 +23,25 @@ inline const QString kDataStatusTitle = QStringLiteral("حالة البيانا�
 inline const QString kDownloadedText = QStringLiteral("تم تحميل البيانات إلى الملف بنجاح"); // "7"
 inline const QString kFileNotOpenedText = QStringLiteral("لم يتم فتح الملف يرجى التاكد من المسار");
 
-// Caption of the connect button after connecting and after disconnecting.
+// Caption of the connect button before the first connection (the form's own
+// text), after connecting and after disconnecting.
+inline const QString kFirstConnectCaption = QStringLiteral("الإتصال");
 inline const QString kConnectCaption = QStringLiteral("إتصال بالجهاز");
 inline const QString kDisconnectCaption = QStringLiteral("فصل الإتصال");
 // The status line (without a notification area) once the link has ended.
 inline const QString kLinkTitle = QStringLiteral("الاتصال بالجهاز");
 inline const QString kLinkClosedText = QStringLiteral("مغلق");
+// The terminal ended a link that stayed idle too long.
+inline const QString kLinkEndedByTerminal =
+    QStringLiteral("أنهاه الجهاز لطول الخمول؛ يُعاد عند السحب التالي");
 
 // The progress window of a pull.
 inline const QString kPullTitle = QStringLiteral("سحب البيانات");
 inline const QString kDownloading = QStringLiteral("جارٍ تحميل الحركات من الجهاز: %1 من %2");
 inline const QString kDownloadingUnknown = QStringLiteral("جارٍ تحميل الحركات من الجهاز: %1");
-inline const QString kPosting = QStringLiteral("جارٍ ترحيل الحركات إلى قاعدة البيانات: %1 من %2");
+inline const QString kPosting =
+    QStringLiteral("جارٍ تجهيز الحركات للترحيل إلى قاعدة البيانات: %1 من %2");
+inline const QString kMerging = QStringLiteral("جارٍ دمج %1 حركة في جدول الحركات…");
 inline const QString kCancel = QStringLiteral("إلغاء");
 inline const QString kCancelling = QStringLiteral("جارٍ إلغاء التحميل…");
 inline const QString kClose = QStringLiteral("إغلاق");
@@ -42,12 +49,14 @@ inline const QString kClose = QStringLiteral("إغلاق");
 // The pull's outcome, shown in its progress window until the operator closes it.
 inline const QString kPulledAndPosted = QStringLiteral("تم سحب البيانات وترحيلها.");
 inline const QString kPulledNotPosted = QStringLiteral("تم سحب البيانات، ولم يُرحَّل منها شيء.");
-inline const QString kPullCancelled =
-    QStringLiteral("أُلغي السحب: لم يُرحَّل شيء، وبقي ملف التصدير السابق كما كان.");
-inline const QString kPullFailed =
-    QStringLiteral("فشل السحب: لم يُرحَّل شيء، وبقي ملف التصدير السابق كما كان.");
+inline const QString kPullCancelled = QStringLiteral("أُلغي السحب: لم يُرحَّل شيء.");
+inline const QString kPullFailed = QStringLiteral("فشل السحب: لم يُرحَّل شيء.");
+inline const QString kExportKept = QStringLiteral("وبقي ملف التصدير السابق كما كان.");
+// %1: the connect button's caption as it reads now.
 inline const QString kPullNotConnected =
-    QStringLiteral("الجهاز غير متصل، فلم يُسحب شيء. اضغط «إتصال بالجهاز» أولاً.");
+    QStringLiteral("الجهاز غير متصل، فلم يُسحب شيء. اضغط «%1» أولاً.");
+inline const QString kPullReopened =
+    QStringLiteral("كان الجهاز قد أنهى الاتصال بعد مدة بلا نشاط، فأُعيد الاتصال به.");
 inline const QString kNoDeviceChosen = QStringLiteral("لم يُختر جهاز للترحيل.");
 inline const QString kOutcomeDevice = QStringLiteral("الجهاز: %1");
 inline const QString kOutcomeReceived = QStringLiteral("المستلمة من الجهاز: %1 من %2");
@@ -61,10 +70,40 @@ inline const QString kOutcomeExportDeleted =
     QStringLiteral("ملف التصدير: %1 (حُذف بعد كتابته كما تطلب إعدادات الجهاز)");
 inline const QString kOutcomeExportNotWritten = QStringLiteral("لم يُكتب ملف التصدير: %1");
 inline const QString kOutcomeLinkClosed =
-    QStringLiteral("الاتصال بالجهاز مغلق الآن؛ اضغط «إتصال بالجهاز» قبل السحب التالي.");
+    QStringLiteral("الاتصال بالجهاز مغلق الآن؛ اضغط «%1» قبل السحب التالي.");
 
-// Message boxes.
+// Message boxes. Those of a fault lead with what happened and what to do,
+// and keep the technical line after them.
 inline const QString kChooseDevice = QStringLiteral("اختر جهاز");
+// %1, %2: the first and the last day.
+inline const QString kReversedRange =
+    QStringLiteral("تاريخ البداية %1 يقع بعد تاريخ النهاية %2. صحّح التاريخين ثم أعد المحاولة؛ "
+                   "لم يُتصل بالجهاز ولم يُسحب شيء، وبقي ملف التصدير كما كان.");
+// %1: the terminal's address; %2: the connect button's caption.
+inline const QString kConnectRefused = QStringLiteral(
+    "تعذّر الاتصال بالجهاز %1. تأكد أن الجهاز يعمل ومتصل بالشبكة ثم اضغط «%2» مرة أخرى؛ ويفحص "
+    "الأمر zelvor-settings check كل خطوة من خطوات الاتصال ويبيّن سبب الخطأ.");
+inline const QString kTerminalBrokeOff = QStringLiteral(
+    "انقطع إرسال الحركات من الجهاز قبل نهايتها، فلم يُصدَّر منها شيء ولم يُرحَّل. أعد السحب، وإن "
+    "تكرر ذلك فافحص الشبكة إلى الجهاز أو شغّل الأمر zelvor-settings check.");
+// Test connection in the settings dialog. %1: how many devices the query listed.
+inline const QString kTestConnectionListed =
+    QStringLiteral("نجح الاتصال بقاعدة البيانات، وأعاد الاستعلام %1 من الأجهزة.");
+inline const QString kTestConnectionFailed = QStringLiteral(
+    "تعذّر الاتصال بقاعدة البيانات. تحقق من اسم الخادم واسم المستخدم وكلمة السر واسم القاعدة ثم "
+    "أعد المحاولة؛ ويبيّن الأمر zelvor-settings check سبب الخطأ خطوة خطوة.");
+// Save, when the stored devices differ in what Save makes the same. %1: the
+// devices and fields, a line each.
+inline const QString kSaveUnifies = QStringLiteral(
+    "يكتب الحفظ القيم المعروضة في كل الأجهزة، والأجهزة المحفوظة تختلف الآن فيها:\n%1\nهل تريد "
+    "الحفظ وتوحيد هذه القيم؟");
+inline const QString kFieldServer = QStringLiteral("الخادم");
+inline const QString kFieldUser = QStringLiteral("المستخدم");
+inline const QString kFieldPassword = QStringLiteral("كلمة السر");
+inline const QString kFieldDatabase = QStringLiteral("قاعدة البيانات");
+inline const QString kFieldExportFolder = QStringLiteral("مجلد التصدير");
+inline const QString kFieldDeleteFile = QStringLiteral("حذف ملف التصدير");
+inline const QString kFieldDriverOptions = QStringLiteral("خيارات المشغّل");
 inline const QString kIncompleteConnection = QStringLiteral("يرجى إدخال اعدادات الاتصال بشكل كامل");
 inline const QString kWrongPassword = QStringLiteral("يرجى ادخال كلمة السر الصحيحة");
 inline const QString kEnterPassword = QStringLiteral("ادخل كلمة السر");

@@ -9,6 +9,7 @@
 #include <QSqlResult>
 
 #include <atomic>
+#include <mutex>
 
 namespace {
 
@@ -43,6 +44,13 @@ ServerKind KindOf(const QSqlDatabase& db)
 Database::Database(int loginTimeoutSeconds)
     : name_(NextConnectionName()), loginTimeoutSeconds_(loginTimeoutSeconds)
 {
+    // Qt 6.4's SQL module registers its clean-up at exit when its driver table
+    // is first used, without a lock: two threads making their first connection
+    // objects at once (the devices of a parallel run) may both register it,
+    // and the application object's end then calls it without end
+    // (docs/qt-sql-exit-loop.md). One at a time, it is registered once.
+    static std::mutex adding;
+    const std::lock_guard guard(adding);
     QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name_);
 }
 
@@ -73,7 +81,7 @@ void Database::Open(const QString& connStr)
     }
     connStr_ = connStr;
     kind_ = KindOf(db);
-    if (kind_ != ServerKind::SqlServer)
+    if (!TakesSqlServerStatements(kind_))
         return;
     // Date texts are "yyyy-MM-dd hh:mm:ss". SQL Server reads them for datetime
     // columns in the order of the login's language (a day-month-year language
@@ -127,9 +135,10 @@ std::unique_ptr<OdbcStatement> Database::NewStatement(int timeoutSeconds)
                                            timeoutSeconds);
 }
 
-int Database::ExecuteDirect(const QString& statement)
+int Database::ExecuteDirect(const QString& statement, std::optional<int> timeoutSeconds)
 {
-    const std::unique_ptr<OdbcStatement> direct = NewStatement(queryTimeoutSeconds_);
+    const std::unique_ptr<OdbcStatement> direct =
+        NewStatement(timeoutSeconds.value_or(queryTimeoutSeconds_));
     ++statementsSent_;
     return direct->ExecuteDirect(statement);
 }

@@ -14,12 +14,20 @@
 class OdbcStatement;
 
 // The kind of server behind a connection, as its ODBC driver names it. It
-// chooses the few statements that differ between servers (locking, savepoints).
+// chooses the few statements that differ between servers: the session's date
+// order, the posting lock and the posting's batch table.
 enum class ServerKind {
     SqlServer,
     PostgreSQL,
     Other, // any other name; treated as SQL Server, the production target
 };
+
+// Whether a connection gets SQL Server's statements and session settings:
+// every kind but PostgreSQL.
+inline bool TakesSqlServerStatements(ServerKind kind)
+{
+    return kind != ServerKind::PostgreSQL;
+}
 
 // One ODBC connection to the host suite's database, open or closed. Each
 // instance has a connection of its own (a unique Qt connection name), so the
@@ -72,8 +80,8 @@ public:
     // prepared statement, which some drivers send as a call whose temporary
     // objects and session settings end with it (SQL Server drops a temporary
     // table made inside sp_prepexec or sp_executesql when the call returns).
-    // Otherwise as Execute.
-    int ExecuteDirect(const QString& statement);
+    // Otherwise as Execute; its DatabaseError carries the SQLSTATE.
+    int ExecuteDirect(const QString& statement, std::optional<int> timeoutSeconds = std::nullopt);
 
     // Runs a forward-only query. nullopt when it cannot be run because the
     // database is closed; throws DatabaseError when the driver reports an

@@ -23,9 +23,11 @@
 // - It has ended (the batch table, made inside it, is gone): the attempt ends
 //   and a fresh one starts from the beginning, knowing which batch to take row
 //   by row, that batches merge one by one, or which punch is refused (counted
-//   and reported, not tried again). Each new attempt knows something more, so
-//   the attempts end; rolling back undoes everything else, so each starts
-//   from the table as it was.
+//   and reported, not tried again). Rolling back undoes everything else, so
+//   each starts from the table as it was. Each new attempt must know something
+//   more, so they would end; they are bounded all the same (kMaxAttempts),
+//   since each one stages every punch again: past the bound the posting fails
+//   with the last refusal, and nothing of it is in the table.
 //
 // Savepoints of our own would cost a statement each, and psqlODBC's own
 // savepoints release them. A failure that is no refusal (the lock, the highest
@@ -37,12 +39,18 @@ namespace {
 static_assert(kPostingBatchRows * kStagedRowParameters < 2100 && kPostingBatchRows <= 1000,
               "a batch statement stays within SQL Server's limits");
 
+// Attempts of one posting at most. A server that ends the transaction on a
+// refused punch costs an attempt for each refused batch and punch; a posting
+// that meets more is given up rather than staged again and again.
+constexpr int kMaxAttempts = 64;
+
 // What the attempts of one posting learnt from refusals that ended their
 // transaction, carried from each attempt to the next.
 struct Lessons {
     bool mergeEachBatch = false;
     QSet<qsizetype> rowByRow;          // batches, by their first punch
     QHash<qsizetype, QString> refused; // punch -> the driver's text
+    QString lastRestart;               // the refusal that ended the last attempt
 };
 
 // Whether an attempt goes on or has to start again with what it learnt.
@@ -79,7 +87,6 @@ public:
     // refuses is marked to go row by row.
     Flow StageUpTo(qsizetype upTo, const PostingProgress& progress)
     {
-        const qsizetype total = movements_.size();
         for (qsizetype start = staged_; start < upTo; start += kPostingBatchRows) {
             const qsizetype end = std::min(upTo, start + kPostingBatchRows);
             if (!lessons_.rowByRow.contains(start) && Refusable([&] { Stage(start, end); },
@@ -88,8 +95,7 @@ public:
                                                                 }) == Step::Restart)
                 return Flow::Restart;
             staged_ = end;
-            if (end < total)
-                Report(progress, end);
+            Report(progress, end);
         }
         return Flow::Continue;
     }
@@ -97,6 +103,8 @@ public:
     // Stages the rest, runs awaitTurn, takes the lock, merges and commits.
     Flow Finish(const std::function<void()>& awaitTurn, const PostingProgress& progress)
     {
+        if (staged_ > 0)
+            Report(progress, staged_); // what was staged while the punches arrived
         if (StageUpTo(movements_.size(), progress) == Flow::Restart)
             return Flow::Restart;
         if (awaitTurn)
@@ -104,7 +112,6 @@ public:
         base_ = LockAndReadNextNumber(db_, sql_);
         if (MergeAll() == Flow::Restart)
             return Flow::Restart;
-        Report(progress, movements_.size());
         transaction_.Commit();
         return Flow::Continue;
     }
@@ -253,9 +260,10 @@ private:
             const bool learnt = learn(error);
             if (TransactionGoesOn(db_, sql_))
                 return Step::Refused;
-            if (learnt)
-                return Step::Restart;
-            throw;
+            if (!learnt)
+                throw;
+            lessons_.lastRestart = error.Text();
+            return Step::Restart;
         }
     }
 
@@ -302,11 +310,14 @@ struct StagedPosting::Work {
         std::unique_ptr<Attempt> attempt = std::move(early);
         PostingSummary summary;
         try {
-            for (;; attempt.reset()) {
+            for (int attempts = 1;; ++attempts, attempt.reset()) {
                 if (!attempt)
                     attempt = std::make_unique<Attempt>(db, movements, clock, lessons);
                 if (attempt->Finish(awaitTurn, progress) == Flow::Continue)
                     break;
+                if (attempts == kMaxAttempts)
+                    throw DatabaseError(faulttext::kPostingGivenUp.arg(attempts) +
+                                        lessons.lastRestart);
             }
         } catch (...) {
             attempt.reset();

@@ -35,7 +35,10 @@ struct PostingSummary {
     }
 };
 
-// Told after each batch how many of the punches have been handled.
+// Told how many of the punches are staged: as the posting begins when some
+// were staged while they arrived, then after each batch. done == total: every
+// punch is staged and they are being merged into the table, which ends the
+// posting.
 using PostingProgress = std::function<void(qint64 done, qint64 total)>;
 
 // Punches per batch statement: 333 rows of 6 parameters stay within SQL

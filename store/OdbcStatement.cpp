@@ -52,18 +52,20 @@ SQLHANDLE OdbcHandleOf(const QVariant& handle)
     return *static_cast<const SQLHANDLE*>(handle.constData());
 }
 
-QString OdbcDiagnosticText(SQLSMALLINT type, SQLHANDLE handle)
+QString OdbcDiagnosticText(SQLSMALLINT type, SQLHANDLE handle, QString* state)
 {
     QStringList messages;
-    SQLWCHAR state[6];
+    SQLWCHAR sqlState[6];
     SQLWCHAR message[1024];
     SQLINTEGER native = 0;
     SQLSMALLINT length = 0;
     for (SQLSMALLINT record = 1; handle && record <= 10; ++record) {
-        const SQLRETURN rc = SQLGetDiagRecW(type, handle, record, state, &native, message,
+        const SQLRETURN rc = SQLGetDiagRecW(type, handle, record, sqlState, &native, message,
                                             SQLSMALLINT(std::size(message)), &length);
         if (!SQL_SUCCEEDED(rc))
             break;
+        if (state && record == 1)
+            *state = QString::fromUtf16(reinterpret_cast<const char16_t*>(sqlState), 5);
         messages << QString::fromUtf16(reinterpret_cast<const char16_t*>(message),
                                        std::min<qsizetype>(length, std::size(message) - 1))
                         .trimmed();
@@ -217,9 +219,10 @@ void OdbcStatement::BindOne(SQLUSMALLINT number, Parameter& parameter, const QVa
 int OdbcStatement::Finish(SQLRETURN rc)
 {
     if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA) {
-        const QString text = OdbcDiagnosticText(SQL_HANDLE_STMT, handle_);
+        QString state;
+        const QString text = OdbcDiagnosticText(SQL_HANDLE_STMT, handle_, &state);
         SQLFreeStmt(handle_, SQL_CLOSE);
-        throw DatabaseError(text);
+        throw DatabaseError(text, state);
     }
     SQLLEN rows = -1;
     if (!SQL_SUCCEEDED(SQLRowCount(handle_, &rows)))

@@ -14,8 +14,9 @@
 // there is none.
 SQLHANDLE OdbcHandleOf(const QVariant& handle);
 
-// The driver's messages about a handle, joined as Qt joins them.
-QString OdbcDiagnosticText(SQLSMALLINT type, SQLHANDLE handle);
+// The driver's messages about a handle, joined as Qt joins them; state, when
+// given, receives the SQLSTATE of the first.
+QString OdbcDiagnosticText(SQLSMALLINT type, SQLHANDLE handle, QString* state = nullptr);
 
 // Sets a statement's query time-out (0: none). Drivers that ignore the
 // attribute leave the statement unbounded; that is said once on standard error.
@@ -29,7 +30,7 @@ void SetOdbcStatementTimeout(SQLHANDLE statement, int seconds);
 // execution where one call does. Texts are bound as Qt binds them for the
 // same driver (wideText: as UTF-16, else as UTF-8), so the server compares
 // and converts them alike. Every failure throws DatabaseError with the
-// driver's text.
+// driver's text and the SQLSTATE of a failed execution.
 class OdbcStatement {
 public:
     OdbcStatement(SQLHANDLE connection, bool wideText, int timeoutSeconds);

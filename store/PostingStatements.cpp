@@ -35,9 +35,13 @@ namespace {
 // remains, for a Date text with more fractional digits than the column keeps
 // (PostgreSQL compares the unrounded value, stores it rounded); the punch
 // texts have whole seconds.
+// The lock's own time-out (lock_timeout, for this transaction) ends a wait
+// with SQLSTATE 55P03, which tells it from a statement cancelled for any
+// other reason.
 const PostingStatements kPostgreSql{
-    QStringLiteral("LOCK TABLE tsrHrMovement IN EXCLUSIVE MODE"),
+    QStringLiteral("SET LOCAL lock_timeout = %1; LOCK TABLE tsrHrMovement IN EXCLUSIVE MODE"),
     false,
+    QStringLiteral("55P03"),
     QStringLiteral("SELECT Max(Number) As Number FROM tsrHrMovement"),
     QStringLiteral("CREATE TEMPORARY TABLE zelvor_batch ON COMMIT DROP AS "
                    "SELECT u.Ord, u.ID, u.Number, u.CardNb, u.Date, t.CardNb AS Stored "
@@ -66,6 +70,7 @@ const PostingStatements kSqlServer{
                    "SET NOCOUNT OFF; "
                    "SELECT @Result AS Result, (SELECT Max(Number) FROM tsrHrMovement) AS Number"),
     true,
+    {},
     QStringLiteral("SELECT Max(Number) As Number FROM tsrHrMovement"),
     QStringLiteral("SELECT TOP (0) CAST(0 AS int) AS Ord, ID, Number, "
                    "CAST(CardNb AS nvarchar(max)) AS CardNb, Date, CardNb AS Stored "
@@ -77,7 +82,7 @@ const PostingStatements kSqlServer{
 
 const PostingStatements& StatementsFor(ServerKind kind)
 {
-    return kind == ServerKind::PostgreSQL ? kPostgreSql : kSqlServer;
+    return TakesSqlServerStatements(kind) ? kSqlServer : kPostgreSql;
 }
 
 QString StageStatement(const PostingStatements& statements, int rows)

@@ -10,11 +10,14 @@
 struct PostingStatements {
     // Takes the posting lock until the transaction ends. With lockReportsResult
     // it is a query whose first parameter is the wait in milliseconds (-1: no
-    // limit), whose column Result is negative when the lock was not granted,
-    // and whose column Number is the highest Number, read once the lock was
-    // granted; otherwise a statement that waits for the lock or fails.
+    // limit), whose column Result is negative when the lock was not granted
+    // (-1: the wait ran out), and whose column Number is the highest Number,
+    // read once the lock was granted; otherwise a statement without
+    // parameters, the wait in milliseconds in place of %1 (0: no limit),
+    // that waits for the lock or fails with SQLSTATE lockTimedOut.
     QString lock;
     bool lockReportsResult = false;
+    QString lockTimedOut;
     // The highest Number (column Number), read under the lock.
     QString maxNumber;
     // Creates the batch table; columns Ord, ID, Number, CardNb, Date, Stored.

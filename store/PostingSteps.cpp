@@ -4,44 +4,52 @@
 #include "resources/FaultTexts.h"
 #include "store/SqlValues.h"
 
-#include <QElapsedTimer>
 #include <QUuid>
+
+#include <algorithm>
 
 namespace {
 
-// Servers and drivers cancel a timed-out statement a little early or late.
-constexpr qint64 kTimerSlackMs = 250;
 // A lock that reports its own time-out ends the wait itself; the statement's
 // time-out, this much later, only bounds a server that stops answering.
 constexpr int kLockStatementSlackSeconds = 5;
 
-// What taking the lock found: why it was not granted, or the highest Number
-// when the lock statement reads it too.
+// What taking the lock found: why it was not granted (and whether the wait
+// ran out), or the highest Number when the lock statement reads it too.
 struct LockResult {
     std::optional<QString> refusal;
+    bool timedOut = false;
     std::optional<double> highest;
 };
 
 LockResult TakeLock(Database& db, const PostingStatements& statements, int wait)
 {
+    const int statementWait = wait > 0 ? wait + kLockStatementSlackSeconds : 0;
     if (!statements.lockReportsResult) {
-        db.Execute(statements.lock, {}, wait);
+        try {
+            db.ExecuteDirect(statements.lock.arg(std::max(wait, 0) * 1000), statementWait);
+        } catch (const DatabaseError& error) {
+            // Only the lock's own time-out says that another connection held
+            // it; any other failure (a lost connection, a cancel) is its own.
+            if (error.State() != statements.lockTimedOut)
+                throw;
+            return {error.Text(), true, std::nullopt};
+        }
         return {};
     }
-    const int waitMs = wait > 0 ? wait * 1000 : -1;
-    const int statementWait = wait > 0 ? wait + kLockStatementSlackSeconds : 0;
-    std::optional<QSqlQuery> query = db.Query(statements.lock, {waitMs}, statementWait);
+    std::optional<QSqlQuery> query =
+        db.Query(statements.lock, {wait > 0 ? wait * 1000 : -1}, statementWait);
     const std::optional<QVariantList> row =
         FirstRow(query, {QStringLiteral("Result"), QStringLiteral("Number")});
     const double result = row ? NumberOf(row->at(0)).value_or(-999) : -999;
     if (result >= 0)
-        return {std::nullopt, row ? NumberOf(row->at(1)).value_or(0) : 0};
+        return {std::nullopt, false, row ? NumberOf(row->at(1)).value_or(0) : 0};
     const char* reason = result == -1   ? "timeout"
                          : result == -2 ? "cancelled"
                          : result == -3 ? "chosen as deadlock victim"
                                         : "call refused";
     return {QStringLiteral("sp_getapplock returned %1 (%2)").arg(result).arg(QLatin1String(reason)),
-            std::nullopt};
+            result == -1, std::nullopt};
 }
 
 } // namespace
@@ -49,20 +57,11 @@ LockResult TakeLock(Database& db, const PostingStatements& statements, int wait)
 double LockAndReadNextNumber(Database& db, const PostingStatements& statements)
 {
     const int wait = db.LockWaitSeconds();
-    QElapsedTimer timer;
-    timer.start();
-    LockResult lock;
-    try {
-        lock = TakeLock(db, statements, wait);
-    } catch (const DatabaseError& error) {
-        // A lock statement that ran out of time says so; any other failure
-        // keeps the driver's text.
-        if (wait <= 0 || timer.elapsed() < wait * 1000 - kTimerSlackMs)
-            throw;
-        lock.refusal = error.Text();
-    }
+    LockResult lock = TakeLock(db, statements, wait);
     if (lock.refusal)
-        throw DatabaseError(faulttext::kMovementTableLocked.arg(wait) + *lock.refusal);
+        throw DatabaseError((lock.timedOut ? faulttext::kMovementTableLocked.arg(wait)
+                                           : faulttext::kPostingLockRefused) +
+                            *lock.refusal);
     if (!lock.highest)
         lock.highest = FirstRowNumber(db.Query(statements.maxNumber), QStringLiteral("Number"));
     return lock.highest.value_or(0) + 1;

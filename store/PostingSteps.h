@@ -15,8 +15,9 @@
 
 // Takes the posting lock, waiting at most db.LockWaitSeconds(), and returns
 // the table's highest Number plus one, read under the lock (1 for an empty
-// table). A lock not granted within the wait throws "stayed locked" with the
-// server's reason.
+// table). A lock whose own wait ran out throws "stayed locked" with the
+// server's reason; one refused otherwise (a deadlock victim) throws "not
+// granted"; any other failure keeps the driver's text.
 double LockAndReadNextNumber(Database& db, const PostingStatements& statements);
 
 // Whether a row with this Date and CardNb exists, the server comparing.

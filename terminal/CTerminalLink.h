@@ -13,6 +13,9 @@ struct TerminalTime {
     bool operator==(const TerminalTime&) const = default;
 };
 
+// The machine number of every request: a link reaches one terminal.
+inline constexpr int kMachineNumber = 1;
+
 // The terminal control: the eight operations through which the program talks
 // to a fingerprint terminal, with what the program needs besides (whether the
 // link is open, a deadline, the terminal's clock, what went wrong). Every call
@@ -29,7 +32,12 @@ public:
     // or until the link was lost or dropped after a fault.
     virtual bool IsOpen() const = 0;
     // The key that OpenLink proves to the terminal.
-    virtual bool SetLinkKey(int key) = 0;
+    virtual void SetLinkKey(int key) = 0;
+    // Looks after an open link between requests: notices that the terminal
+    // ended it (the link is then closed, LastFailure saying so), and keeps it
+    // from ending a link that is only idle by asking it now and then. True
+    // while the link is open. Called between operations only.
+    virtual bool TendIdle() = 0;
     // Every later call ends by this deadline at the latest, whatever its own
     // time-outs allow (the run's limit for one device).
     virtual void SetDeadline(QDeadlineTimer deadline) = 0;

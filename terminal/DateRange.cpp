@@ -46,6 +46,14 @@ QDate ParseArgDate(const QString& input, const QLocale& locale)
     return date;
 }
 
+RangeDays DaysOf(const DownloadRange& range, const QLocale& locale)
+{
+    if (range.ArgFromDate.isEmpty())
+        return RangeDays{range.FromPicker.date(), range.ToPicker.date()};
+    return RangeDays{ParseArgDate(range.ArgFromDate, locale),
+                     ParseArgDate(range.ArgToDate, locale)};
+}
+
 bool IsValidPunchTime(int year, int month, int day, int hour, int minute, int second)
 {
     return year >= 100 && year <= 9999 && QDate::isValid(year, month, day) &&

@@ -11,6 +11,19 @@
 // An invalid date when neither fits.
 QDate ParseArgDate(const QString& text, const QLocale& locale = QLocale::system());
 
+// The first and last day of a range as it was given: the days the command-line
+// texts name when ArgFromDate is given (invalid where a text cannot be read),
+// else the days the two pickers show.
+struct RangeDays {
+    QDate first;
+    QDate last;
+
+    // Both days readable and the first after the last: a download would keep
+    // nothing and replace the day's export file with an empty one.
+    bool Reversed() const { return first.isValid() && last.isValid() && first > last; }
+};
+RangeDays DaysOf(const DownloadRange& range, const QLocale& locale = QLocale::system());
+
 // True when the six values make an existing date (years 100 to 9999) and time of day.
 bool IsValidPunchTime(int year, int month, int day, int hour, int minute, int second);
 

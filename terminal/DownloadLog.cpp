@@ -9,10 +9,10 @@
 #include "terminal/ShownText.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 
 namespace {
 
-constexpr int kMachine = 1;
 // How often onPunches hears of the progress: every so many punches, and at
 // least this often while punches arrive.
 constexpr qint64 kReportEveryPunches = 1000;
@@ -23,18 +23,17 @@ void FileNotOpened(TransferContext& ctx)
     ctx.progress.ShowNotification(optext::kDataStatusTitle, optext::kFileNotOpenedText);
 }
 
-// Reads the punches, passing those in range to keep; false when onPunches
-// cancelled the download.
+// Reads the punches, passing each to keep; false when onPunches cancelled the
+// download.
 template <typename Keep> bool ReadPunches(CTerminalLink& link, TransferContext& ctx, Keep keep)
 {
     DownloadReport& report = ctx.download;
     CAttLogRec punch;
     QDeadlineTimer nextReport(kReportEveryMs);
-    while (link.NextPunch(kMachine, punch)) {
+    while (link.NextPunch(kMachineNumber, punch)) {
         ++punch.Seq;
         ++report.received;
-        if (keep(punch))
-            ++report.kept;
+        keep(punch);
         if (ctx.onPunches &&
             (report.received % kReportEveryPunches == 0 || nextReport.hasExpired())) {
             if (!ctx.onPunches(report.received, report.announced))
@@ -55,6 +54,7 @@ bool DownloadLog(const CConnServer& record, const DownloadRange& range, Movement
     ctx.download = DownloadReport();
     DownloadReport& report = ctx.download;
     if (!ctx.link.IsOpen()) {
+        report.stop = DownloadReport::Stop::NotConnected;
         ctx.progress.ReportStatus(progress::kNotConnected);
         ctx.progress.ShowNotification(optext::kNotConnectedTitle, optext::kNotConnectedText);
         return false;
@@ -62,10 +62,12 @@ bool DownloadLog(const CConnServer& record, const DownloadRange& range, Movement
 
     // The lines go to a temporary file that replaces the export file only when
     // the download completes, so nothing is prepared up front.
+    const bool transfer = !ctx.lookOnly;
     const QString exportPath =
-        MakeExportPath(record.Name, record.FilePath, ctx.clock, ctx.exeFolder);
+        transfer ? MakeExportPath(record.Name, record.FilePath, ctx.clock, ctx.exeFolder)
+                 : QString();
     ExportWriter exportFile;
-    if (!exportFile.Open(exportPath)) {
+    if (transfer && !exportFile.Open(exportPath)) {
         FileNotOpened(ctx);
         report.exportProblem = QStringLiteral("cannot open the export file %1: %2")
                                    .arg(exportPath, exportFile.ErrorText());
@@ -76,50 +78,62 @@ bool DownloadLog(const CConnServer& record, const DownloadRange& range, Movement
     // exported or queued, and the terminal enabled again while the link
     // works (where it does not, the terminal enables itself as the session
     // ends). A refused PREPARE comes before the terminal was disabled.
-    const auto fail = [&](const QString& message) {
+    const auto fail = [&](DownloadReport::Stop stop, const QString& message) {
+        report.stop = stop;
         movements.clear();
         exportFile.Discard();
+        report.exportKept = transfer && QFile::exists(exportPath);
         if (!message.isEmpty())
             ctx.messages.Show(message);
-        if (link.IsOpen())
-            link.SetTerminalActive(kMachine, true);
+        if (transfer && link.IsOpen())
+            link.SetTerminalActive(kMachineNumber, true);
         return false;
     };
     const auto refusal = [&] {
-        int code = 0;
-        link.FetchErrorCode(code);
-        return code != 0 ? faulttext::kReadFailed + QString::number(code) : faulttext::kNoData;
+        link.FetchErrorCode(report.errorCode);
+        return report.errorCode != 0 ? faulttext::kReadFailed + QString::number(report.errorCode)
+                                     : faulttext::kNoData;
     };
-    if (!link.PreparePunchRead(kMachine))
-        return fail(refusal());
+    if (!link.PreparePunchRead(kMachineNumber))
+        return fail(DownloadReport::Stop::PrepareRefused, refusal());
     // A terminal that will not be disabled still gives the snapshot that
     // LOAD takes; punches made meanwhile wait in its log for the next run.
-    link.SetTerminalActive(kMachine, false);
-    if (!link.LoadPunchLog(kMachine)) {
+    if (transfer)
+        link.SetTerminalActive(kMachineNumber, false);
+    if (!link.LoadPunchLog(kMachineNumber)) {
         report.announced = link.AnnouncedCount();
-        return fail(refusal());
+        return fail(DownloadReport::Stop::LoadRefused, refusal());
     }
     report.announced = link.AnnouncedCount();
 
     const DayFilter filter(range);
     const bool read = ReadPunches(link, ctx, [&](const CAttLogRec& punch) {
-        if (!filter.Keeps(punch))
-            return false;
+        if (!filter.Keeps(punch)) {
+            if (!IsValidPunchTime(punch.Year, punch.Month, punch.Day, punch.Hour, punch.Minute,
+                                  punch.Second))
+                ++report.impossible;
+            return;
+        }
+        ++report.kept;
+        if (!transfer)
+            return;
         exportFile.WriteLine(punch);
         movements.append(punch);
-        return true;
     });
     if (link.StreamBroken()) {
-        int code = 0;
-        link.FetchErrorCode(code);
-        const QString& text = code == ztp::local::kNotAuthentic ? faulttext::kStreamNotAuthentic
-                                                                : faulttext::kStreamBroken;
-        return fail(text.arg(report.received).arg(ShownText(link.LastFailure())));
+        link.FetchErrorCode(report.errorCode);
+        const QString& text = report.errorCode == ztp::local::kNotAuthentic
+                                  ? faulttext::kStreamNotAuthentic
+                                  : faulttext::kStreamBroken;
+        // What the operator does next comes first; the technical line follows.
+        return fail(DownloadReport::Stop::Broken,
+                    optext::kTerminalBrokeOff + QStringLiteral("\n\n") +
+                        text.arg(report.received).arg(ShownText(link.LastFailure())));
     }
-    if (!read) {
-        report.cancelled = true;
-        return fail({});
-    }
+    if (!read)
+        return fail(DownloadReport::Stop::Cancelled, {});
+    if (!transfer)
+        return true;
 
     if (exportFile.IsOpen()) {
         if (exportFile.Commit()) {
@@ -139,7 +153,7 @@ bool DownloadLog(const CConnServer& record, const DownloadRange& range, Movement
 
     // A terminal that refuses to be enabled again is left by closing the
     // session, which enables it.
-    if (!link.SetTerminalActive(kMachine, true) && link.IsOpen())
+    if (!link.SetTerminalActive(kMachineNumber, true) && link.IsOpen())
         link.CloseLink();
     ctx.progress.ReportStatus(progress::kDownloaded);
     ctx.progress.ShowNotification(optext::kDataStatusTitle, optext::kDownloadedText);

@@ -11,6 +11,7 @@
 // terminal refused its log, the log broke off, or ctx.onPunches cancelled it;
 // then nothing is queued, the export file keeps its previous content (and none
 // appears where there was none), and the terminal is enabled again. Fills
-// ctx.download on every call.
+// ctx.download on every call. With ctx.lookOnly it only counts: no export
+// file, nothing queued, the terminal never disabled, no progress code.
 bool DownloadLog(const CConnServer& record, const DownloadRange& range, MovementList& movements,
                  TransferContext& ctx);

@@ -62,22 +62,36 @@ LineChannel::Status LineChannel::Fill(QDeadlineTimer until)
     // must not keep a reader past its deadline.
     if (until.hasExpired())
         return Status::TimedOut;
+    return ReadMore(until);
+}
+
+LineChannel::Status LineChannel::Poll()
+{
+    if (end_ > begin_)
+        return Status::Line;
+    begin_ = end_ = 0; // everything read: the whole buffer is free
+    // A deadline that has passed reads what has arrived without waiting.
+    return ReadMore(QDeadlineTimer(0));
+}
+
+LineChannel::Status LineChannel::ReadMore(QDeadlineTimer until)
+{
     LinkTransport::Stop stop = LinkTransport::Stop::Failed;
     const qint64 n = transport_.Read(buffer_.get() + end_, kBufferBytes - end_, until, stop);
-    if (n <= 0) {
-        switch (stop) {
-        case LinkTransport::Stop::TimedOut:
-            return Status::TimedOut;
-        case LinkTransport::Stop::Closed:
-            return Status::Closed;
-        case LinkTransport::Stop::Failed:
-            return Status::Failed;
-        }
+    if (n > 0) {
+        end_ += int(n);
+        received_ += n;
+        return Status::Line;
+    }
+    switch (stop) {
+    case LinkTransport::Stop::TimedOut:
+        return Status::TimedOut;
+    case LinkTransport::Stop::Closed:
+        return Status::Closed;
+    case LinkTransport::Stop::Failed:
         return Status::Failed;
     }
-    end_ += int(n);
-    received_ += n;
-    return Status::Line;
+    return Status::Failed;
 }
 
 bool LineChannel::WriteAll(const char* data, qsizetype size, QDeadlineTimer until)

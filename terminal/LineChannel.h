@@ -43,6 +43,10 @@ public:
     {
         return WriteAll(data, size, QDeadlineTimer(timeoutMs));
     }
+    // Looks whether the peer sent or ended anything, without waiting: Line when
+    // bytes wait unread, TimedOut when nothing happened, Closed or Failed when
+    // the connection has ended.
+    Status Poll();
     // Forgets unread input (after the connection was closed and reopened).
     void Reset();
 
@@ -55,6 +59,8 @@ public:
 
 private:
     Status Fill(QDeadlineTimer until);
+    // Reads what arrives by until into the free end of the buffer.
+    Status ReadMore(QDeadlineTimer until);
 
     LinkTransport& transport_;
     std::unique_ptr<char[]> buffer_;

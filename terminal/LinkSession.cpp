@@ -158,11 +158,32 @@ bool LinkSession::Request(const QByteArray& line, Answer& answer)
     return ReadAnswer(answer);
 }
 
+bool LinkSession::StillOpen()
+{
+    if (!open_)
+        return false;
+    switch (channel_.Poll()) {
+    case LineChannel::Status::TimedOut:
+        return true;
+    case LineChannel::Status::Line:
+        Drop(ztp::local::kProtocolError,
+             QStringLiteral("the terminal sent something unasked between requests"));
+        return false;
+    default:
+        Drop(ztp::local::kLinkClosed,
+             QStringLiteral("the terminal ended the link (a terminal ends a link that stays "
+                            "idle for its idle time)"));
+        return false;
+    }
+}
+
 bool LinkSession::Send(const QByteArray& line)
 {
     const QDeadlineTimer until = std::min(QDeadlineTimer(readTimeoutMs_), deadline_);
-    if (channel_.WriteAll(line + '\n', until))
+    if (channel_.WriteAll(line + '\n', until)) {
+        lastSent_.start();
         return true;
+    }
     const bool late = deadline_.hasExpired();
     Drop(late ? ztp::local::kTimedOut : ztp::local::kLinkClosed,
          late ? kDeadlineText + QStringLiteral(" (while sending %1)").arg(RequestWord(line))

@@ -7,8 +7,10 @@
 
 #include <QByteArray>
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QString>
 
+#include <atomic>
 #include <string_view>
 
 class LinkTransport;
@@ -44,6 +46,12 @@ public:
     // half read) and there is time left, then drops the connection.
     void Close(bool inStep);
     bool IsOpen() const { return open_; }
+    // Between requests, without waiting: true while the session is open. A
+    // connection the terminal closed ends the session with that reason, and
+    // bytes it sent unasked end it as a protocol error.
+    bool StillOpen();
+    // Milliseconds since the last line went to the terminal.
+    qint64 IdleMs() const { return lastSent_.elapsed(); }
     const ztp::SessionKey& Key() const { return sessionKey_; }
 
     // Sends a request and reads its answer. True when an answer came, also a
@@ -82,7 +90,10 @@ private:
     QDeadlineTimer deadline_{QDeadlineTimer::Forever};
     int connectTimeoutMs_ = kDefaultConnectTimeoutMs;
     int readTimeoutMs_ = kDefaultReadTimeoutMs;
-    bool open_ = false;
+    // Read by the window's thread too (whether to show the link as open),
+    // while the link's thread may be ending the session.
+    std::atomic<bool> open_ = false;
+    QElapsedTimer lastSent_;
     ztp::SessionKey sessionKey_{};
     int lastRefusal_ = 0;
     int localError_ = ztp::local::kNotConnected;

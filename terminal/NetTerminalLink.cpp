@@ -39,12 +39,6 @@ NetTerminalLink::~NetTerminalLink()
     transport_->Abort();
 }
 
-bool NetTerminalLink::SetLinkKey(int key)
-{
-    key_ = key;
-    return true;
-}
-
 bool NetTerminalLink::OpenLink(const QString& address, int port)
 {
     log_ = Log::None;
@@ -74,6 +68,21 @@ bool NetTerminalLink::Request(const QByteArray& line, LinkSession::Answer& answe
         broken_ = true;
     log_ = Log::None;
     return false;
+}
+
+bool NetTerminalLink::TendIdle()
+{
+    // A stream left unfinished (a cancelled download) has its rest waiting:
+    // the next request reads it first.
+    if (log_ != Log::Streaming && !session_.StillOpen())
+        return false;
+    if (session_.IdleMs() < keepAliveMs_)
+        return true;
+    // Any answer keeps the link: a terminal without PING refuses it (ERR 1),
+    // which counts as a request all the same.
+    LinkSession::Answer answer;
+    Request(QByteArrayLiteral("PING"), answer);
+    return session_.IsOpen();
 }
 
 bool NetTerminalLink::PreparePunchRead(int machine)

@@ -24,6 +24,9 @@ public:
     // How long the rest of a punch stream that the caller gave up is read (to
     // keep the link in step) before the link is dropped instead.
     static constexpr int kFinishStreamMs = 200;
+    // An idle link is asked (PING) this long after its last request: well
+    // within the terminal's idle time, which is at least 30 s.
+    static constexpr int kDefaultKeepAliveMs = 10000;
 
     NetTerminalLink();
     // Over another transport (a scripted one: the link without a network).
@@ -35,11 +38,14 @@ public:
     void SetTimeouts(int connectMs, int readMs) { session_.SetTimeouts(connectMs, readMs); }
     // Most punches one download may bring; LoadPunchLog refuses a log announced larger.
     void SetPunchLimit(qint64 limit) { punchLimit_ = limit; }
+    // How long an open link may stay silent before TendIdle asks the terminal.
+    void SetKeepAlive(int ms) { keepAliveMs_ = ms; }
 
     bool OpenLink(const QString& address, int port) override;
     void CloseLink() override;
     bool IsOpen() const override { return session_.IsOpen(); }
-    bool SetLinkKey(int key) override;
+    void SetLinkKey(int key) override { key_ = key; }
+    bool TendIdle() override;
     void SetDeadline(QDeadlineTimer deadline) override { session_.SetDeadline(deadline); }
     bool PreparePunchRead(int machine) override;
     bool SetTerminalActive(int machine, bool active) override;
@@ -76,6 +82,7 @@ private:
     CardTextCache cards_;
     int key_ = 0;
     qint64 punchLimit_ = kDefaultPunchLimit;
+    int keepAliveMs_ = kDefaultKeepAliveMs;
     Log log_ = Log::None;
     qint64 streams_ = 0;       // punch streams begun in this session
     qint64 clockRequests_ = 0; // clock requests sent in this session

@@ -36,8 +36,6 @@ public:
     // Forgets the stream (the session that carried it is gone).
     void Reset();
 
-    // Begun and not yet ended or broken.
-    bool IsOpen() const { return code_.has_value(); }
     const ztp::WirePunch& Punch() const { return punch_; }
     const Fault& LastFault() const { return fault_; }
 

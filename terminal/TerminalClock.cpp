@@ -1,13 +1,12 @@
 #include "terminal/TerminalClock.h"
 
 #include "platform/Clock.h"
+#include "platform/DateTexts.h"
 #include "terminal/DateRange.h"
 
 #include <cstdlib>
 
 namespace {
-
-constexpr int kMachine = 1;
 
 QDateTime WallClockOf(const QDateTime& local)
 {
@@ -21,17 +20,6 @@ QDateTime HostSecond(const QDateTime& local)
     return wall.addMSecs(-(wall.time().msec()));
 }
 
-QString Span(qint64 seconds)
-{
-    const qint64 minutes = seconds / 60;
-    const qint64 hours = minutes / 60;
-    if (hours > 0)
-        return QStringLiteral("%1 h %2 min %3 s").arg(hours).arg(minutes % 60).arg(seconds % 60);
-    if (minutes > 0)
-        return QStringLiteral("%1 min %2 s").arg(minutes).arg(seconds % 60);
-    return QStringLiteral("%1 s").arg(seconds);
-}
-
 } // namespace
 
 QDateTime WallClock(const TerminalTime& t)
@@ -43,7 +31,7 @@ ClockReading ReadTerminalClock(CTerminalLink& link, const Clock& clock)
 {
     ClockReading reading;
     const QDateTime before = clock.now();
-    if (!link.ReadClock(kMachine, reading.time)) {
+    if (!link.ReadClock(kMachineNumber, reading.time)) {
         reading.problem = link.LastFailure();
         return reading;
     }
@@ -72,7 +60,7 @@ ClockReading SetTerminalClock(CTerminalLink& link, const Clock& clock)
     const QDateTime now = WallClockOf(clock.now()).addMSecs(500);
     const TerminalTime time{now.date().year(), now.date().month(),  now.date().day(),
                             now.time().hour(), now.time().minute(), now.time().second()};
-    if (!link.SetClock(kMachine, time)) {
+    if (!link.SetClock(kMachineNumber, time)) {
         ClockReading failed;
         failed.problem = link.LastFailure();
         return failed;
@@ -84,6 +72,11 @@ QString OffsetText(qint64 offsetSeconds)
 {
     if (offsetSeconds == 0)
         return QStringLiteral("in step with");
-    return Span(std::llabs(offsetSeconds)) +
+    return SpanText(std::llabs(offsetSeconds)) +
            (offsetSeconds > 0 ? QStringLiteral(" ahead of") : QStringLiteral(" behind"));
+}
+
+QString SetClockHint(const QString& deviceName)
+{
+    return QStringLiteral("set it with zelvor-settings set-clock %1").arg(deviceName);
 }

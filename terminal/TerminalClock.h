@@ -30,5 +30,8 @@ ClockReading SetTerminalClock(CTerminalLink& link, const Clock& clock);
 // "this host's clock".
 QString OffsetText(qint64 offsetSeconds);
 
+// "set it with zelvor-settings set-clock NAME": what to do about a drifted clock.
+QString SetClockHint(const QString& deviceName);
+
 // The terminal time as a wall-clock value (no time zone).
 QDateTime WallClock(const TerminalTime& time);

@@ -12,13 +12,27 @@
 
 // What the last download did, for the run's outcome line and the progress dialog.
 struct DownloadReport {
+    // How it ended short of its end, if it did.
+    enum class Stop {
+        None,           // read to its end
+        NotConnected,   // no link to download over
+        PrepareRefused, // the terminal refused PREPARE (errorCode says why)
+        LoadRefused,    // the terminal refused LOAD or could not give its log (errorCode)
+        Broken,         // the stream broke off or did not authenticate
+        Cancelled,      // onPunches asked to stop
+    };
+    Stop stop = Stop::None;
+    int errorCode = 0;          // the terminal's code for a refusal, or the link's own
     qint64 received = 0;        // punches read from the terminal
     qint64 announced = -1;      // the count the terminal announced for its log; -1 until it did
     qint64 kept = 0;            // of which in the date range
-    bool cancelled = false;     // the operator cancelled the download
+    qint64 impossible = 0;      // of which with a date or time that does not exist (skipped)
     QString exportProblem;      // why the export file was not written; empty when it was
     QString exportFile;         // the export file written; empty when none was
     bool exportDeleted = false; // and deleted again, as the device's settings ask
+    bool exportKept = false;    // a download that failed left an earlier export file as it was
+
+    bool Cancelled() const { return stop == Stop::Cancelled; }
 };
 
 // What the connection and the download work with, handed in by the run
@@ -33,6 +47,9 @@ struct TransferContext {
     // punches received and the count announced; false cancels the download,
     // which then counts as broken off. May be empty.
     std::function<bool(qint64 received, qint64 announced)> onPunches = {};
+    // A look at the log that changes nothing: the terminal stays enabled, no
+    // export file is written and nothing is queued (the report counts them).
+    bool lookOnly = false;
     DownloadReport download = {}; // filled by DownloadLog
 };
 

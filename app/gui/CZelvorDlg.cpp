@@ -20,6 +20,7 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalBlocker>
+#include <QTimer>
 
 QString PickerDateFormat(const QLocale& locale)
 {
@@ -64,14 +65,36 @@ CZelvorDlg::CZelvorDlg(const QDateTime& now, QWidget* parent)
             &CZelvorDlg::OnDeviceSelChange);
 
     DialogKeyFilter::Install(*this);
-    // Its socket belongs to the thread that makes it.
-    linkThread_.RunBlocking([this] { link_ = std::make_unique<NetTerminalLink>(); });
+    // Its socket belongs to the thread that makes it, and so does the timer
+    // that looks at it: the link thread runs one thing at a time, so the look
+    // comes between operations only.
+    linkThread_.RunBlocking([this] {
+        link_ = std::make_unique<NetTerminalLink>();
+        linkLook_ = new QTimer;
+        QObject::connect(linkLook_, &QTimer::timeout, linkLook_, [this] { LookAtLink(); });
+        linkLook_->start(kLinkLookMs);
+    });
 }
 
 CZelvorDlg::~CZelvorDlg()
 {
     // Ended where it lives; the terminal enables itself as the session ends.
-    linkThread_.RunBlocking([this] { link_.reset(); });
+    linkThread_.RunBlocking([this] {
+        delete linkLook_;
+        link_.reset();
+    });
+}
+
+void CZelvorDlg::LookAtLink()
+{
+    if (!link_->IsOpen() || link_->TendIdle())
+        return;
+    const QString why = link_->LastFailure();
+    QMetaObject::invokeMethod(this, [this, why] {
+        // Work under way settles the caption itself when it ends.
+        if (controller_ && !busy_)
+            controller_->OnLinkEnded(why);
+    });
 }
 
 void CZelvorDlg::closeEvent(QCloseEvent* event)
@@ -162,6 +185,7 @@ void CZelvorDlg::OnSettings()
 {
     if (!controller_ || busy_)
         return;
+    controller_->OnSettingsOpening();
     CConfigDlg settings(controller_->Devices, *messages_, this);
     if (settings.exec() == QDialog::Accepted)
         controller_->OnSettingsAccepted();

@@ -18,6 +18,7 @@ class MainController;
 class MessageSink;
 class NotificationSink;
 class QLabel;
+class QTimer;
 
 // The date pickers' format in a locale: its long date without the weekday,
 // so month names show in the operator's language.
@@ -40,6 +41,10 @@ public:
     // the first of the month).
     explicit CZelvorDlg(const QDateTime& now, QWidget* parent = nullptr);
     ~CZelvorDlg() override;
+
+    // How often the window looks at an open link between operations: a link
+    // the terminal ended shows at once, and an idle one is kept alive.
+    static constexpr int kLinkLookMs = 1000;
 
     // The terminal link, made and used on the window's link thread only.
     CTerminalLink& Link() const { return *link_; }
@@ -89,6 +94,9 @@ private:
     void OnGenerateCommand();
     void OnDeviceSelChange();
 
+    // On the link thread, between operations: looks after an open link, and
+    // tells the controller when the terminal has ended it.
+    void LookAtLink();
     // Runs a button's work unless another is under way (a pull repaints the
     // window while it runs, so clicks could otherwise start a second one).
     void Exclusive(void (MainController::*handler)());
@@ -96,6 +104,7 @@ private:
     std::unique_ptr<Ui::MainDialogForm> ui_;
     WorkThread linkThread_;
     std::unique_ptr<CTerminalLink> link_;
+    QTimer* linkLook_ = nullptr; // lives on the link thread
     PullProgress progress_{this};
     bool busy_ = false;                  // a button's work or work on the link thread is under way
     const Clock* statusClock_ = nullptr; // the status line's, while it stands in for a tray

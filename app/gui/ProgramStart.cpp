@@ -2,6 +2,7 @@
 
 #include "access/gui/CPasswordDlg.h"
 #include "app/DriverWarnings.h"
+#include "app/ExitGuard.h"
 #include "app/HeadlessRun.h"
 #include "app/MainController.h"
 #include "app/ProgramOptions.h"
@@ -25,7 +26,7 @@ namespace {
 
 int RunWithWindow(const QStringList& arguments, const RunOptions& options)
 {
-    SuppressDriverWarnings();
+    RouteDriverWarnings();
     const Clock& clock = systemClock();
     const std::unique_ptr<RegistryStore> userRegistry = UserRegistry();
     RegistryStore& registry = *userRegistry;
@@ -99,6 +100,14 @@ int RunProgram(int argc, char* argv[])
         Print(stderr, error + QLatin1Char('\n'));
         return 2;
     }
+    // A range that keeps no punch would still replace the day's export file.
+    const QString range =
+        CommandLineRangeProblem(MapParams(CCommandParse::Parse(options.arguments).Params));
+    if (!range.isEmpty()) {
+        Print(stderr,
+              QStringLiteral("zelvor: %1; nothing was downloaded, written or posted\n").arg(range));
+        return 2;
+    }
     // The choice and the run read the same list. Qt takes its own options
     // (-style X) out of the list that the application object keeps; mapping that
     // one would shift the positions against the ones the choice counted.
@@ -108,17 +117,24 @@ int RunProgram(int argc, char* argv[])
         {
             QCoreApplication app(argc, argv);
             status = RunHeadless(arguments, run);
-            EndProcessWithin(kShutdownSeconds, status);
+            BeginProgramEnd(status);
         }
+        NoteExitStep("the process's exit (static objects, libraries)");
         return status;
     }
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("zelvor"));
-    QApplication::setQuitOnLastWindowClosed(false);
-    // Qt's standard buttons in the operator's language; the window stays
-    // right to left in any locale.
-    LoadQtTranslations();
-    QApplication::setLayoutDirection(Qt::RightToLeft);
-    QApplication::setWindowIcon(AppIcon());
-    return RunWithWindow(arguments, run);
+    int status = 0;
+    {
+        QApplication app(argc, argv);
+        QApplication::setApplicationName(QStringLiteral("zelvor"));
+        QApplication::setQuitOnLastWindowClosed(false);
+        // Qt's standard buttons in the operator's language; the window stays
+        // right to left in any locale.
+        LoadQtTranslations();
+        QApplication::setLayoutDirection(Qt::RightToLeft);
+        QApplication::setWindowIcon(AppIcon());
+        status = RunWithWindow(arguments, run);
+        BeginProgramEnd(status);
+    }
+    NoteExitStep("the process's exit (static objects, libraries)");
+    return status;
 }

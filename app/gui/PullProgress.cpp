@@ -93,8 +93,13 @@ void PullProgress::Follow()
     if (downloading && cancelled_)
         return; // it says that it is cancelling
     const QLocale locale;
-    const bool known = state.total > 0 && state.total < INT_MAX;
-    if (!downloading)
+    // Every punch staged: the merge into the table, one statement, shows as
+    // a bar that keeps moving.
+    const bool merging = !downloading && state.done >= state.total;
+    const bool known = state.total > 0 && state.total < INT_MAX && !merging;
+    if (merging)
+        text_->setText(optext::kMerging.arg(locale.toString(state.total)));
+    else if (!downloading)
         text_->setText(
             optext::kPosting.arg(locale.toString(state.done), locale.toString(state.total)));
     else if (state.total >= 0)

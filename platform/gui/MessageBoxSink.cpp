@@ -9,17 +9,30 @@
 
 void MessageBoxSink::Show(const QString& text, const QString& caption)
 {
+    Run(text, caption, false);
+}
+
+bool MessageBoxSink::Ask(const QString& text, const QString& caption)
+{
+    return Run(text, caption, true) == QMessageBox::Yes;
+}
+
+int MessageBoxSink::Run(const QString& text, const QString& caption, bool question)
+{
     // A box belongs to the window's thread; a run on a thread of its own
     // waits there until the operator has read it.
     if (QThread::currentThread() != qApp->thread()) {
-        RunOnThreadOf(qApp, [&] { Show(text, caption); });
-        return;
+        int result = 0;
+        RunOnThreadOf(qApp, [&] { result = Run(text, caption, question); });
+        return result;
     }
     // A hidden parent would hide the box's position too; such a box centres
     // on the screen instead.
     QWidget* parent = parent_ && parent_->isVisible() ? parent_.data() : nullptr;
     QMessageBox box(QMessageBox::NoIcon, caption.isEmpty() ? kTitle : caption, text,
-                    QMessageBox::Ok, parent);
+                    question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
+    if (question)
+        box.setDefaultButton(QMessageBox::No);
     // The box reads in its text's direction: right to left for the Arabic
     // texts, left to right for the English technical ones.
     box.setLayoutDirection(text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
@@ -30,11 +43,17 @@ void MessageBoxSink::Show(const QString& text, const QString& caption)
         grid->addItem(new QSpacerItem(box.fontMetrics().averageCharWidth() * 36, 0,
                                       QSizePolicy::Minimum, QSizePolicy::Expanding),
                       grid->rowCount(), 0, 1, grid->columnCount());
-    box.exec();
+    return box.exec();
 }
 
 void SwitchingMessageSink::Show(const QString& text, const QString& caption)
 {
     target_->SetContext(Context());
     target_->Show(text, caption);
+}
+
+bool SwitchingMessageSink::Ask(const QString& text, const QString& caption)
+{
+    target_->SetContext(Context());
+    return target_->Ask(text, caption);
 }

@@ -16,8 +16,13 @@ public:
     explicit MessageBoxSink(QWidget* parent = nullptr) : parent_(parent) {}
     void SetParent(QWidget* parent) { parent_ = parent; }
     void Show(const QString& text, const QString& caption = {}) override;
+    // Yes and No, No the default.
+    bool Ask(const QString& text, const QString& caption = {}) override;
 
 private:
+    // The box on the window's thread; its result.
+    int Run(const QString& text, const QString& caption, bool question);
+
     QPointer<QWidget> parent_;
 };
 
@@ -29,6 +34,7 @@ public:
     explicit SwitchingMessageSink(MessageSink& target) : target_(&target) {}
     void SetTarget(MessageSink& target) { target_ = &target; }
     void Show(const QString& text, const QString& caption = {}) override;
+    bool Ask(const QString& text, const QString& caption = {}) override;
 
 private:
     MessageSink* target_;

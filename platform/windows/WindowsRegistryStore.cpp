@@ -102,6 +102,18 @@ std::optional<QString> WindowsRegistryStore::QueryValue(const QString& key,
     return text;
 }
 
+bool WindowsRegistryStore::ValueExists(const QString& key, const QString& name) const
+{
+    const OpenKey opened(FullKey(key), KEY_QUERY_VALUE);
+    return opened.get() && RegQueryValueExW(opened.get(), Wide(name), nullptr, nullptr, nullptr,
+                                            nullptr) == ERROR_SUCCESS;
+}
+
+QString WindowsRegistryStore::KeyPlace(const QString& key) const
+{
+    return QStringLiteral("HKEY_CURRENT_USER\\") + FullKey(key);
+}
+
 std::unique_ptr<RegistryStore> UserRegistry()
 {
     return std::make_unique<WindowsRegistryStore>();

@@ -15,6 +15,9 @@ public:
     bool CreateKey(const QString& key) override;
     bool SetValue(const QString& key, const QString& name, const QString& text) override;
     std::optional<QString> QueryValue(const QString& key, const QString& name) const override;
+    bool ValueExists(const QString& key, const QString& name) const override;
+    // HKEY_CURRENT_USER\<the key's full path>
+    QString KeyPlace(const QString& key) const override;
 
 private:
     // The key's full path below HKEY_CURRENT_USER, levels joined by one backslash.

@@ -3,11 +3,13 @@
 #include "platform/MessageSink.h"
 #include "platform/gui/DialogTemplate.h"
 #include "resources/OperatorTexts.h"
+#include "settings/SharedFields.h"
 #include "store/ConnectionString.h"
 #include "store/DeviceQueries.h"
 #include "ui_ConfigDlg.h"
 
 #include <QHeaderView>
+#include <QLocale>
 
 namespace {
 
@@ -102,12 +104,14 @@ void CConfigDlg::OnTestConnection()
     } catch (const DatabaseError& error) {
         // The whole result is read before the list changes, so a failure
         // anywhere leaves the rows as they were.
-        messages_.Show(error.Text());
+        messages_.Show(optext::kTestConnectionFailed + QStringLiteral("\n\n") + error.Text());
         return;
     }
     if (!rows)
         return;
+    const qsizetype listed = rows->size();
     ShowListedDevices(*rows);
+    messages_.Show(optext::kTestConnectionListed.arg(QLocale().toString(listed)));
 }
 
 void CConfigDlg::ShowListedDevices(QList<DeviceRow> listed)
@@ -144,6 +148,11 @@ void CConfigDlg::accept()
     // Each record carries the connection string of the settings it holds, not
     // that of an earlier test with other values.
     scratch_.ConnStr = BuildConnStr(scratch_);
+    // Values set per device are replaced only when the operator says so.
+    const QStringList unified = FieldsSaveUnifies(devices_, scratch_);
+    if (!unified.isEmpty() &&
+        !messages_.Ask(optext::kSaveUnifies.arg(unified.join(QLatin1Char('\n')))))
+        return;
     devices_.clear();
     QTreeWidget* list = ui_->deviceList_1067;
     for (int index = 0; index < list->topLevelItemCount(); ++index) {

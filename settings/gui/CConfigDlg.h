@@ -34,7 +34,9 @@ public:
     bool ValidateConnection();
 
     // Save: every row becomes a device record carrying the connection
-    // settings of the edits, in the rows' top-to-bottom order.
+    // settings of the edits, in the rows' top-to-bottom order. Where the
+    // stored devices differ in those settings, the operator is told which
+    // devices and fields Save would change, and may cancel.
     void accept() override;
 
 private:

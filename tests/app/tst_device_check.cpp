@@ -6,6 +6,7 @@
 
 #include "app/CheckDiagnosis.h"
 #include "app/DeviceCheck.h"
+#include "app/MovementTableStep.h"
 #include "platform/Clock.h"
 
 #include <QElapsedTimer>
@@ -54,6 +55,8 @@ private slots:
     void databaseTexts();
     void databaseEndpoint_data();
     void databaseEndpoint();
+    void movementTable_data();
+    void movementTable();
     void initTestCase();
     void terminalAndPunchLog_data();
     void terminalAndPunchLog();
@@ -247,7 +250,7 @@ void TestDeviceCheck::terminalAndPunchLog()
 
     const DeviceCheckResult result = CheckDevice(device_, tools);
 
-    QCOMPARE(result.steps.size(), 7);
+    QCOMPARE(result.steps.size(), 8);
     QCOMPARE(result.steps.at(int(CheckStep::Clock)).verdict,
              clockOffset == 0 ? Verdict::Ok : Verdict::Warning);
     QCOMPARE(result.clock.offsetSeconds, qint64(clockOffset));
@@ -287,6 +290,32 @@ void TestDeviceCheck::aSlowLogEndsAtTheDeadline()
     QVERIFY2(failure->detail.contains(QStringLiteral("deadline of 1 s")),
              qPrintable(failure->detail));
     QVERIFY(!link.open);
+}
+
+void TestDeviceCheck::movementTable_data()
+{
+    QTest::addColumn<qint64>("rows"); // -1: the table could not be read
+    QTest::addColumn<int>("indexed"); // 1, 0, or -1 when the catalog could not say
+    QTest::addColumn<Verdict>("verdict");
+    QTest::newRow("large, indexed") << qint64(2000000) << 1 << Verdict::Ok;
+    QTest::newRow("a million, no index") << qint64(1000000) << 0 << Verdict::Ok;
+    QTest::newRow("large, no index") << qint64(1000001) << 0 << Verdict::Warning;
+    QTest::newRow("large, index unknown") << qint64(2000000) << -1 << Verdict::Warning;
+    QTest::newRow("not readable") << qint64(-1) << -1 << Verdict::Failed;
+}
+
+void TestDeviceCheck::movementTable()
+{
+    QFETCH(qint64, rows);
+    QFETCH(int, indexed);
+    MovementTableCost cost{rows >= 0 ? std::optional(rows) : std::nullopt,
+                           indexed >= 0 ? std::optional(indexed == 1) : std::nullopt,
+                           QStringLiteral("ix_date_card"), 0.7, QStringLiteral("denied")};
+    const StepResult step = MovementTableStep(cost);
+    QTEST(step.verdict, "verdict");
+    QVERIFY2(step.detail.contains(rows >= 0 ? QStringLiteral("took 0.70 s") : cost.problem),
+             qPrintable(step.detail));
+    QCOMPARE(step.hint.contains(kMovementIndexStatement), step.verdict == Verdict::Warning);
 }
 
 QTEST_GUILESS_MAIN(TestDeviceCheck)

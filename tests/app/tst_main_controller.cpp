@@ -1,8 +1,10 @@
 // The run control without a window and without a terminal: the controller
 // behind a headless view, with a scripted terminal link.
 #include "FakeTerminalLink.h"
+#include "TempDir.h"
 
 #include "access/PasswordGate.h"
+#include "app/LastSuccess.h"
 #include "app/MainController.h"
 #include "app/MainView.h"
 #include "platform/Clock.h"
@@ -12,6 +14,7 @@
 #include "resources/OperatorTexts.h"
 #include "settings/CCrypt.h"
 #include "settings/SettingsFile.h"
+#include "terminal/ExportFile.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -56,9 +59,19 @@ private slots:
     void aSecondRunWaitsForTheFirstAndGivesUp();
     void aPullCutShortKeepsNothingAndSaysSo_data();
     void aPullCutShortKeepsNothingAndSaysSo();
+    void thePullStaysWithTheLinkedDevice_data();
+    void thePullStaysWithTheLinkedDevice();
+    void aLinkTheTerminalEndedIsOpenedAgain_data();
+    void aLinkTheTerminalEndedIsOpenedAgain();
+    void aReversedRangeIsRefused();
+    void aRefusedConnectionSaysWhy();
 
 private:
     std::unique_ptr<MainController> Start(const QStringList& params);
+    // Two devices with their terminals' addresses and no database, in
+    // config.ini and in the combo; the second connected.
+    std::unique_ptr<MainController> ConnectedToTheSecond();
+    QString ExportOf(const QString& name) const;
 
     std::unique_ptr<QTemporaryDir> dir_;
     FakeTerminalLink link_;
@@ -250,19 +263,26 @@ void TestMainController::aPullCutShortKeepsNothingAndSaysSo_data()
 {
     QTest::addColumn<bool>("connected");
     QTest::addColumn<int>("breakAfter"); // -1: the operator cancels at the first count
+    QTest::addColumn<bool>("earlierExport");
     QTest::addColumn<QString>("verdict");
     QTest::addColumn<bool>("linkKept");
-    QTest::newRow("cancelled") << true << -1 << optext::kPullCancelled << true;
-    QTest::newRow("stream broken") << true << 500 << optext::kPullFailed << false;
-    QTest::newRow("not connected") << false << -1 << optext::kPullNotConnected << false;
+    QTest::newRow("cancelled") << true << -1 << true << optext::kPullCancelled << true;
+    QTest::newRow("stream broken") << true << 500 << false << optext::kPullFailed << false;
+    // The button has not been pressed yet: it reads its first caption.
+    QTest::newRow("not connected")
+        << false << -1 << false << optext::kPullNotConnected.arg(optext::kFirstConnectCaption)
+        << false;
 }
 
 void TestMainController::aPullCutShortKeepsNothingAndSaysSo()
 {
     QFETCH(bool, connected);
     QFETCH(int, breakAfter);
+    QFETCH(bool, earlierExport);
     QFETCH(QString, verdict);
     QFETCH(bool, linkKept);
+    if (earlierExport)
+        QVERIFY(testsupport::WriteBytes(MakeExportPath({}, {}, clock_, dir_->path()), "x\r\n"));
     CancellingView view(clock_.now());
     MainController controller(
         view,
@@ -285,9 +305,168 @@ void TestMainController::aPullCutShortKeepsNothingAndSaysSo()
     QVERIFY(!progress_.codes.contains(progress::kDownloaded));
     // The outcome says how it ended, and the caption follows a link that it ended.
     QVERIFY2(view.outcome.contains(verdict), qPrintable(view.outcome));
+    // The earlier export file is said to be kept only where there was one.
+    QCOMPARE(view.outcome.contains(optext::kExportKept), earlierExport);
     QCOMPARE(link_.open, linkKept);
-    QCOMPARE(view.outcome.contains(optext::kOutcomeLinkClosed), connected && !linkKept);
+    QCOMPARE(view.outcome.contains(optext::kOutcomeLinkClosed.arg(optext::kConnectCaption)),
+             connected && !linkKept);
     QCOMPARE(view.ConnectCaption(), connected && !linkKept ? optext::kConnectCaption : QString());
+}
+
+std::unique_ptr<MainController> TestMainController::ConnectedToTheSecond()
+{
+    CConnServerList devices;
+    for (const char* name : {"Gate North", "Big Hall"}) {
+        CConnServer device;
+        device.Name = QString::fromLatin1(name);
+        device.DeviceId = device.Name.left(1);
+        device.IsCheck = QStringLiteral("1");
+        device.FilePath = dir_->path();
+        devices.append(device);
+    }
+    CCrypt crypt;
+    if (!SaveSettings(devices, dir_->filePath(QStringLiteral("config.ini")), crypt))
+        return nullptr;
+    auto controller = Start({});
+    // The suite's device table would give these; here there is no database.
+    for (int i = 0; i < 2; ++i) {
+        controller->Devices[i].ConnStr.clear();
+        controller->Devices[i].IP = QStringLiteral("10.0.0.%1").arg(i + 1);
+        controller->Devices[i].Port = QStringLiteral("4370");
+    }
+    for (int i = 0; i < 5; ++i)
+        link_.punches.append(FakeTerminalLink::Punch(QString::number(100 + i), kToday));
+    view_->SelectDevice(1);
+    controller->OnConnect();
+    return controller;
+}
+
+QString TestMainController::ExportOf(const QString& name) const
+{
+    return MakeExportPath(name, dir_->path(), clock_, dir_->path());
+}
+
+void TestMainController::thePullStaysWithTheLinkedDevice_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("linkKept");
+    QTest::newRow("settings saved") << "save" << true;
+    QTest::newRow("settings saved without the device") << "remove" << false;
+    QTest::newRow("another device chosen") << "choose" << false;
+}
+
+void TestMainController::thePullStaysWithTheLinkedDevice()
+{
+    // Connected to Big Hall; then the selection is moved away from it.
+    QFETCH(QString, change);
+    QFETCH(bool, linkKept);
+    const auto controller = ConnectedToTheSecond();
+    QVERIFY(controller && link_.open);
+    QCOMPARE(link_.calls.filter(QStringLiteral("open")),
+             QStringList{QStringLiteral("open 10.0.0.2:4370")});
+    if (change == QLatin1String("choose")) {
+        view_->SelectDevice(0);
+        controller->OnDeviceSelChange();
+    } else {
+        if (change == QLatin1String("remove"))
+            controller->Devices.removeLast();
+        controller->OnSettingsAccepted();
+    }
+    QCOMPARE(link_.open, linkKept);
+    QCOMPARE(view_->ConnectCaption(),
+             linkKept ? optext::kDisconnectCaption : optext::kConnectCaption);
+    // The combo shows the device the link is to, while there is one.
+    QCOMPARE(*view_->SelectedDeviceText(),
+             linkKept ? QStringLiteral("Big Hall") : QStringLiteral("Gate North"));
+
+    // Big Hall's punches are pulled as Big Hall's (here its database, read
+    // back from config.ini, cannot be reached), or not at all: never as Gate
+    // North's.
+    link_.calls.clear();
+    controller->OnPullData();
+    QVERIFY(!QFile::exists(ExportOf(QStringLiteral("Gate North"))));
+    QVERIFY(!ReadLastSuccess(*registry_, QStringLiteral("G")));
+    if (linkKept)
+        QVERIFY2(lines_.last().startsWith(QStringLiteral("Big Hall: ")), qPrintable(lines_.last()));
+    else
+        QCOMPARE(link_.calls, QStringList()); // nothing read from Big Hall's terminal
+    if (change == QLatin1String("choose")) {
+        // The device list as it was: no database to reach, Big Hall's
+        // connected again and pulled into its own export file.
+        view_->SelectDevice(1);
+        controller->OnDeviceSelChange();
+        controller->OnConnect();
+        controller->OnPullData();
+        QVERIFY(QFile::exists(ExportOf(QStringLiteral("Big Hall"))));
+        QVERIFY(ReadLastSuccess(*registry_, QStringLiteral("B")));
+        QVERIFY(!QFile::exists(ExportOf(QStringLiteral("Gate North"))));
+    }
+}
+
+void TestMainController::aLinkTheTerminalEndedIsOpenedAgain_data()
+{
+    QTest::addColumn<bool>("noticedByTheWindow");
+    QTest::newRow("the window noticed it") << true;
+    QTest::newRow("the pull finds it") << false;
+}
+
+void TestMainController::aLinkTheTerminalEndedIsOpenedAgain()
+{
+    QFETCH(bool, noticedByTheWindow);
+    const auto controller = ConnectedToTheSecond();
+    QVERIFY(controller && link_.open);
+    link_.endsIdleLink = true;
+    if (noticedByTheWindow) {
+        // The window's look at the link between operations.
+        QVERIFY(!link_.TendIdle());
+        controller->OnLinkEnded(link_.LastFailure());
+        QCOMPARE(view_->ConnectCaption(), optext::kConnectCaption);
+        QCOMPARE(progress_.notes.last().text, optext::kLinkEndedByTerminal);
+    }
+    controller->OnPullData();
+    // Connected again to the same terminal, once, and pulled from it.
+    QCOMPARE(link_.calls.filter(QStringLiteral("open")),
+             QStringList(2, QStringLiteral("open 10.0.0.2:4370")));
+    QVERIFY(link_.open);
+    QCOMPARE(view_->ConnectCaption(), optext::kDisconnectCaption);
+    QVERIFY2(view_->Outcome().contains(optext::kPullReopened) &&
+                 view_->Outcome().contains(optext::kPulledAndPosted),
+             qPrintable(view_->Outcome()));
+    QVERIFY(QFile::exists(ExportOf(QStringLiteral("Big Hall"))));
+}
+
+void TestMainController::aReversedRangeIsRefused()
+{
+    const auto controller = ConnectedToTheSecond();
+    QVERIFY(controller);
+    link_.calls.clear();
+    progress_.codes.clear();
+    view_->SetFromDate(QDateTime(kToday.addDays(2), QTime(0, 0)));
+    view_->SetToDate(QDateTime(kToday, QTime(14, 30)));
+    controller->OnPullData();
+    controller->OnConnect();
+    // Said twice, done never: no request, no progress code, no file.
+    const QString said = optext::kReversedRange.arg(QLocale().toString(kToday.addDays(2)),
+                                                    QLocale().toString(kToday));
+    QCOMPARE(messages_.messages, (QStringList{said, said}));
+    QVERIFY(link_.calls.isEmpty());
+    QVERIFY(progress_.codes.isEmpty());
+    QVERIFY(!QFile::exists(ExportOf(QStringLiteral("Big Hall"))));
+    QVERIFY(link_.open);
+}
+
+void TestMainController::aRefusedConnectionSaysWhy()
+{
+    link_.neverOpens = true;
+    const auto controller = ConnectedToTheSecond();
+    QVERIFY(controller && !link_.open);
+    QCOMPARE(messages_.messages.size(), 1);
+    // What happened and what to do first, the technical line after.
+    const QString& said = messages_.messages.first();
+    QVERIFY2(said.startsWith(optext::kConnectRefused.arg(QStringLiteral("10.0.0.2:4370"),
+                                                         optext::kFirstConnectCaption)) &&
+                 said.endsWith(QStringLiteral("could not connect to 10.0.0.2:4370 (refused)")),
+             qPrintable(said));
 }
 
 QTEST_GUILESS_MAIN(TestMainController)

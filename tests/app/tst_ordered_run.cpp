@@ -1,5 +1,5 @@
 // Devices run side by side but report, and post, in the order of the list.
-#include "app/DeviceRun.h"
+#include "app/AllDevicesRun.h"
 #include "app/OrderedRun.h"
 
 #include <QRandomGenerator>

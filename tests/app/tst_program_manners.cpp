@@ -1,6 +1,6 @@
 #include "TempDir.h"
 
-#include "app/HeadlessRun.h"
+#include "app/ExitGuard.h"
 #include "app/Version.h"
 
 #include <QDir>
@@ -143,13 +143,18 @@ void TestProgramManners::leftUntouched()
 void TestProgramManners::endsWhenTheCleanUpHangs()
 {
     // A process whose clean-up after the run never returns still ends, with
-    // the run's status.
+    // the run's status, and says which step it was waiting for.
+    int said[2];
+    QCOMPARE(pipe(said), 0);
     const pid_t child = fork();
     if (child == 0) {
+        dup2(said[1], STDERR_FILENO);
+        NoteExitStep("a step that never returns");
         EndProcessWithin(1, 7);
         for (;;)
             pause();
     }
+    close(said[1]);
     QVERIFY(child > 0);
     int status = 0;
     QElapsedTimer waited;
@@ -164,6 +169,11 @@ void TestProgramManners::endsWhenTheCleanUpHangs()
     }
     QVERIFY(WIFEXITED(status));
     QCOMPARE(WEXITSTATUS(status), 7);
+    char line[512] = {};
+    const ssize_t length = read(said[0], line, sizeof line - 1);
+    close(said[0]);
+    QVERIFY(length > 0);
+    QVERIFY2(QByteArray(line).contains("(waiting for a step that never returns)"), line);
 }
 
 QTEST_GUILESS_MAIN(TestProgramManners)

@@ -10,6 +10,8 @@ private slots:
     void parsing();
     void runOptions_data();
     void runOptions();
+    void since_data();
+    void since();
 };
 
 void TestProgramOptions::parsing_data()
@@ -134,6 +136,42 @@ void TestProgramOptions::runOptions()
     QTEST(run.jobs, "jobs");
     QTEST(run.deviceTimeoutSeconds, "timeout");
     QTEST(run.metricsPath, "metrics");
+}
+
+void TestProgramOptions::since_data()
+{
+    QTest::addColumn<QString>("args");    // separated by blanks
+    QTest::addColumn<QDate>("since");     // invalid: refused
+    QTest::addColumn<QString>("because"); // part of the usage error
+    const auto S = [](const char* text) { return QString::fromUtf8(text); };
+    QTest::newRow("today") << S("--since 2024-05-17 1") << QDate(2024, 5, 17) << QString();
+    QTest::newRow("a year back, across a leap day")
+        << S("--since=2023-05-17 1") << QDate(2023, 5, 17) << QString();
+    QTest::newRow("a day more than a year back")
+        << S("--since 2023-05-16 1") << QDate()
+        << S("more than a year back (the earliest day is 2023-05-17)");
+    QTest::newRow("tomorrow") << S("--since 2024-05-18 1") << QDate()
+                              << S("in the future (today is 2024-05-17)");
+    for (const char* bad : {"2024-5-1", "2024-02-30", "2024-05-17x"})
+        QTest::addRow("malformed '%s'", bad) << QStringLiteral("--since %1 1").arg(S(bad))
+                                             << QDate() << S("takes a day as YYYY-MM-DD");
+    QTest::newRow("the window") << S("--since 2024-05-01") << QDate()
+                                << S("only with the all-devices run");
+    QTest::newRow("a single terminal") << S("--since 2024-05-01 x x /tmp 10.0.0.9") << QDate()
+                                       << S("only with the all-devices run");
+}
+
+void TestProgramOptions::since()
+{
+    QFETCH(QString, args);
+    QFETCH(QDate, since);
+    QFETCH(QString, because);
+    const ProgramOptions options = ParseProgramOptions(args.split(QLatin1Char(' ')));
+    RunOptions run;
+    QString error;
+    QCOMPARE(RunOptionsFrom(options, {}, run, error, QDate(2024, 5, 17)), because.isEmpty());
+    QCOMPARE(run.since, since);
+    QVERIFY2(error.contains(because), qPrintable(error));
 }
 
 QTEST_GUILESS_MAIN(TestProgramOptions)

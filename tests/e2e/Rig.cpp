@@ -1,7 +1,5 @@
 #include "Rig.h"
 
-#include "LoopbackPorts.h"
-
 #include "store/ConnectionString.h"
 
 QList<LogPunch> Rig::TodayPunches(const QString& cardPrefix, int count)
@@ -97,7 +95,12 @@ bool Rig::ReplaceTerminal(int number, const QList<LogPunch>& punches)
 
 CConnServer Rig::AddUnreachableDevice(int number, const QString& name, const QString& dbName)
 {
-    if (!Register(number, name, testsupport::ClosedPort(), dbName))
+    const int port = closedPorts_.emplace_back(std::make_unique<testsupport::ClosedPort>())->Port();
+    if (port == 0) {
+        error_ = QStringLiteral("no loopback port could be reserved");
+        return {};
+    }
+    if (!Register(number, name, port, dbName))
         return {};
     return Record(number, name, dbName);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "LoopbackPorts.h"
 #include "ProgramRun.h"
 #include "SimProcess.h"
 #include "TestDatabase.h"
@@ -9,6 +10,7 @@
 
 #include <map>
 #include <memory>
+#include <vector>
 
 // A site for end-to-end runs: the installed program, the test database, and
 // simulated terminals registered in the suite's device table.
@@ -53,6 +55,7 @@ private:
     bool StartSim(int number, const QStringList& options);
 
     std::map<int, std::unique_ptr<SimProcess>> sims_;
+    std::vector<std::unique_ptr<testsupport::ClosedPort>> closedPorts_;
     QHash<int, int> ports_;
     QString error_;
 };

@@ -15,6 +15,7 @@ namespace {
 const QStringList kSteps{QStringLiteral("ODBC driver \"SQL Server\""),
                          QStringLiteral("database login"),
                          QStringLiteral("device row"),
+                         QStringLiteral("movement table"),
                          QStringLiteral("terminal answers"),
                          QStringLiteral("link key"),
                          QStringLiteral("terminal clock"),
@@ -110,12 +111,15 @@ void TestSettingsCheck::aPassingDeviceIsCountedAndLeftAsItWas()
     for (int i = 0; i < kSteps.size(); ++i)
         QVERIFY2(lines[i].startsWith(QStringLiteral("Gate A: %1: ok").arg(kSteps[i])),
                  qPrintable(lines[i]));
-    QVERIFY2(lines[5].contains(QStringLiteral("in step with this host's clock")),
-             qPrintable(lines[5]));
-    QVERIFY2(lines[6].contains(QStringLiteral(": ok, 8 punches, 5 from %1 00:00 to now")
-                                   .arg(firstOfMonth.toString(Qt::ISODate))),
+    QVERIFY2(lines[3].contains(QStringLiteral(": ok, 0 rows; the index ")) &&
+                 lines[3].contains(QStringLiteral(" serves the duplicate check")),
+             qPrintable(lines[3]));
+    QVERIFY2(lines[6].contains(QStringLiteral("in step with this host's clock")),
              qPrintable(lines[6]));
-    QCOMPARE(lines[7], QStringLiteral("Gate A: passed"));
+    QVERIFY2(lines[7].contains(QStringLiteral(": ok, 8 punches, 5 from %1 00:00 to now")
+                                   .arg(firstOfMonth.toString(Qt::ISODate))),
+             qPrintable(lines[7]));
+    QCOMPARE(lines[8], QStringLiteral("Gate A: passed"));
     QVERIFY(!run.out.contains(QStringLiteral("Gate B")));
     QVERIFY(run.out.endsWith(QStringLiteral("checked 1 device(s), 0 failed\n")));
 
@@ -150,14 +154,14 @@ void TestSettingsCheck::eachFaultIsNamed_data()
     // The login time-out (5 s) ends it.
     QTest::newRow("database silent") << kSteps[1] << QStringLiteral("server unreachable") << 20;
     QTest::newRow("device row missing") << kSteps[2] << QStringLiteral("no row with ID") << 15;
-    QTest::newRow("port closed") << kSteps[3] << QStringLiteral("connection refused") << 15;
+    QTest::newRow("port closed") << kSteps[4] << QStringLiteral("connection refused") << 15;
     // Three attempts of the link and the probe, each ended by the read time-out (5 s).
-    QTest::newRow("terminal silent") << kSteps[3] << QStringLiteral("does not answer") << 45;
-    QTest::newRow("wrong key") << kSteps[4] << QStringLiteral("did not accept the link") << 15;
+    QTest::newRow("terminal silent") << kSteps[4] << QStringLiteral("does not answer") << 45;
+    QTest::newRow("wrong key") << kSteps[5] << QStringLiteral("did not accept the link") << 15;
     QTest::newRow("clock reading forged")
-        << kSteps[5] << QStringLiteral("did not authenticate") << 15;
+        << kSteps[6] << QStringLiteral("did not authenticate") << 15;
     QTest::newRow("log breaks off")
-        << kSteps[6] << QStringLiteral("broke off after 2 punches") << 15;
+        << kSteps[7] << QStringLiteral("broke off after 2 punches") << 15;
 }
 
 void TestSettingsCheck::eachFaultIsNamed()

@@ -33,6 +33,7 @@ private slots:
     void singleTerminalRunWritesTheExportFile();
     void singleTerminalRunThatFailsExits_data();
     void singleTerminalRunThatFailsExits();
+    void commandLineDatesChooseTheDays_data();
     void commandLineDatesChooseTheDays();
     void settingsWithoutDevices_data();
     void settingsWithoutDevices();
@@ -107,8 +108,33 @@ void TestStartModes::singleTerminalRunThatFailsExits()
     QVERIFY2(run.err.contains(QStringLiteral("FAILED, could not connect")), qPrintable(run.err));
 }
 
+void TestStartModes::commandLineDatesChooseTheDays_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said"); // on standard error
+    QTest::newRow("one day") << "2024-03-05"
+                             << "2024-03-05" << 0 << QString();
+    // A range that keeps nothing is refused before anything is touched: the
+    // day's export file keeps its lines.
+    QTest::newRow("first day after the last")
+        << "2024-03-06"
+        << "2024-03-04" << 2
+        << "the first day (position 14, 2024-03-06) lies after the last day (position 15, "
+           "2024-03-04)";
+    QTest::newRow("not a date") << "2024-03-05"
+                                << "5th of March" << 2 << "'5th of March'";
+    QTest::newRow("last day missing") << "2024-03-05"
+                                      << "" << 2 << "position 15";
+}
+
 void TestStartModes::commandLineDatesChooseTheDays()
 {
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
     Rig& rig = *rig_;
     QList<LogPunch> punches;
     for (int day = 4; day <= 6; ++day)
@@ -117,16 +143,25 @@ void TestStartModes::commandLineDatesChooseTheDays()
                             QDateTime(QDate(2024, 3, day), QTime(8 + i, 0)), 1, 0, 0});
     const CConnServer device = rig.AddDevice(1, QStringLiteral("Dated"), punches);
     QVERIFY2(!device.Name.isEmpty(), qPrintable(rig.Error()));
+    const QString exportPath = ExportIn(rig.install.Folder());
+    const QByteArray earlier("earlier\r\nexport\r\n");
+    QVERIFY(testsupport::WriteBytes(exportPath, earlier));
     QStringList args = Positions(15);
     args[2] = rig.install.Folder();
     args[3] = QStringLiteral("127.0.0.1");
     args[4] = rig.Port(1);
-    args[13] = QStringLiteral("2024-03-05");
-    args[14] = QStringLiteral("2024-03-05");
+    args[13] = from;
+    args[14] = to;
 
     const ProgramInstall::Result run = rig.install.Run(args);
-    QCOMPARE(run.exitCode, 0);
-    const QByteArray exported = testsupport::ReadBytes(ExportIn(rig.install.Folder()));
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.contains(said), qPrintable(run.err));
+    const QByteArray exported = testsupport::ReadBytes(exportPath);
+    if (exitCode != 0) {
+        QCOMPARE(exported, earlier);
+        QVERIFY(rig.install.DevStatus().isEmpty()); // no connection was tried
+        return;
+    }
     QCOMPARE(exported.count("\r\n"), 3);
     QCOMPARE(exported.count("05-03-2024"), 3);
 }

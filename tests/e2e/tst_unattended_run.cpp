@@ -3,6 +3,9 @@
 #include "TempDir.h"
 
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -39,6 +42,14 @@ QString ExportFile(const Rig& rig, const QString& name)
 // The all-devices command line as the command generator writes it.
 const QStringList kAllDevices{QStringLiteral("1")};
 
+ProgramInstall::Result Status(const Rig& rig, const QStringList& args = {})
+{
+    return rig.install.RunProgram(
+        QStringLiteral(ZELVOR_SETTINGS_PATH),
+        QStringList{QStringLiteral("--file"), rig.install.ConfigPath(), QStringLiteral("status")} +
+            args);
+}
+
 } // namespace
 
 // The unattended all-devices run: the real program against simulated terminals
@@ -54,6 +65,10 @@ private slots:
     void aDatabaseThatIsDownFailsEveryDeviceWithoutHanging();
     void aRefusedRowIsReportedAndTheOthersPosted();
     void aParallelRunReportsInOrderAndWritesMetrics();
+    // The administrator's questions after a run: zelvor-settings status over
+    // what the program recorded, and --since posting a restored table again.
+    void statusShowsEachDevicesLastRun();
+    void sinceRepostsARestoredTableOnce();
 
 private:
     std::unique_ptr<Rig> rig_;
@@ -215,10 +230,14 @@ void TestUnattendedRun::aRefusedRowIsReportedAndTheOthersPosted()
     QVERIFY2(run.err.contains(QStringLiteral(
                  "Gate: 3 punches in range, 2 posted, 0 already present, 1 refused")),
              qPrintable(run.err));
-    // The driver's text is reported once, through the program's own message.
-    QCOMPARE(run.err.count(QStringLiteral("value too long")), 1);
-    QVERIFY2(run.err.contains(QStringLiteral("zelvor: Gate: Database error: ")),
-             qPrintable(run.err));
+    // The driver's text is reported once through the program's own message,
+    // and its own warning is kept once, naming the device.
+    QCOMPARE(run.err.count(QStringLiteral("value too long")), 2);
+    for (const char* line : {"Database error: ", "ODBC driver: QODBC"})
+        QVERIFY2(
+            run.err.count(QRegularExpression(QStringLiteral("(?m)^zelvor: Gate: %1.*value too long")
+                                                 .arg(QLatin1String(line)))) == 1,
+            qPrintable(run.err));
     QCOMPARE(rig.db.Movements().size(), 2);
 }
 
@@ -282,6 +301,108 @@ void TestUnattendedRun::aParallelRunReportsInOrderAndWritesMetrics()
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.err.count(QStringLiteral("warning: cannot write the metrics file")), 1);
     QVERIFY(!run.err.contains(QStringLiteral("clock is")));
+}
+
+void TestUnattendedRun::statusShowsEachDevicesLastRun()
+{
+    Rig& rig = *rig_;
+    const CConnServer a =
+        rig.AddDevice(1, QStringLiteral("Gate A"), Rig::TodayPunches(QStringLiteral("A"), 10));
+    const CConnServer b = rig.AddUnreachableDevice(2, QStringLiteral("Gate B"));
+    const CConnServer c = rig.UnknownDevice(3, QStringLiteral("Gate C"));
+    QVERIFY2(!a.Name.isEmpty() && !b.Name.isEmpty(), qPrintable(rig.Error()));
+    QVERIFY(rig.install.WriteConfig({a, b}));
+    QVERIFY(Status(rig).err.contains(QStringLiteral("no device has a record")));
+
+    QCOMPARE(rig.install.Run(kAllDevices).exitCode, 1);
+    QVERIFY(rig.install.WriteConfig({a, b, c}));
+    ProgramInstall::Result status = Status(rig);
+    QCOMPARE(status.exitCode, 1);
+    for (const QString& line :
+         {QStringLiteral("Gate A (%1)\n  last run:       succeeded\n").arg(a.DeviceId),
+          QStringLiteral(
+              "  punches:        10 in range, 10 posted, 0 already present, 0 refused\n"),
+          QStringLiteral(" this host's clock (read "),
+          QStringLiteral("Gate B (%1)\n  last run:       FAILED, could not connect to 127.0.0.1:%2")
+              .arg(b.DeviceId, rig.Port(2)),
+          QStringLiteral("  punches:        none downloaded\n  terminal clock: never read\n"
+                         "  last success:   none recorded\n"),
+          QStringLiteral("Gate C (%1)\n  last run:       no record: it has not run yet\n")
+              .arg(c.DeviceId),
+          QStringLiteral("3 device(s): 1 succeeded, 1 failed, 1 without a record\nnext run: ")})
+        QVERIFY2(status.out.contains(line), qPrintable(status.out));
+
+    status = Status(rig, {QStringLiteral("--format"), QStringLiteral("json")});
+    QCOMPARE(status.exitCode, 1);
+    const QJsonObject json = QJsonDocument::fromJson(status.out.toUtf8()).object();
+    const QJsonArray devices = json[QStringLiteral("devices")].toArray();
+    const QJsonObject runA = devices.at(0)[QStringLiteral("last_run")].toObject();
+    const QJsonObject runB = devices.at(1)[QStringLiteral("last_run")].toObject();
+    QCOMPARE(runA[QStringLiteral("posted")].toInt(), 10);
+    QVERIFY(runB[QStringLiteral("reason")].toString().startsWith(QStringLiteral("could not")));
+    QVERIFY(devices.at(2)[QStringLiteral("last_run")].isNull());
+    QCOMPARE(json[QStringLiteral("exit_status")].toInt(), 1);
+
+    // Every device's last run succeeded: 0, for a monitoring system.
+    QVERIFY(rig.install.WriteConfig({a}));
+    QCOMPARE(Status(rig, {QStringLiteral("--format=text")}).exitCode, 0);
+    QCOMPARE(Status(rig, {QStringLiteral("--format"), QStringLiteral("xml")}).exitCode, 2);
+}
+
+void TestUnattendedRun::sinceRepostsARestoredTableOnce()
+{
+    Rig& rig = *rig_;
+    // Punches of two days before this month's range (the second the day of a
+    // backup) and of today; each card once.
+    const QDate today = QDate::currentDate();
+    const QDate backupDay = today.addDays(-35);
+    QList<LogPunch> punches;
+    for (const auto& [day, hour] :
+         {std::pair(today.addDays(-40), 8), std::pair(backupDay, 8), std::pair(backupDay, 9),
+          std::pair(backupDay, 14), std::pair(today, 0), std::pair(today, 0)})
+        punches.append({QStringLiteral("S%1").arg(punches.size()),
+                        QDateTime(day, QTime(hour, int(punches.size()))), 1, 0, 0});
+    const CConnServer device = rig.AddDevice(1, QStringLiteral("Gate"), punches);
+    QVERIFY2(!device.Name.isEmpty(), qPrintable(rig.Error()));
+    QVERIFY(rig.install.WriteConfig({device}));
+    const auto since = [](const QDate& day) {
+        return QStringList{QStringLiteral("--since"), day.toString(Qt::ISODate),
+                           QStringLiteral("1")};
+    };
+
+    ProgramInstall::Result run = rig.install.Run(since(today.addDays(-45)));
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(rig.db.Movements().size(), 6); // Numbers 2 to 7
+
+    // The backup was taken at noon: its rows end with Number 4.
+    QVERIFY2(rig.db.Execute(QStringLiteral("DELETE FROM tsrHrMovement WHERE Number > 4")),
+             qPrintable(rig.db.LastError()));
+    run = rig.install.Run(since(backupDay));
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.err.contains(QStringLiteral(
+                 "Gate: 5 punches in range, 3 posted, 2 already present, 0 refused")),
+             qPrintable(run.err));
+    // Numbered from the highest plus two, one for each punch in range, present or not.
+    QList<double> numbers;
+    for (const MovementRow& row : rig.db.Movements())
+        numbers.append(row.Number);
+    QCOMPARE(numbers, (QList<double>{2, 3, 4, 8, 9, 10}));
+
+    run = rig.install.Run(since(backupDay));
+    QVERIFY2(run.err.contains(QStringLiteral("5 punches in range, 0 posted, 5 already present")),
+             qPrintable(run.err));
+    QCOMPARE(rig.db.Movements().size(), 6);
+
+    // --since with a single terminal is refused before anything is done.
+    const QString status = rig.install.DevStatus();
+    run =
+        rig.install.Run(since(today).mid(0, 2) +
+                        QStringList{QStringLiteral("x"), QStringLiteral("x"), rig.install.Folder(),
+                                    QStringLiteral("127.0.0.1"), rig.Port(1)});
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.startsWith(QStringLiteral("zelvor: --since works only")), qPrintable(run.err));
+    QCOMPARE(rig.install.DevStatus(), status);
+    QCOMPARE(rig.db.Movements().size(), 6);
 }
 
 QTEST_GUILESS_MAIN(TestUnattendedRun)

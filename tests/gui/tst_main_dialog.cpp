@@ -18,6 +18,8 @@
 #include "terminal/ExportFile.h"
 #include "terminal/NetTerminalLink.h"
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QDir>
@@ -61,6 +63,8 @@ private slots:
     void pullBeforeConnectingReportsFive();
     void cancelAnswersAtOnceAndTellsTheTruth();
     void choosingAnotherDeviceDisconnects();
+    void aPullAfterSaveStaysWithTheLinkedDevice();
+    void aLinkTheTerminalEndsShowsAtOnceAndIsOpenedAgain();
     void emptyEntryAsksForADevice();
     void enterAndEscapeKeepTheDialogOpen_data();
     void enterAndEscapeKeepTheDialogOpen();
@@ -247,7 +251,7 @@ void TestMainDialog::pullAfterConnectingPostsThePunches()
         QVERIFY(!Link().IsOpen());
         QCOMPARE(Caption(), optext::kConnectCaption);
         QVERIFY2(outcome.contains(optext::kPullFailed) &&
-                     outcome.contains(optext::kOutcomeLinkClosed),
+                     outcome.contains(optext::kOutcomeLinkClosed.arg(optext::kConnectCaption)),
                  qPrintable(outcome));
         return;
     }
@@ -328,7 +332,9 @@ void TestMainDialog::cancelAnswersAtOnceAndTellsTheTruth()
     const QString outcome = PullText();
     QVERIFY2(outcome.contains(optext::kPullCancelled), qPrintable(outcome));
     const bool open = Link().IsOpen();
-    QCOMPARE(outcome.contains(optext::kOutcomeLinkClosed), !open);
+    QCOMPARE(outcome.contains(optext::kOutcomeLinkClosed.arg(optext::kConnectCaption)), !open);
+    // There was an export file before, and it is kept.
+    QVERIFY2(outcome.contains(optext::kExportKept), qPrintable(outcome));
     QCOMPARE(Caption(), open ? optext::kDisconnectCaption : optext::kConnectCaption);
     QVERIFY(rig_->db.Movements().isEmpty());
     QCOMPARE(testsupport::ReadBytes(exportFile), QByteArray("previous\r\n"));
@@ -348,6 +354,62 @@ void TestMainDialog::choosingAnotherDeviceDisconnects()
     QCOMPARE(controller_->Current.Name, kGateB);
     QCOMPARE(controller_->Run.SelectedName, kGateB);
     QVERIFY(messages_.messages.isEmpty());
+}
+
+void TestMainDialog::aPullAfterSaveStaysWithTheLinkedDevice()
+{
+    Open(devices_);
+    ChooseDevice(kGateB);
+    Click(FindControl<QPushButton>(*dialog_, resid::main::kConnectButton));
+    QVERIFY(Link().IsOpen());
+    bool done = false;
+    WhenModalOpens([](QDialog& settings) { Click(FindControl<QPushButton>(settings, resid::kOk)); },
+                   &done);
+    Click(FindControl<QPushButton>(*dialog_, resid::main::kSettingsButton));
+    QVERIFY(done);
+    // The combo stays on the device the link is to, and so does the pull.
+    QCOMPARE(FindControl<QComboBox>(*dialog_, resid::main::kDeviceCombo)->currentText(), kGateB);
+    QCOMPARE(Caption(), optext::kDisconnectCaption);
+    Click(FindControl<QPushButton>(*dialog_, resid::main::kPullButton));
+    const QList<testsupport::MovementRow> rows = rig_->db.Movements();
+    QCOMPARE(rows.size(), 3);
+    for (const testsupport::MovementRow& row : rows)
+        QVERIFY(row.CardNb.startsWith(QLatin1Char('B')));
+    QVERIFY(ReadLastSuccess(*registry_, devices_[1].DeviceId));
+    QVERIFY(!ReadLastSuccess(*registry_, devices_[0].DeviceId));
+    QVERIFY(!QFile::exists(
+        MakeExportPath(kGateA, devices_[0].FilePath, systemClock(), rig_->install.Folder())));
+}
+
+void TestMainDialog::aLinkTheTerminalEndsShowsAtOnceAndIsOpenedAgain()
+{
+    // A terminal that ends a link idle for 1.5 s, well before the window's
+    // keep-alive is due.
+    const QString gate = QStringLiteral("Gate C");
+    devices_.append(rig_->AddDevice(3, gate, Rig::TodayPunches(QStringLiteral("C"), 4),
+                                    {QStringLiteral("--idle-timeout=1500")}));
+    QVERIFY2(!devices_.last().Name.isEmpty(), qPrintable(rig_->Error()));
+    Open(devices_);
+    ChooseDevice(gate);
+    Click(FindControl<QPushButton>(*dialog_, resid::main::kConnectButton));
+    QCOMPARE(Caption(), optext::kDisconnectCaption);
+    // Seen within the window's look at the link after the terminal's end.
+    QTRY_COMPARE_WITH_TIMEOUT(Caption(), optext::kConnectCaption,
+                              1500 + CZelvorDlg::kLinkLookMs + 1000);
+    QCOMPARE(notes_.calls.last().note.text, optext::kLinkEndedByTerminal);
+    // The pull connects again by itself.
+    Click(FindControl<QPushButton>(*dialog_, resid::main::kPullButton));
+    QCOMPARE(rig_->db.Movements().size(), 4);
+    QVERIFY2(PullText().contains(optext::kPullReopened), qPrintable(PullText()));
+    // The link the pull opened again is shown as open, unless the terminal has
+    // ended it again while a slow server took the posting: then the window
+    // has said so once more.
+    const qsizetype ended =
+        std::count_if(notes_.calls.cbegin(), notes_.calls.cend(), [](const auto& call) {
+            return call.note.text == optext::kLinkEndedByTerminal;
+        });
+    QCOMPARE(Caption(), ended == 1 ? optext::kDisconnectCaption : optext::kConnectCaption);
+    QVERIFY2(messages_.messages.isEmpty(), qPrintable(messages_.messages.join(QLatin1Char('|'))));
 }
 
 void TestMainDialog::emptyEntryAsksForADevice()

@@ -44,6 +44,7 @@ private slots:
     void refusedLoginShowsTheDriverText();
     void cancelAfterTestLeavesTheListAlone();
     void saveWithoutRowsEmptiesTheList();
+    void saveAsksBeforeReplacingValuesOfOneDevice();
 
 private:
     CConnServer Device(const QString& id, const QString& name, const char* isCheck) const;
@@ -157,7 +158,11 @@ void TestSettingsDialog::saveKeepsTicksAndTheOrder()
         QCOMPARE(record.ConnStr, BuildConnStr(record));
     }
     QCOMPARE(devices[0].DeviceId, Guid(1));
-    QVERIFY(messages_.messages.isEmpty());
+    // The edits were shared by all; the hidden driver options were C's alone,
+    // and Save asked before giving them to A and B.
+    const QString field = QStringLiteral(": ") + optext::kFieldDriverOptions;
+    QCOMPARE(messages_.messages, QStringList{optext::kSaveUnifies.arg(
+                                     QStringLiteral("A") + field + QStringLiteral("\nB") + field)});
 }
 
 void TestSettingsDialog::testConnectionKeepsTicksAndOrder()
@@ -170,7 +175,9 @@ void TestSettingsDialog::testConnectionKeepsTicksAndOrder()
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     Click(FindControl<QPushButton>(dialog, resid::config::kTestButton));
-    QVERIFY2(messages_.messages.isEmpty(), qPrintable(messages_.messages.join(QLatin1Char('|'))));
+    // A test that succeeds says what it found: three terminals of kind 1.
+    QCOMPARE(messages_.messages,
+             QStringList{optext::kTestConnectionListed.arg(QLocale().toString(3))});
     QCOMPARE(Rows(dialog),
              (QStringList{QStringLiteral("B"), QStringLiteral("A"), QStringLiteral("C")}));
     QCOMPARE(Ticks(dialog), (QList<bool>{true, false, false}));
@@ -224,8 +231,10 @@ void TestSettingsDialog::refusedLoginShowsTheDriverText()
     TypeInto(FindControl<QLineEdit>(dialog, resid::config::kPassEdit), QStringLiteral("wrong"));
     Click(FindControl<QPushButton>(dialog, resid::config::kTestButton));
     QCOMPARE(messages_.messages.size(), 1);
-    QVERIFY2(messages_.messages.first().contains(
-                 testDb_.Says(testsupport::DriverSays::WrongPassword), Qt::CaseInsensitive),
+    // What to check first, then the driver's own words.
+    QVERIFY2(messages_.messages.first().startsWith(optext::kTestConnectionFailed) &&
+                 messages_.messages.first().contains(
+                     testDb_.Says(testsupport::DriverSays::WrongPassword), Qt::CaseInsensitive),
              qPrintable(messages_.messages.first()));
     QVERIFY(dialog.isVisible());
     QCOMPARE(Rows(dialog), QStringList{QStringLiteral("A")});
@@ -261,6 +270,30 @@ void TestSettingsDialog::saveWithoutRowsEmptiesTheList()
     Click(FindControl<QPushButton>(dialog, resid::kOk));
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QVERIFY(devices.isEmpty());
+}
+
+void TestSettingsDialog::saveAsksBeforeReplacingValuesOfOneDevice()
+{
+    // A has an export folder of its own (set with zelvor-settings); the
+    // dialog shows the last device's, and Save would write it into A.
+    CConnServerList devices = {Device(Guid(1), QStringLiteral("A"), "1"),
+                               Device(Guid(2), QStringLiteral("B"), "1")};
+    devices[0].FilePath = QStringLiteral("/srv/gate-a");
+    const CConnServerList before = devices;
+    CConfigDlg dialog(devices, messages_);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    messages_.answer = false;
+    Click(FindControl<QPushButton>(dialog, resid::kOk));
+    QCOMPARE(messages_.messages, QStringList{optext::kSaveUnifies.arg(QStringLiteral("A: ") +
+                                                                      optext::kFieldExportFolder)});
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(devices, before);
+
+    messages_.answer = true;
+    Click(FindControl<QPushButton>(dialog, resid::kOk));
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(devices[0].FilePath, QStringLiteral("/srv/export"));
 }
 
 QTEST_MAIN(TestSettingsDialog)

@@ -274,9 +274,14 @@ void TestSmallDialogs::pullProgressCancels()
     Click(button);
     QCOMPARE(text->text(), optext::kCancelling);
     QVERIFY(!dialog.ShowProgress(MainView::Stage::Download, 20, 200000));
-    // The posting cannot be cancelled.
-    QVERIFY(dialog.ShowProgress(MainView::Stage::Posting, 0, 20));
+    // The posting cannot be cancelled; its bar follows the punches staged,
+    // and the merge that ends it says so.
+    QVERIFY(dialog.ShowProgress(MainView::Stage::Posting, 15, 20));
     QVERIFY(!button->isEnabled());
+    QCOMPARE(window->findChild<QProgressBar*>()->value(), 15);
+    QVERIFY(dialog.ShowProgress(MainView::Stage::Posting, 20, 20));
+    QCOMPARE(text->text(), optext::kMerging.arg(QLocale().toString(20)));
+    QCOMPARE(window->findChild<QProgressBar*>()->maximum(), 0);
     // The outcome stays until the operator closes the window, and the next
     // pull is not cancelled.
     dialog.EndProgress(QStringLiteral("outcome"));

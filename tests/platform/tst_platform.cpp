@@ -4,6 +4,7 @@
 #include "platform/CodePage.h"
 #include "platform/FileRegistryStore.h"
 #include "platform/MessageSink.h"
+#include "platform/SystemdTimer.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -44,6 +45,8 @@ private slots:
     void firstOfMonth_data();
     void firstOfMonth();
     void messageLinesAreSingleLines();
+    void timerShow_data();
+    void timerShow();
 };
 
 void TestPlatform::registryStores_data()
@@ -152,6 +155,36 @@ void TestPlatform::messageLinesAreSingleLines()
     QCOMPARE(
         QString::fromUtf8(written),
         QStringLiteral("zelvor: Gate1: Database error: line one / line two\nzelvor: اختر جهاز\n"));
+}
+
+void TestPlatform::timerShow_data()
+{
+    QTest::addColumn<QString>("output"); // systemctl show --timestamp=unix
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<qint64>("next"); // seconds since the epoch; 0: none
+    using Kind = TimerState::Kind;
+    QTest::newRow("started") << QStringLiteral("LoadState=loaded\nActiveState=active\n"
+                                               "UnitFileState=enabled\n"
+                                               "NextElapseUSecRealtime=@1716004800\n")
+                             << int(Kind::Scheduled) << qint64(1716004800);
+    QTest::newRow("installed, not started")
+        << QStringLiteral("LoadState=loaded\nActiveState=inactive\nUnitFileState=disabled\n"
+                          "NextElapseUSecRealtime=\n")
+        << int(Kind::Inactive) << qint64(0);
+    QTest::newRow("not installed")
+        << QStringLiteral("LoadState=not-found\nActiveState=inactive\nUnitFileState=\n")
+        << int(Kind::NotInstalled) << qint64(0);
+    QTest::newRow("no answer") << QString() << int(Kind::Unknown) << qint64(0);
+}
+
+void TestPlatform::timerShow()
+{
+    QFETCH(QString, output);
+    QFETCH(qint64, next);
+    const TimerState state = ParseTimerShow(output);
+    QTEST(int(state.kind), "kind");
+    QCOMPARE(state.next.isValid() ? state.next.toSecsSinceEpoch() : 0, next);
+    QCOMPARE(state.problem.isEmpty(), state.kind != TimerState::Kind::Unknown);
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)

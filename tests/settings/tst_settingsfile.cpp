@@ -3,8 +3,10 @@
 #include "platform/CodePage.h"
 #include "platform/MessageSink.h"
 #include "resources/FaultTexts.h"
+#include "resources/OperatorTexts.h"
 #include "settings/CCrypt.h"
 #include "settings/SettingsFile.h"
+#include "settings/SharedFields.h"
 #include "store/ConnectionString.h"
 
 #include <QElapsedTimer>
@@ -67,6 +69,8 @@ private slots:
     void hugeLineIsReadQuickly();
     void namesCannotAddSections();
     void manySectionsOfOneNameAreReadQuickly();
+    void saveSaysWhatItWouldUnify_data();
+    void saveSaysWhatItWouldUnify();
 
 private:
     QString path() const { return dir_->filePath(QStringLiteral("config.ini")); }
@@ -366,6 +370,52 @@ void TestSettingsFile::manySectionsOfOneNameAreReadQuickly()
         QCOMPARE(d.Name, QStringLiteral("Gate"));
     }
     QVERIFY2(ms < 20000, "reading took too long");
+}
+
+void TestSettingsFile::saveSaysWhatItWouldUnify_data()
+{
+    // Three stored devices; Save writes the export folder /a, user hr and no
+    // deletion into all of them.
+    QTest::addColumn<QStringList>("folders");
+    QTest::addColumn<QStringList>("users");
+    QTest::addColumn<QStringList>("expected");
+    const QStringList same{QStringLiteral("/a"), QStringLiteral("/a"), QStringLiteral("/a")};
+    const QStringList hr{QStringLiteral("hr"), QStringLiteral("hr"), QStringLiteral("hr")};
+    QTest::newRow("all alike") << same << hr << QStringList();
+    // An edit of a value the devices share needs no question.
+    QTest::newRow("all alike, edited")
+        << QStringList{QStringLiteral("/b"), QStringLiteral("/b"), QStringLiteral("/b")} << hr
+        << QStringList();
+    QTest::newRow("one folder of its own")
+        << QStringList{QStringLiteral("/a"), QStringLiteral("/gate"), QStringLiteral("/a")} << hr
+        << QStringList{QStringLiteral("G2: ") + optext::kFieldExportFolder};
+    QTest::newRow("two fields, two devices")
+        << QStringList{QStringLiteral("/x"), QStringLiteral("/a"), QStringLiteral("/y")}
+        << QStringList{QStringLiteral("hr"), QStringLiteral("hr"), QStringLiteral("ops")}
+        << QStringList{QStringLiteral("G1: ") + optext::kFieldExportFolder,
+                       QStringLiteral("G3: ") + optext::kFieldUser + QStringLiteral("، ") +
+                           optext::kFieldExportFolder};
+}
+
+void TestSettingsFile::saveSaysWhatItWouldUnify()
+{
+    QFETCH(QStringList, folders);
+    QFETCH(QStringList, users);
+    QFETCH(QStringList, expected);
+    CConnServerList stored;
+    for (int i = 0; i < 3; ++i) {
+        CConnServer device;
+        device.Name = QStringLiteral("G%1").arg(i + 1);
+        device.FilePath = folders.at(i);
+        device.User = users.at(i);
+        device.IsDeleteFile = QStringLiteral("0");
+        stored.append(device);
+    }
+    CConnServer saved;
+    saved.FilePath = QStringLiteral("/a");
+    saved.User = QStringLiteral("hr");
+    saved.IsDeleteFile = QStringLiteral("0");
+    QCOMPARE(FieldsSaveUnifies(stored, saved), expected);
 }
 
 QTEST_GUILESS_MAIN(TestSettingsFile)

@@ -1,6 +1,7 @@
 #include "TestDatabase.h"
 #include "store/ConnectionString.h"
 #include "store/DeviceQueries.h"
+#include "store/MovementTableCost.h"
 
 #include <QtTest>
 
@@ -37,6 +38,7 @@ private slots:
     void listShowsServerOrder();
     void listReopensWithGivenString();
     void listWithWrongPasswordThrows();
+    void movementTableCostSeesTheIndex();
 
 private:
     TestDatabase testDb_;
@@ -183,6 +185,31 @@ void TestDeviceQueries::listWithWrongPasswordThrows()
     QVERIFY(EnsureOpen(db, testDb_.Record().ConnStr));
     QVERIFY_THROWS_EXCEPTION(DatabaseError, ListDevices(db, BuildConnStr(record), messages_));
     QVERIFY(!db.IsOpen());
+}
+
+// The check's look at the movement table: its rows, and the index that serves
+// the duplicate check, found in either server's catalog (and then missed).
+void TestDeviceQueries::movementTableCostSeesTheIndex()
+{
+    QVERIFY2(
+        testDb_.InsertMovementRow(1, QStringLiteral("C"), QStringLiteral("2024-03-07 08:00:00")),
+        qPrintable(testDb_.LastError()));
+    Database db;
+    QVERIFY(EnsureOpen(db, testDb_.Record().ConnStr));
+    MovementTableCost cost = MeasureMovementTableCost(db);
+    QVERIFY2(cost.problem.isEmpty() && cost.checkSeconds, qPrintable(cost.problem));
+    QCOMPARE(cost.rows, std::optional<qint64>(1));
+    QCOMPARE(cost.indexed, std::optional<bool>(true));
+    QVERIFY2(cost.indexName.toLower().startsWith(QStringLiteral("tsrhrmovement_date_cardnb")),
+             qPrintable(cost.indexName));
+
+    const auto restore = qScopeGuard([&] { testDb_.Execute(kMovementIndexStatement); });
+    QVERIFY2(testDb_.Admin(QStringLiteral(
+                 "DO $$ DECLARE r record; BEGIN FOR r IN SELECT indexrelid::regclass AS name "
+                 "FROM pg_index WHERE indrelid = 'tsrhrmovement'::regclass AND NOT indisprimary "
+                 "LOOP EXECUTE 'DROP INDEX ' || r.name; END LOOP; END $$;")),
+             qPrintable(testDb_.LastError()));
+    QCOMPARE(MeasureMovementTableCost(db).indexed, std::optional<bool>(false));
 }
 
 QTEST_GUILESS_MAIN(TestDeviceQueries)

@@ -91,6 +91,7 @@ private slots:
     void cardNumbersStoredAsText();
     void refusedPunchDoesNotStopPosting_data();
     void refusedPunchDoesNotStopPosting();
+    void attemptsAreBounded();
     void serverStoppedMidPosting_data();
     void serverStoppedMidPosting();
     void failedReadPostsNothing_data();
@@ -265,6 +266,32 @@ void TestMovementPosting::refusedPunchDoesNotStopPosting()
         QVERIFY2(message.startsWith(QStringLiteral("Database error: ")) &&
                      message.size() > QStringLiteral("Database error: ").size(),
                  qPrintable(message));
+}
+
+// A server that ends the transaction on every refused punch costs an attempt
+// for each; past the bound the posting gives up with the last refusal.
+void TestMovementPosting::attemptsAreBounded()
+{
+    if (testDb_.Kind() != ServerKind::PostgreSQL)
+        QSKIP("psqlODBC's Protocol=7.4-1 ends the transaction on every refusal");
+    CConnServer record = testDb_.Record();
+    record.ConnStr += QStringLiteral(";Protocol=7.4-1");
+    MoveRecList movements;
+    for (int i = 0; i < 70; ++i)
+        movements.append(
+            Punch(QString(60, QLatin1Char('9')) + QString::number(i), "2024-03-07 08:00:00"));
+    try {
+        PostMovements(record, movements, db_, messages_, clock_);
+        QFAIL("the posting went on without bound");
+    } catch (const DatabaseError& error) {
+        QVERIFY2(error.Text().startsWith(QStringLiteral("The posting was given up after 64 "
+                                                        "attempts")) &&
+                     error.Text().contains(QStringLiteral("too long")),
+                 qPrintable(error.Text()));
+    }
+    QVERIFY(!db_.IsOpen());
+    QCOMPARE(testDb_.Movements().size(), 0);
+    QCOMPARE(messages_.messages, QStringList());
 }
 
 void TestMovementPosting::serverStoppedMidPosting_data()

@@ -23,11 +23,22 @@ void FakeTerminalLink::CloseLink()
     loaded_ = false;
 }
 
-bool FakeTerminalLink::SetLinkKey(int newKey)
+void FakeTerminalLink::SetLinkKey(int newKey)
 {
     calls.append(QStringLiteral("key %1").arg(newKey));
     key = newKey;
-    return true;
+}
+
+bool FakeTerminalLink::TendIdle()
+{
+    if (open && endsIdleLink) {
+        calls.append(QStringLiteral("ended by the terminal"));
+        open = false;
+        active = true;
+        loaded_ = false;
+        failure_ = QStringLiteral("the terminal ended the link");
+    }
+    return open;
 }
 
 bool FakeTerminalLink::PreparePunchRead(int)

@@ -27,6 +27,7 @@ public:
     int breakAfter = -1;               // the stream breaks after this many punches (-1: never)
     std::optional<qint64> announce;    // the count LoadPunchLog announces (default: punches.size())
     std::optional<TerminalTime> clock; // what ReadClock tells; refused when empty
+    bool endsIdleLink = false;         // the terminal ends the link before the next TendIdle
 
     // What happened.
     QStringList calls;
@@ -38,7 +39,8 @@ public:
     bool OpenLink(const QString& address, int port) override;
     void CloseLink() override;
     bool IsOpen() const override { return open; }
-    bool SetLinkKey(int newKey) override;
+    void SetLinkKey(int newKey) override;
+    bool TendIdle() override;
     void SetDeadline(QDeadlineTimer newDeadline) override { deadline = newDeadline; }
     bool PreparePunchRead(int machine) override;
     bool SetTerminalActive(int machine, bool on) override;

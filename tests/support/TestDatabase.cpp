@@ -2,6 +2,8 @@
 
 #include "store/ConnectionString.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -50,6 +52,25 @@ bool IsTSql()
 QString ErrorText(const QSqlError& error)
 {
     return error.text().trimmed();
+}
+
+// When the driver manager did not find the driver's name: what the
+// odbcinst.ini it reads held at that moment, for a failure seen only once.
+QString DriverMappingNote(const QSqlError& error)
+{
+    if (!error.text().contains(QStringLiteral("Can't open lib")))
+        return {};
+    const QString path = Env("ODBCSYSINI") + QStringLiteral("/odbcinst.ini");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral(" (%1: %2)").arg(path, file.errorString());
+    const QByteArray content = file.readAll();
+    return QStringLiteral(" (%1: %2 bytes, modified %3, %4)")
+        .arg(path)
+        .arg(content.size())
+        .arg(QFileInfo(file).lastModified().toString(Qt::ISODateWithMs))
+        .arg(content.contains("[SQL Server]") ? QStringLiteral("with [SQL Server]")
+                                              : QStringLiteral("without [SQL Server]"));
 }
 
 // A text as a T-SQL string literal.
@@ -153,8 +174,8 @@ QString TestDatabase::Session(const QString& dbName, const QString& user, const 
         db.setConnectOptions(QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=5"));
         open = db.open();
         if (!open)
-            lastError_ =
-                QStringLiteral("cannot open the test database: ") + ErrorText(db.lastError());
+            lastError_ = QStringLiteral("cannot open the test database: ") +
+                         ErrorText(db.lastError()) + DriverMappingNote(db.lastError());
     }
     if (!open) {
         QSqlDatabase::removeDatabase(connection);

@@ -91,9 +91,10 @@ void ConnectDeviceTest::attempts()
     QFETCH(bool, result);
     QFETCH(QStringList, codes);
     TransferRig rig;
+    const testsupport::ClosedPort closed;
     if (simOptions == QStringList{QStringLiteral("closed")}) {
         rig.device.IP = QStringLiteral("127.0.0.1");
-        rig.device.Port = QString::number(testsupport::ClosedPort());
+        rig.device.Port = QString::number(closed.Port());
     } else {
         QVERIFY2(rig.StartSim(simOptions), qPrintable(rig.sim.Error()));
     }

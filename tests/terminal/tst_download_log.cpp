@@ -257,8 +257,10 @@ void DownloadLogTest::brokenStream()
     QVERIFY(rig.movements.isEmpty());
     QVERIFY(!rig.progress.codes.contains(progress::kDownloaded));
     QCOMPARE(rig.messages.messages.size(), 1);
+    // What the operator does next, then the technical line.
+    QVERIFY(rig.messages.messages[0].startsWith(optext::kTerminalBrokeOff));
     QVERIFY(
-        rig.messages.messages[0].startsWith(QStringLiteral("Reading data from terminal failed")));
+        rig.messages.messages[0].contains(QStringLiteral("\n\nReading data from terminal failed")));
     QCOMPARE(testsupport::ReadBytes(rig.ExportPath()), QByteArray("previous\r\n"));
     QVERIFY(rig.Leftovers().isEmpty());
 }

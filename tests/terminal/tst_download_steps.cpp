@@ -104,7 +104,7 @@ void DownloadStepsTest::terminalEnabledOnEveryPath()
         calls.removeLast();
     QCOMPARE(rig.ActiveCalls(), calls);
     QVERIFY(rig.link.active);
-    QCOMPARE(rig.ctx.download.cancelled, cancelled);
+    QCOMPARE(rig.ctx.download.Cancelled(), cancelled);
     QCOMPARE(rig.ctx.download.received, received);
     if (ok)
         return;
@@ -127,7 +127,7 @@ void DownloadStepsTest::reportOfACompleteDownload()
     QCOMPARE(report.announced, 2500);
     QCOMPARE(report.kept, 2500 - 833); // every third punch lies in April
     QCOMPARE(rig.movements.size(), report.kept);
-    QVERIFY(!report.cancelled);
+    QVERIFY(!report.Cancelled());
     QVERIFY(report.exportProblem.isEmpty());
     QCOMPARE(report.exportFile, rig.ExportPath());
     // Every thousand punches (and more often when they come slowly), and once at the end.

@@ -205,7 +205,7 @@ void TerminalFaultTest::faults()
     }
     QVERIFY2(rig.link.LastFailure().contains(failure), qPrintable(rig.link.LastFailure()));
     QVERIFY(rig.movements.isEmpty());
-    QVERIFY(!rig.ctx.download.cancelled);
+    QVERIFY(!rig.ctx.download.Cancelled());
     // A terminal never connected to (a refused key) is never disabled.
     QVERIFY(connected || changes.isEmpty());
     if (previous)
@@ -263,7 +263,7 @@ void TerminalFaultTest::cancelled()
     QVERIFY(!DownloadLog(rig.device, March(23), rig.movements, rig.ctx));
     QVERIFY2(sinceCancel.elapsed() < NetTerminalLink::kFinishStreamMs + 400,
              qPrintable(QString::number(sinceCancel.elapsed())));
-    QVERIFY(rig.ctx.download.cancelled);
+    QVERIFY(rig.ctx.download.Cancelled());
     QCOMPARE(rig.ctx.download.received, 1000);
     QVERIFY(rig.movements.isEmpty());
     QCOMPARE(testsupport::ReadBytes(rig.ExportPath()), QByteArray("previous\r\n"));

@@ -2,6 +2,7 @@
 // and every way the stream can fail.
 #include "TerminalTestKit.h"
 
+#include "terminal/Protocol.h"
 #include "terminal/TerminalClock.h"
 
 #include <QElapsedTimer>
@@ -42,6 +43,7 @@ private slots:
     void terminalTextIsShownSafely();
     void terminalClock_data();
     void terminalClock();
+    void idleLinkIsKeptAndItsEndNoticed();
 };
 
 void TerminalLinkTest::completeStream()
@@ -360,6 +362,39 @@ void TerminalLinkTest::terminalClock()
     rig.link.CloseLink();
     QVERIFY(rig.link.OpenLink(rig.sim.Address(), rig.sim.Port()));
     QVERIFY(qAbs(ReadTerminalClock(rig.link, systemClock()).offsetSeconds) <= 1);
+}
+
+void TerminalLinkTest::idleLinkIsKeptAndItsEndNoticed()
+{
+    // A terminal that ends a link silent for 0.7 s, looked after every 0.1 s
+    // with a keep-alive after 0.2 s: the link outlives the idle time three
+    // times over, then serves a request.
+    TransferRig rig;
+    QVERIFY2(rig.StartSim(Args(QStringLiteral("--count 3 --idle-timeout 700"))),
+             qPrintable(rig.sim.Error()));
+    rig.link.SetKeepAlive(200);
+    QVERIFY(rig.link.OpenLink(rig.sim.Address(), rig.sim.Port()));
+    QElapsedTimer idle;
+    idle.start();
+    while (idle.elapsed() < 2100) {
+        QVERIFY2(rig.link.TendIdle(), qPrintable(rig.link.LastFailure()));
+        QTest::qWait(100);
+    }
+    QVERIFY(rig.link.LoadPunchLog(1));
+    QCOMPARE(ReadAll(rig.link).size(), 3);
+
+    // Left alone past the idle time, the terminal ends it: the next look says
+    // so at once, without a request, and the client's code is "link closed".
+    QTest::qWait(1000);
+    idle.restart();
+    QVERIFY(!rig.link.TendIdle());
+    QVERIFY(idle.elapsed() < 100);
+    QVERIFY(!rig.link.IsOpen());
+    QVERIFY2(rig.link.LastFailure().contains(QStringLiteral("the terminal ended the link")),
+             qPrintable(rig.link.LastFailure()));
+    int code = 0;
+    rig.link.FetchErrorCode(code);
+    QCOMPARE(code, ztp::local::kLinkClosed);
 }
 
 QTEST_GUILESS_MAIN(TerminalLinkTest)

@@ -4,10 +4,12 @@
 // half way through 200,000 punches, the window after Cancel, the outcome of a
 // complete pull, a terminal that breaks off (its message box, then the
 // window), the status line that stands in for a notification area, and a
-// message box.
+// message box; and the operator's path with the window's run control
+// (OperatorPath.cpp).
 //
 //   zelvor-screenshots OUTPUT_FOLDER
 
+#include "Pictures.h"
 #include "SimProcess.h"
 
 #include "access/gui/CCommandDlg.h"
@@ -43,115 +45,6 @@
 #include <cstdio>
 
 namespace {
-
-const QString kGate = QStringLiteral("البوابة الرئيسية");
-
-bool Report(const QPixmap& picture, const QString& path)
-{
-    const bool saved = !picture.isNull() && picture.save(path);
-    std::fprintf(stderr, "%s %s (%dx%d)\n", saved ? "wrote" : "FAILED", qPrintable(path),
-                 picture.width(), picture.height());
-    return saved;
-}
-
-bool Save(QWidget& dialog, const QString& path)
-{
-    dialog.show();
-    if (!QTest::qWaitForWindowExposed(&dialog))
-        return false;
-    QTest::qWait(300);
-    const bool saved = Report(dialog.screen()->grabWindow(dialog.winId()), path);
-    dialog.hide();
-    return saved;
-}
-
-// Where a window lies on the screen with its frame and title bar. Qt learns
-// the frame from the window manager, at times late or not at all for a
-// short-lived box: like's frame (a window the manager has framed) stands in.
-QRect FramedRect(QWidget& window, QWidget& like)
-{
-    for (int i = 0; i < 20 && window.frameGeometry() == window.geometry(); ++i)
-        QTest::qWait(50);
-    if (window.frameGeometry() != window.geometry())
-        return window.frameGeometry();
-    const QRect frame = like.frameGeometry();
-    const QRect inner = like.geometry();
-    return window.geometry().adjusted(frame.left() - inner.left(), frame.top() - inner.top(),
-                                      frame.right() - inner.right(),
-                                      frame.bottom() - inner.bottom());
-}
-
-// The part of the screen that holds the main window and the pull's window,
-// which is moved from over the main window to below it, so that the picture
-// shows the connect button's caption too.
-bool SaveWithPullWindow(CZelvorDlg& main, const QString& path)
-{
-    QDialog* pull = main.ProgressWindow();
-    if (!pull || !QTest::qWaitForWindowExposed(pull))
-        return Report({}, path);
-    const QRect below = FramedRect(main, main);
-    pull->move(below.left() + (below.width() - pull->frameGeometry().width()) / 2,
-               below.bottom() + 12);
-    QTest::qWait(300);
-    // The window manager draws a border under the frame that Qt knows of.
-    const QRect area = (below | FramedRect(*pull, main)).adjusted(0, 0, 0, 4);
-    return Report(main.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()),
-                  path);
-}
-
-// Takes the picture of the next message box and closes it, as its OK would.
-void CatchNextBox(const QString& path, bool* saved)
-{
-    auto* poll = new QTimer;
-    poll->setInterval(50);
-    QObject::connect(poll, &QTimer::timeout, [poll, path, saved] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible())
-            return;
-        poll->stop();
-        poll->deleteLater();
-        QTest::qWait(300);
-        // With its title, as the operator sees it.
-        QWidget* like = box->parentWidget() ? box->parentWidget()->window() : box;
-        const QRect frame = FramedRect(*box, *like);
-        *saved = Report(
-            box->screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()),
-            path);
-        box->accept();
-    });
-    poll->start();
-}
-
-CConnServer Device(const QString& id, const QString& name, const char* isCheck)
-{
-    CConnServer record;
-    record.DeviceId = id;
-    record.Name = name;
-    record.IsCheck = QString::fromLatin1(isCheck);
-    record.IsDeleteFile = QStringLiteral("1");
-    record.Server = QStringLiteral("hr-db.example.lan");
-    record.User = QStringLiteral("attendance");
-    record.Pass = QStringLiteral("secret");
-    record.DbName = QStringLiteral("HR");
-    record.FilePath = QStringLiteral("/srv/attendance/export");
-    return record;
-}
-
-// The progress channel of the pictures: no DevStatus, the notifications on
-// the window's status line (the display has no notification area).
-class NoticeProgress : public ProgressSink {
-public:
-    explicit NoticeProgress(NotificationSink& notices) : notices_(notices) {}
-    void ReportStatus(const QString&) override {}
-    void ShowNotification(const QString& title, const QString& text, const QString& tip,
-                          int seconds) override
-    {
-        notices_.Modify({title, text, tip, seconds * 1000});
-    }
-
-private:
-    NotificationSink& notices_;
-};
 
 // The export files' folder of the pictures' pulls: a plain name to show.
 class ExportFolder {
@@ -216,11 +109,13 @@ public:
             outcome.posting.skipped = int(std::min<qint64>(outcome.inRange, 250));
             outcome.posting.inserted = int(outcome.inRange) - outcome.posting.skipped;
         } else {
-            outcome.failure = DownloadFailure(ctx_);
+            outcome.failure = QStringLiteral("download failed: ") + link_.LastFailure();
         }
         if (!link_.IsOpen())
             main_.SetConnectCaption(optext::kConnectCaption);
-        main_.EndProgress(PullOutcomeText(outcome, true, link_.IsOpen()));
+        main_.EndProgress(
+            PullOutcomeText(outcome, link_.IsOpen(),
+                            link_.IsOpen() ? optext::kDisconnectCaption : optext::kConnectCaption));
         return true;
     }
 
@@ -338,6 +233,7 @@ int main(int argc, char* argv[])
     main.SetConnectCaption(QStringLiteral("الإتصال"));
     ok = Save(main, out.filePath(QStringLiteral("main-dialog.png"))) && ok;
     ok = SaveMainWindowStates(main, out) && ok;
+    ok = SaveOperatorPathStates(out.path()) && ok;
 
     CConnServerList devices = {Device(QStringLiteral("1"), kGate, "1"),
                                Device(QStringLiteral("2"), QStringLiteral("مدخل المستودع"), "0"),

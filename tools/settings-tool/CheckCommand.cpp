@@ -47,7 +47,7 @@ QStringList CheckReportLines(const DeviceCheckResult& result)
 
 int CheckDevices(const CConnServerList& devices, int deviceTimeoutSeconds, FILE* out)
 {
-    SuppressDriverWarnings();
+    RouteDriverWarnings();
     NetTerminalLink link;
     DeviceCheckTools tools{link, systemClock(), deviceTimeoutSeconds,
                            NetTerminalLink::kDefaultConnectTimeoutMs,

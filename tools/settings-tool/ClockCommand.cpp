@@ -1,11 +1,9 @@
 #include "ClockCommand.h"
 
+#include "app/DeviceSession.h"
 #include "app/DriverWarnings.h"
 #include "app/RecordedReports.h"
 #include "platform/Clock.h"
-#include "store/Database.h"
-#include "store/DeviceQueries.h"
-#include "terminal/ConnectDevice.h"
 #include "terminal/NetTerminalLink.h"
 #include "terminal/TerminalClock.h"
 
@@ -27,34 +25,25 @@ int Print(FILE* out, const QString& line, int status)
 
 int SetDeviceClock(const CConnServer& device, int deviceTimeoutSeconds, FILE* out)
 {
-    SuppressDriverWarnings();
+    RouteDriverWarnings();
     const QString name = device.Name;
     CConnServer record = device;
     RecordedReports reports; // no DevStatus, no notifications
-    Database db;
-    TerminalAddress address;
-    try {
-        address = LoadDeviceAddress(record, db, reports);
-    } catch (const DatabaseError& error) {
-        return Print(out, QStringLiteral("%1: FAILED, database: %2").arg(name, error.Text()), 1);
-    }
-    db.Close();
     NetTerminalLink link;
-    if (deviceTimeoutSeconds > 0)
-        link.SetDeadline(QDeadlineTimer(qint64(deviceTimeoutSeconds) * 1000));
-    TransferContext transfer{link, reports, reports, systemClock(), {}};
-    if (!ConnectDevice(address, transfer))
-        return Print(out,
-                     address.complete
-                         ? QStringLiteral("%1: FAILED, cannot connect to %2: %3")
-                               .arg(name, address.Text(), link.LastFailure())
-                         : QStringLiteral("%1: FAILED, no terminal address (device ID '%2' not "
-                                          "found in tsrHrDeviceShift?)")
-                               .arg(name, record.DeviceId),
-                     1);
-    const ClockReading before = ReadTerminalClock(link, systemClock());
+    // The run's own session: look-up, connection with the stored key, clock.
+    DeviceSession session(
+        record, SessionTools{link, reports, reports, systemClock(), {}, deviceTimeoutSeconds});
+    SessionPlan plan;
+    plan.readClock = true;
+    plan.download = false;
+    MovementList none;
+    const SessionResult& result = session.Walk(plan, {}, none);
+    session.Db().Close();
+    if (!result.Ok())
+        return Print(out, QStringLiteral("%1: FAILED, %2").arg(name, result.failure), 1);
+    const ClockReading& before = result.clock;
     const ClockReading after = SetTerminalClock(link, systemClock());
-    link.CloseLink();
+    session.EndLink();
     if (!after.read)
         return Print(
             out, QStringLiteral("%1: FAILED, the clock was not set: %2").arg(name, after.problem),

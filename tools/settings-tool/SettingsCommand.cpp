@@ -2,11 +2,13 @@
 
 #include "CheckCommand.h"
 #include "ClockCommand.h"
+#include "StatusCommand.h"
 
 #include "app/ProgramOptions.h"
 #include "app/RunOptions.h"
 #include "platform/InstallLayout.h"
 #include "platform/IntText.h"
+#include "platform/RegistryStore.h"
 #include "settings/CCrypt.h"
 #include "settings/SettingsFile.h"
 
@@ -37,18 +39,25 @@ const char* const kUsage =
     "  check [--device-timeout SECONDS] [NAME]\n"
     "                            checks every device (or the one named) the way a run\n"
     "                            would, posting nothing and leaving the terminal on:\n"
-    "                            ODBC driver, database login, device row, terminal,\n"
-    "                            link key, punch log; one line per step (ok, FAILED\n"
-    "                            with a hint, skipped); at most SECONDS per device\n"
-    "                            (default 600, 0: only the time-outs); a terminal clock\n"
-    "                            more than 120 s off this host's is a WARNING\n"
+    "                            ODBC driver, database login, device row, movement\n"
+    "                            table, terminal, link key, punch log; one line per\n"
+    "                            step (ok, FAILED with a hint, skipped); at most\n"
+    "                            SECONDS per device (default 600, 0: only the\n"
+    "                            time-outs); a terminal clock more than 120 s off this\n"
+    "                            host's, and a movement table of over a million rows\n"
+    "                            without an index for the duplicate check, are WARNINGs\n"
     "  set-clock [--device-timeout SECONDS] NAME\n"
     "                            sets the clock of the device's terminal to this host's\n"
     "                            time and reads it back (punches already taken keep\n"
     "                            the time they carry)\n"
+    "  status [--format text|json]\n"
+    "                            what each device's last all-devices run did (outcome\n"
+    "                            or reason, start, duration, punches, terminal clock),\n"
+    "                            its last success, and the timer's next run; reads\n"
+    "                            only; run it as the account that runs zelvor 1\n"
     "\n"
     "exit status: 0 done (check: every device passed; set-clock: the terminal keeps\n"
-    "the time), 1 failed, 2 wrong usage\n"
+    "the time; status: every device's last run succeeded), 1 failed, 2 wrong usage\n"
     "Manual pages: zelvor-settings(1), zelvor(1) (man zelvor-settings).\n";
 
 QString Usage()
@@ -273,6 +282,17 @@ int SetClock(Session& session, const QStringList& args)
     return devices.isEmpty() ? 1 : SetDeviceClock(devices.first(), timeout, stdout);
 }
 
+int Status(Session& session, const QStringList& args)
+{
+    const QString format = StatusFormat(args);
+    if (format.isEmpty())
+        return 2;
+    const CConnServerList devices = ChosenDevices(session, {}, "show");
+    return devices.isEmpty()
+               ? 1
+               : PrintStatus(devices, format == QLatin1String("json"), *UserRegistry(), stdout);
+}
+
 } // namespace
 
 int RunSettingsCommand(const QStringList& arguments)
@@ -303,6 +323,8 @@ int RunSettingsCommand(const QStringList& arguments)
         return Check(session, args);
     if (command == QLatin1String("set-clock"))
         return SetClock(session, args);
+    if (command == QLatin1String("status"))
+        return Status(session, args);
     if (command == QLatin1String("list"))
         Print(stderr, QStringLiteral("zelvor-settings: list takes no arguments\n"));
     else

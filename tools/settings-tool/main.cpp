@@ -2,10 +2,18 @@
 // have no display to run the settings dialog on, and for scripted set-ups.
 #include "SettingsCommand.h"
 
+#include "app/ExitGuard.h"
+
 #include <QCoreApplication>
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
-    return RunSettingsCommand(app.arguments().mid(1));
+    int status = 0;
+    {
+        QCoreApplication app(argc, argv);
+        status = RunSettingsCommand(app.arguments().mid(1));
+        BeginProgramEnd(status);
+    }
+    NoteExitStep("the process's exit (static objects, libraries)");
+    return status;
 }

@@ -138,6 +138,9 @@ bool SimSession::Serve(std::string_view request)
         return Refuse(ztp::err::kBadRequest, "already authenticated");
     if (word == "LASTERROR" && n == 1)
         return Send("OK " + QByteArray::number(lastError_));
+    // The client's keep-alive: an answer and nothing else, the last error kept.
+    if (word == "PING" && n == 1)
+        return Send("OK");
     const bool clockRequest = word == "TIME" || word == "SETTIME";
     if (clockRequest)
         ++clockRequests_; // counted whatever their answer
