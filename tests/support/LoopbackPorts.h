@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 namespace testsupport {
 
 // A loopback port on which nothing listens while this object lives: a socket
@@ -18,7 +20,7 @@ public:
     int Port() const { return port_; } // 0 when no port could be reserved
 
 private:
-    int socket_ = -1;
+    std::intptr_t socket_ = -1; // a descriptor, or a Windows socket handle
     int port_ = 0;
 };
 
