@@ -13,7 +13,11 @@ namespace {
 QtMessageHandler previousHandler = nullptr;
 bool installed = false;
 
-thread_local QString currentDevice;
+// The name itself lives in the innermost DriverWarningDevice. A thread_local
+// object with a destructor is avoided: with mingw-w64's thread-local storage
+// its memory is freed before its destructor runs at a thread's end, which
+// corrupted the heap.
+thread_local const QString* currentDevice = nullptr;
 
 // Lines written so far, so that each is written once. A run whose statements
 // fail with ever new texts stops remembering, and then writes every line.
@@ -43,7 +47,7 @@ void WriteOnce(const QString& line)
 void RouteMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     if (type == QtWarningMsg && IsDriverWarning(message)) {
-        WriteOnce(DriverWarningLine(currentDevice, message));
+        WriteOnce(DriverWarningLine(currentDevice ? *currentDevice : QString(), message));
         return;
     }
     if (previousHandler) {
@@ -64,9 +68,10 @@ void RouteDriverWarnings()
     previousHandler = qInstallMessageHandler(RouteMessages);
 }
 
-DriverWarningDevice::DriverWarningDevice(const QString& name) : previous_(currentDevice)
+DriverWarningDevice::DriverWarningDevice(const QString& name)
+    : name_(name), previous_(currentDevice)
 {
-    currentDevice = name;
+    currentDevice = &name_;
 }
 
 DriverWarningDevice::~DriverWarningDevice()

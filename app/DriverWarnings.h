@@ -23,7 +23,8 @@ public:
     DriverWarningDevice& operator=(const DriverWarningDevice&) = delete;
 
 private:
-    QString previous_;
+    const QString name_;
+    const QString* previous_;
 };
 
 // The line a driver warning becomes ("Gate1: ODBC driver: ..."): the quotes

@@ -11,6 +11,7 @@
 #include "platform/Clock.h"
 #include "platform/ExeFolder.h"
 #include "platform/InstallLayout.h"
+#include "platform/ProcessDefaults.h"
 #include "platform/ProgramConsole.h"
 #include "platform/Progress.h"
 #include "platform/RegistryStore.h"
@@ -84,6 +85,7 @@ int RunProgram(int argc, char* argv[])
 {
     // --help, --version and wrong usage are answered before anything else:
     // no application object, no display, no config.ini, no registry.
+    SetProcessDefaults();
     UseStarterConsole();
     const ProgramOptions options = ParseProgramOptions(ProgramArguments(argc, argv));
     if (!options.error.isEmpty()) {

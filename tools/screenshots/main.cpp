@@ -20,6 +20,7 @@
 #include "platform/Clock.h"
 #include "platform/MessageSink.h"
 #include "platform/NotificationSink.h"
+#include "platform/ProcessDefaults.h"
 #include "platform/gui/DialogTemplate.h"
 #include "platform/gui/MessageBoxSink.h"
 #include "platform/gui/QtTranslations.h"
@@ -211,6 +212,7 @@ bool SaveMainWindowStates(CZelvorDlg& main, const QDir& out)
 
 int main(int argc, char* argv[])
 {
+    SetProcessDefaults();
     QApplication app(argc, argv);
     LoadQtTranslations();
     QApplication::setLayoutDirection(Qt::RightToLeft);

@@ -3,11 +3,13 @@
 #include "SettingsCommand.h"
 
 #include "app/ExitGuard.h"
+#include "platform/ProcessDefaults.h"
 
 #include <QCoreApplication>
 
 int main(int argc, char* argv[])
 {
+    SetProcessDefaults();
     int status = 0;
     {
         QCoreApplication app(argc, argv);

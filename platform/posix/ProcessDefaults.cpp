@@ -1,0 +1,3 @@
+#include "platform/ProcessDefaults.h"
+
+void SetProcessDefaults() {}
