@@ -48,7 +48,7 @@ FunctionEnd
 
 ; Writes the scheduled task's definition (UTF-16 with its byte-order mark, as
 ; the Task Scheduler reads it) and registers it. The task runs zelvor.exe 1
-; every 30 minutes from 06:00 to 22:00, Monday to Saturday, and once when a
+; every 30 minutes from 06:00 to 22:00, every day, and once when a
 ; run was missed (the machine was off), as the systemd timer does. It runs as
 ; whichever member of Users is logged on, without elevation: DevStatus goes to
 ; the HKEY_CURRENT_USER of the clerk whose suite reads it, and no password is
@@ -66,7 +66,7 @@ Function RegisterTask
     !insertmacro Line '    <StartBoundary>2024-01-01T06:00:00</StartBoundary>'
     !insertmacro Line '    <Repetition><Interval>PT30M</Interval><Duration>PT16H1M</Duration><StopAtDurationEnd>false</StopAtDurationEnd></Repetition>'
     !insertmacro Line '    <RandomDelay>PT1M</RandomDelay>'
-    !insertmacro Line '    <ScheduleByWeek><WeeksInterval>1</WeeksInterval><DaysOfWeek><Monday/><Tuesday/><Wednesday/><Thursday/><Friday/><Saturday/></DaysOfWeek></ScheduleByWeek>'
+    !insertmacro Line '    <ScheduleByDay><DaysInterval>1</DaysInterval></ScheduleByDay>'
     !insertmacro Line '  </CalendarTrigger></Triggers>'
     !insertmacro Line '  <Principals><Principal id="Users"><GroupId>S-1-5-32-545</GroupId><RunLevel>LeastPrivilege</RunLevel></Principal></Principals>'
     !insertmacro Line '  <Settings>'

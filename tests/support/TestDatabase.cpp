@@ -1,5 +1,7 @@
 #include "TestDatabase.h"
 
+#include "HostShell.h"
+
 #include "store/ConnectionString.h"
 
 #include <QFile>
@@ -155,9 +157,11 @@ CConnServer TestDatabase::Record(const QString& dbName) const
     return record;
 }
 
-QString TestDatabase::Session(const QString& dbName, const QString& user, const QString& pass)
+QString TestDatabase::Session(const QString& dbName, const QString& user, const QString& pass,
+                              const QString& purpose)
 {
-    const QString key = dbName + QLatin1Char('|') + user;
+    const QString key = dbName + QLatin1Char('|') + user +
+                        (purpose.isEmpty() ? QString() : QLatin1Char('|') + purpose);
     if (sessions_.contains(key))
         return sessions_.value(key);
     static std::atomic<int> counter{0};
@@ -419,27 +423,16 @@ QList<MovementRow> TestDatabase::Movements(const QString& dbName)
 
 bool TestDatabase::RunShell(const QString& command, const QByteArray& input, QString* output)
 {
-    QProcess process;
-    process.setProcessChannelMode(QProcess::SeparateChannels);
-    process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), command});
-    if (!process.waitForStarted(10000)) {
-        lastError_ = QStringLiteral("cannot run: ") + command;
+    const HostShellResult result = RunHostShell(command, input, 120000);
+    if (!result.ran) {
+        lastError_ = result.problem + QStringLiteral(": ") + command;
         return false;
     }
-    process.write(input);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished();
-        lastError_ = QStringLiteral("timed out: ") + command;
-        return false;
-    }
-    const QString out = QString::fromUtf8(process.readAllStandardOutput());
     if (output)
-        *output = out.trimmed();
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        lastError_ = command + QStringLiteral(" failed: ") +
-                     QString::fromUtf8(process.readAllStandardError()).trimmed();
+        *output = QString::fromUtf8(result.out).trimmed();
+    if (result.exitCode != 0) {
+        lastError_ =
+            command + QStringLiteral(" failed: ") + QString::fromUtf8(result.err).trimmed();
         return false;
     }
     return true;
@@ -506,6 +499,37 @@ bool TestDatabase::SlowInserts(double seconds, const QString& dbName)
                  nullptr, dbName);
 }
 
+#ifdef Q_OS_WIN
+// A psql session of the host cannot be held open from a Windows program under
+// Wine: the test login, which owns the table, holds the lock in a session of
+// its own.
+const QString kLockPurpose = QStringLiteral("lock");
+
+bool TestDatabase::LockMovements(const QString& mode)
+{
+    UnlockMovements();
+    const QString connection = Session(name_, user_, pass_, kLockPurpose);
+    if (connection.isEmpty())
+        return false;
+    QSqlDatabase db = QSqlDatabase::database(connection, false);
+    QSqlQuery query(db);
+    if (db.transaction() &&
+        query.exec(QStringLiteral("LOCK TABLE tsrHrMovement IN %1 MODE").arg(mode)))
+        return true;
+    lastError_ = QStringLiteral("cannot lock tsrHrMovement: ") + ErrorText(query.lastError());
+    UnlockMovements();
+    return false;
+}
+
+void TestDatabase::UnlockMovements()
+{
+    const QString key = name_ + QLatin1Char('|') + user_ + QLatin1Char('|') + kLockPurpose;
+    if (!sessions_.contains(key))
+        return;
+    QSqlDatabase::database(sessions_.value(key), false).rollback();
+    DropSession(key);
+}
+#else
 bool TestDatabase::LockMovements(const QString& mode)
 {
     UnlockMovements();
@@ -537,6 +561,7 @@ void TestDatabase::UnlockMovements()
     lock_->waitForFinished();
     lock_.reset();
 }
+#endif
 
 QString TestDatabase::SessionQuery() const
 {

@@ -137,7 +137,9 @@ private:
     bool WithConnection(const QString& dbName, const std::function<bool(QSqlDatabase&)>& work);
     // The open session for this database and login, opened when there is none
     // (an empty name when it cannot be opened).
-    QString Session(const QString& dbName, const QString& user, const QString& pass);
+    // purpose: a session kept apart from the others (holding a lock)
+    QString Session(const QString& dbName, const QString& user, const QString& pass,
+                    const QString& purpose = {});
     void DropSession(const QString& key);
     void DropSessions();
     bool RunShell(const QString& command, const QByteArray& input, QString* output);
