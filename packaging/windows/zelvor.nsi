@@ -54,7 +54,7 @@ FunctionEnd
 ; the HKEY_CURRENT_USER of the clerk whose suite reads it, and no password is
 ; stored with the task.
 !macro Line text
-    FileWriteUTF16LE $0 "${text}$\r$\n"
+    FileWriteUTF16LE $0 `${text}$\r$\n`
 !macroend
 Function RegisterTask
     FileOpen $0 "$PLUGINSDIR\task.xml" w
