@@ -47,7 +47,8 @@ FunctionEnd
 !macroend
 
 ; Writes the scheduled task's definition (UTF-16 with its byte-order mark, as
-; the Task Scheduler reads it) and registers it. The task runs zelvor.exe 1
+; the Task Scheduler reads it) beside the programs, where it stays for an
+; administrator who registers it again by hand, and registers it. The task runs zelvor.exe 1
 ; every 30 minutes from 06:00 to 22:00, every day, and once when a
 ; run was missed (the machine was off), as the systemd timer does. It runs as
 ; whichever member of Users is logged on, without elevation: DevStatus goes to
@@ -57,7 +58,7 @@ FunctionEnd
     FileWriteUTF16LE $0 `${text}$\r$\n`
 !macroend
 Function RegisterTask
-    FileOpen $0 "$PLUGINSDIR\task.xml" w
+    FileOpen $0 "$INSTDIR\zelvor-task.xml" w
     FileWriteWord $0 0xFEFF
     !insertmacro Line '<?xml version="1.0" encoding="UTF-16"?>'
     !insertmacro Line '<Task version="1.2" xmlns="http://schemas.microsoft.com/windows/2004/02/mit/task">'
@@ -78,9 +79,10 @@ Function RegisterTask
     !insertmacro Line '  <Actions Context="Users"><Exec><Command>"$INSTDIR\zelvor.exe"</Command><Arguments>1</Arguments><WorkingDirectory>$DataDir</WorkingDirectory></Exec></Actions>'
     !insertmacro Line '</Task>'
     FileClose $0
-    nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /Create /F /TN "${TASK}" /XML "$PLUGINSDIR\task.xml"'
+    nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /Create /F /TN "${TASK}" /XML "$INSTDIR\zelvor-task.xml"'
     Pop $0
-    ${If} $0 != 0
+    ; "error" when schtasks could not be started at all.
+    ${If} $0 != "0"
         DetailPrint "The scheduled task could not be registered (status $0)."
         SetErrorLevel 3
     ${EndIf}
@@ -149,6 +151,7 @@ Section "Uninstall"
     Delete "$INSTDIR\*.dll"
     Delete "$INSTDIR\qt.conf"
     Delete "$INSTDIR\zelvor-data-folder"
+    Delete "$INSTDIR\zelvor-task.xml"
     RMDir /r "$INSTDIR\platforms"
     RMDir /r "$INSTDIR\sqldrivers"
     RMDir /r "$INSTDIR\styles"
