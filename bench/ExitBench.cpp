@@ -21,7 +21,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QStandardPaths>
 
 #include <algorithm>
 #include <cstdio>
@@ -42,16 +41,8 @@ struct RunEnd {
 
 void PrintStacks(qint64 pid)
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("gdb")).isEmpty())
-        return;
-    QProcess gdb;
-    gdb.setProcessChannelMode(QProcess::MergedChannels);
-    gdb.start(QStringLiteral("gdb"),
-              {QStringLiteral("-p"), QString::number(pid), QStringLiteral("-batch"),
-               QStringLiteral("-ex"), QStringLiteral("thread apply all bt")});
-    gdb.waitForFinished(60000);
     std::printf("stacks of pid %lld, after its last line:\n%s\n", static_cast<long long>(pid),
-                gdb.readAll().constData());
+                qPrintable(ProgramStacks(pid)));
 }
 
 // Runs the program once, reading its standard error as it comes, and times

@@ -83,14 +83,10 @@ std::unique_ptr<QProcess> ProgramInstall::Start(const QString& path, const QStri
     return process;
 }
 
-namespace {
-
-// A program that did not end in time: its threads' stacks go to the test's
-// standard error (when gdb is there), so that a rare hang can be read.
-void PrintStacks(qint64 pid)
+QString ProgramStacks(qint64 pid)
 {
     if (QStandardPaths::findExecutable(QStringLiteral("gdb")).isEmpty())
-        return;
+        return {};
     QProcess gdb;
     gdb.setProcessChannelMode(QProcess::MergedChannels);
     gdb.start(QStringLiteral("gdb"),
@@ -105,11 +101,8 @@ void PrintStacks(qint64 pid)
             stacks << line;
     if (stacks.isEmpty())
         stacks << said.trimmed();
-    std::fprintf(stderr, "stacks of the program that did not end (pid %lld):\n%s\n",
-                 static_cast<long long>(pid), qPrintable(stacks.join(QLatin1Char('\n'))));
+    return stacks.join(QLatin1Char('\n'));
 }
-
-} // namespace
 
 ProgramInstall::Result ProgramInstall::Finish(QProcess& process, int timeoutMs)
 {
@@ -118,7 +111,9 @@ ProgramInstall::Result ProgramInstall::Finish(QProcess& process, int timeoutMs)
     Result result;
     result.finished = process.waitForFinished(timeoutMs);
     if (!result.finished) {
-        PrintStacks(process.processId());
+        std::fprintf(stderr, "stacks of the program that did not end (pid %lld):\n%s\n",
+                     static_cast<long long>(process.processId()),
+                     qPrintable(ProgramStacks(process.processId())));
         process.kill();
         process.waitForFinished(5000);
     }

@@ -83,5 +83,9 @@ struct LogPunch {
 };
 QString WritePunchFile(const QString& path, const QList<LogPunch>& punches);
 
+// The threads' stacks of a running program (empty without gdb), so that a rare
+// hang can be read.
+QString ProgramStacks(qint64 pid);
+
 // "yyyy-MM-dd HH:mm:ss" of a punch, as the test database shows Date.
 QString DbDateText(const QDateTime& at);
