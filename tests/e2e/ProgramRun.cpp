@@ -1,6 +1,7 @@
 #include "ProgramRun.h"
 
 #include "TempDir.h"
+#include "TestDatabase.h"
 
 #include "platform/FileRegistryStore.h"
 #include "platform/Progress.h"
@@ -121,6 +122,7 @@ ProgramInstall::Result ProgramInstall::Finish(QProcess& process, int timeoutMs)
     result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     result.out = QString::fromUtf8(process.readAllStandardOutput());
     result.err = QString::fromUtf8(process.readAllStandardError());
+    result.err += testsupport::DriverMappingNote(result.err);
     return result;
 }
 

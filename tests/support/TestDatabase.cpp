@@ -56,11 +56,18 @@ QString ErrorText(const QSqlError& error)
     return error.text().trimmed();
 }
 
-// When the driver manager did not find the driver's name: what the
-// odbcinst.ini it reads held at that moment, for a failure seen only once.
-QString DriverMappingNote(const QSqlError& error)
+// A text as a T-SQL string literal.
+QString TSqlLiteral(QString text)
 {
-    if (!error.text().contains(QStringLiteral("Can't open lib")))
+    return QLatin1Char('\'') + text.replace(QLatin1Char('\''), QStringLiteral("''")) +
+           QLatin1Char('\'');
+}
+
+} // namespace
+
+QString DriverMappingNote(const QString& driverSaid)
+{
+    if (!driverSaid.contains(QStringLiteral("Can't open lib")))
         return {};
     const QString path = Env("ODBCSYSINI") + QStringLiteral("/odbcinst.ini");
     QFile file(path);
@@ -74,15 +81,6 @@ QString DriverMappingNote(const QSqlError& error)
         .arg(content.contains("[SQL Server]") ? QStringLiteral("with [SQL Server]")
                                               : QStringLiteral("without [SQL Server]"));
 }
-
-// A text as a T-SQL string literal.
-QString TSqlLiteral(QString text)
-{
-    return QLatin1Char('\'') + text.replace(QLatin1Char('\''), QStringLiteral("''")) +
-           QLatin1Char('\'');
-}
-
-} // namespace
 
 QStringList ContentWithoutIds(const QList<MovementRow>& rows)
 {
@@ -179,7 +177,7 @@ QString TestDatabase::Session(const QString& dbName, const QString& user, const 
         open = db.open();
         if (!open)
             lastError_ = QStringLiteral("cannot open the test database: ") +
-                         ErrorText(db.lastError()) + DriverMappingNote(db.lastError());
+                         ErrorText(db.lastError()) + DriverMappingNote(db.lastError().text());
     }
     if (!open) {
         QSqlDatabase::removeDatabase(connection);

@@ -49,6 +49,11 @@ struct DeviceFixture {
     int DevType = 1;
 };
 
+// When the driver manager did not find the driver's name ("Can't open lib"):
+// what the odbcinst.ini of ODBCSYSINI held at that moment, for a failure seen
+// only rarely; empty for any other text.
+QString DriverMappingNote(const QString& driverSaid);
+
 // Which server the database tests run on: the throw-away PostgreSQL cluster
 // of scripts/with-testdb (psqlODBC registered as "SQL Server"), or, when
 // ZELVOR_TEST_ENGINE=tsql, the T-SQL engine of scripts/with-tsqldb (FreeTDS
