@@ -2,6 +2,7 @@
 
 #include "resources/OperatorTexts.h"
 
+#include <QDir>
 #include <QLocale>
 #include <QStringList>
 
@@ -62,7 +63,7 @@ QString PullOutcomeText(const DeviceOutcome& outcome, bool linkOpen, const QStri
         if (!download.exportFile.isEmpty())
             figures.append(
                 (download.exportDeleted ? optext::kOutcomeExportDeleted : optext::kOutcomeExport)
-                    .arg(Isolated(download.exportFile)));
+                    .arg(Isolated(QDir::toNativeSeparators(download.exportFile))));
         else if (!download.exportProblem.isEmpty())
             figures.append(optext::kOutcomeExportNotWritten.arg(Isolated(download.exportProblem)));
     }

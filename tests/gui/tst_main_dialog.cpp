@@ -256,8 +256,9 @@ void TestMainDialog::pullAfterConnectingPostsThePunches()
                  qPrintable(outcome));
         return;
     }
-    const QString exportFile =
-        MakeExportPath(gate, devices_.last().FilePath, systemClock(), rig_->install.Folder());
+    // Shown as the system writes paths (backslashes on Windows).
+    const QString exportFile = QDir::toNativeSeparators(
+        MakeExportPath(gate, devices_.last().FilePath, systemClock(), rig_->install.Folder()));
     for (const QString& line : {optext::kPulledAndPosted, optext::kOutcomeReceived.arg(3).arg(3),
                                 optext::kOutcomePosted.arg(3), optext::kOutcomePresent.arg(0),
                                 optext::kOutcomeRefused.arg(0), exportFile})
@@ -293,8 +294,9 @@ void TestMainDialog::cancelAnswersAtOnceAndTellsTheTruth()
                                              {QStringLiteral("--count"), QStringLiteral("200000"),
                                               QStringLiteral("--rate"), QStringLiteral("40000")}));
     QVERIFY2(!devices_.last().Name.isEmpty(), qPrintable(rig_->Error()));
-    const QString exportFile =
-        MakeExportPath(gate, devices_.last().FilePath, systemClock(), rig_->install.Folder());
+    // Shown as the system writes paths (backslashes on Windows).
+    const QString exportFile = QDir::toNativeSeparators(
+        MakeExportPath(gate, devices_.last().FilePath, systemClock(), rig_->install.Folder()));
     QVERIFY(testsupport::WriteBytes(exportFile, "previous\r\n"));
     Open(devices_);
     ChooseDevice(gate);
