@@ -100,21 +100,18 @@ void RunAllDevices(CConnServerList& devices, const QString& configPath, const QD
                                                 ReadLastSuccess(services.registry, record.DeviceId),
                                                 services.options.since),
                                   to};
-        const int timeout = services.options.deviceTimeoutSeconds;
         if (jobs > 1) {
             RecordedReports& reports = recorded[index];
             const std::unique_ptr<CTerminalLink> link = services.makeLink();
-            DeviceRunTools tools{
-                SessionTools{*link, reports, reports, services.clock, services.exeFolder, timeout},
-                [&order, index] { order.AwaitTurn(index); }};
-            outcomes[index] = RunOneDevice(record, range, tools);
+            DeviceRunTools tools{SessionToolsOf(services, *link, reports, reports),
+                                 [&order, index] { order.AwaitTurn(index); }};
+            outcomes[index] = RunOneDevice(record, range, RunPlan(), tools);
             order.Done(index);
             return;
         }
         services.messages.SetContext(record.Name);
-        DeviceRunTools tools{SessionTools{services.link, services.progress, services.messages,
-                                          services.clock, services.exeFolder, timeout}};
-        outcomes[index] = RunOneDevice(record, range, tools);
+        DeviceRunTools tools{SessionToolsOf(services)};
+        outcomes[index] = RunOneDevice(record, range, RunPlan(), tools);
         services.messages.SetContext({});
     };
     auto done = [&](int index) {

@@ -1,14 +1,17 @@
 #include "app/DeviceCheck.h"
 
 #include "app/CheckDiagnosis.h"
-#include "app/DeviceSession.h"
+#include "app/DeviceRun.h"
 #include "app/MovementTableStep.h"
 #include "app/RecordedReports.h"
 #include "platform/Clock.h"
 #include "platform/MessageSink.h"
 #include "store/Database.h"
-#include "store/SqlValues.h"
 #include "terminal/CTerminalLink.h"
+#include "terminal/ExportFile.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cstdlib>
@@ -17,9 +20,9 @@ namespace {
 
 const QString kTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm");
 
-// Turns how the device's session went into the check's steps, with what the
-// session found and hints at the usual causes. A step after the one that
-// failed stays skipped.
+// Turns how the device's way went into the check's steps, with what it found
+// and hints at the usual causes. A step the way did not reach stays skipped;
+// every step it reached says what it found, also after a failed one.
 class Diagnosis {
 public:
     Diagnosis(const CConnServer& record, DeviceCheckTools& tools, DeviceSession& session,
@@ -31,8 +34,17 @@ public:
 
     void Run()
     {
-        if (Database() && DeviceRow() && MovementTable() && Terminal() && Clock())
+        if (!Database())
+            return;
+        DeviceRow();
+        MovementTable();
+        if (Reached(SessionStep::Connect) && walked_.address.complete && Terminal() &&
+            Reached(SessionStep::Clock))
+            Clock();
+        if (Reached(SessionStep::Download))
             PunchLog();
+        if (Reached(SessionStep::Export))
+            ExportFile();
     }
 
 private:
@@ -64,18 +76,20 @@ private:
                            "--device-timeout"));
     }
 
+    // Whether the way took step (failed there or went past it).
+    bool Reached(SessionStep step) const { return walked_.failedAt >= step; }
+
     bool Database();
-    bool DeviceRow();
-    bool MovementTable()
+    void DeviceRow();
+    void MovementTable()
     {
         const StepResult step = MovementTableStep(MeasureMovementTableCost(session_.Db()));
         Set(step.step, step.verdict, step.detail, step.hint);
-        return step.verdict != Verdict::Failed;
     }
     bool Terminal();
-    bool Clock();
+    void Clock();
     void PunchLog();
-    qint64 CountDeviceRows();
+    void ExportFile();
 
     const CConnServer& record_;
     DeviceCheckTools& tools_;
@@ -112,53 +126,41 @@ bool Diagnosis::Database()
         QStringLiteral("%1 on %2, database %3").arg(record_.User, record_.Server, record_.DbName));
 }
 
-qint64 Diagnosis::CountDeviceRows()
-{
-    try {
-        std::optional<QSqlQuery> query =
-            session_.Db().Query(QStringLiteral("SELECT COUNT(*) FROM tsrHrDeviceShift WHERE Id =?"),
-                                {record_.DeviceId});
-        if (query && NextRow(*query))
-            return qint64(NumberOf(query->value(0)).value_or(-1));
-    } catch (const DatabaseError&) {
-    }
-    return -1;
-}
-
-bool Diagnosis::DeviceRow()
+void Diagnosis::DeviceRow()
 {
     const QString idHint = QStringLiteral("the DeviceId in config.ini (zelvor-settings list) must "
                                           "be the ID of the terminal's row in tsrHrDeviceShift");
-    if (walked_.failedAt == SessionStep::DeviceRow)
-        return Failed(CheckStep::DeviceRow,
-                      QStringLiteral("the look-up of ID '%1' failed: %2")
-                          .arg(record_.DeviceId, walked_.databaseText),
-                      idHint + QStringLiteral("; the login needs SELECT on tsrHrDeviceShift"));
-    const TerminalAddress& address = walked_.address;
-    const qint64 rows = CountDeviceRows();
-    if (!address.complete) {
-        if (rows == 0)
-            return Failed(CheckStep::DeviceRow,
-                          QStringLiteral("no row with ID '%1'").arg(record_.DeviceId), idHint);
-        return Failed(CheckStep::DeviceRow,
-                      QStringLiteral("the row of ID '%1' has no %2")
-                          .arg(record_.DeviceId, record_.IP.isEmpty() ? QStringLiteral("IP")
-                                                                      : QStringLiteral("Port")),
-                      QStringLiteral("fill in the terminal's IP and Port in the HR suite"));
+    if (walked_.failedAt == SessionStep::DeviceRow) {
+        Failed(CheckStep::DeviceRow,
+               QStringLiteral("the look-up of ID '%1' failed: %2")
+                   .arg(record_.DeviceId, walked_.databaseText),
+               idHint + QStringLiteral("; the login needs SELECT on tsrHrDeviceShift"));
+        return;
     }
-    if (!address.PortInRange())
-        return Failed(CheckStep::DeviceRow,
-                      QStringLiteral("Port '%1' is not a TCP port").arg(record_.Port),
-                      QStringLiteral("correct the terminal's Port in the HR suite"));
+    const TerminalAddress& address = walked_.address;
+    if (!address.complete) {
+        Failed(CheckStep::DeviceRow, NoAddressText(record_, walked_.deviceRows),
+               walked_.deviceRows == 0
+                   ? idHint
+                   : QStringLiteral("fill in the terminal's IP and Port in the HR suite"));
+        return;
+    }
+    if (!address.PortInRange()) {
+        Failed(CheckStep::DeviceRow,
+               QStringLiteral("Port '%1' is not a TCP port").arg(record_.Port),
+               QStringLiteral("correct the terminal's Port in the HR suite"));
+        return;
+    }
     QString key = QStringLiteral("IPKey set");
     if (address.keyText == TerminalAddress::Key::Empty)
         key = QStringLiteral("IPKey empty (key 0)");
     else if (address.keyText == TerminalAddress::Key::NotANumber)
         key = QStringLiteral("IPKey '%1' is not a number (key 0)").arg(record_.IPKey);
     QString detail = QStringLiteral("%1 port %2, %3").arg(address.host).arg(address.port).arg(key);
-    if (rows > 1)
-        detail += QStringLiteral(" (%1 rows with this ID; a run takes the last one)").arg(rows);
-    return Ok(CheckStep::DeviceRow, detail);
+    if (walked_.deviceRows > 1)
+        detail += QStringLiteral(" (%1 rows with this ID; a run takes the last one)")
+                      .arg(walked_.deviceRows);
+    Ok(CheckStep::DeviceRow, detail);
 }
 
 bool Diagnosis::Terminal()
@@ -189,28 +191,33 @@ bool Diagnosis::Terminal()
                                  "terminal, or the terminal speaks another protocol version"));
 }
 
-bool Diagnosis::Clock()
+void Diagnosis::Clock()
 {
     const ClockReading& clock = result_.clock = walked_.clock;
     const QString unread =
         QStringLiteral("the terminal did not tell its time: %1").arg(clock.problem);
-    if (walked_.failedAt == SessionStep::Clock)
-        return Failed(CheckStep::Clock, unread,
-                      QStringLiteral("the answer was altered on the way or the terminal broke "
-                                     "off; a run would fail the same way"));
-    if (!clock.read)
-        return Warning(CheckStep::Clock, unread,
-                       QStringLiteral("a run cannot say whether its punches carry the right "
-                                      "time; check the terminal's clock by hand"));
+    if (walked_.failedAt == SessionStep::Clock) {
+        Failed(CheckStep::Clock, unread,
+               QStringLiteral("the answer was altered on the way or the terminal broke "
+                              "off; a run would fail the same way"));
+        return;
+    }
+    if (!clock.read) {
+        Warning(CheckStep::Clock, unread,
+                QStringLiteral("a run cannot say whether its punches carry the right "
+                               "time; check the terminal's clock by hand"));
+        return;
+    }
     const QString detail =
         QStringLiteral("%1, %2 this host's clock")
             .arg(WallClock(clock.time).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
                  OffsetText(clock.offsetSeconds));
     if (std::llabs(clock.offsetSeconds) > tools_.clockLimitSeconds)
-        return Warning(CheckStep::Clock,
-                       detail + QStringLiteral(" (more than %1 s)").arg(tools_.clockLimitSeconds),
-                       QStringLiteral("its punches carry its time; ") + SetClockHint(result_.name));
-    return Ok(CheckStep::Clock, detail);
+        Warning(CheckStep::Clock,
+                detail + QStringLiteral(" (more than %1 s)").arg(tools_.clockLimitSeconds),
+                QStringLiteral("its punches carry its time; ") + SetClockHint(result_.name));
+    else
+        Ok(CheckStep::Clock, detail);
 }
 
 void Diagnosis::PunchLog()
@@ -267,6 +274,24 @@ void Diagnosis::PunchLog()
     Ok(CheckStep::PunchLog, detail);
 }
 
+void Diagnosis::ExportFile()
+{
+    const DownloadReport& log = walked_.download;
+    if (walked_.failedAt == SessionStep::Export) {
+        Failed(CheckStep::ExportFile, log.exportProblem,
+               QStringLiteral("a run posts the punches but fails the device; the FilePath of "
+                              "the device in config.ini (zelvor-settings list) must name a "
+                              "folder that the account running zelvor can create and write"));
+        return;
+    }
+    const QString path = MakeExportPath(record_.Name, record_.FilePath, tools_.clock,
+                                        tools_.exeFolder);
+    Ok(CheckStep::ExportFile,
+       QStringLiteral("%1 takes the day's file %2 (left as it was)")
+           .arg(QDir::toNativeSeparators(QFileInfo(path).absolutePath()),
+                QFileInfo(path).fileName()));
+}
+
 } // namespace
 
 bool DeviceCheckResult::Passed() const
@@ -287,25 +312,25 @@ const StepResult* DeviceCheckResult::FirstFailure() const
 DeviceCheckResult CheckDevice(const CConnServer& record, DeviceCheckTools& tools)
 {
     DeviceCheckResult result;
-    result.name = record.Name.isEmpty() ? record.DeviceId : record.Name;
+    result.name = DeviceLabel(record);
     result.deviceId = record.DeviceId;
-    for (CheckStep step :
-         {CheckStep::Driver, CheckStep::Login, CheckStep::DeviceRow, CheckStep::MovementTable,
-          CheckStep::Terminal, CheckStep::LinkKey, CheckStep::Clock, CheckStep::PunchLog})
-        result.steps.append(StepResult{step, Verdict::Skipped, {}, {}});
+    for (int step = 0; step < kCheckStepCount; ++step)
+        result.steps.append(StepResult{CheckStep(step), Verdict::Skipped, {}, {}});
     result.rangeFrom = FirstOfMonth(tools.clock);
     result.rangeTo = tools.clock.now();
 
-    // The run's own session over this month's range, looking at the log only.
+    // The run's own way over this month's range, without the posting.
     CConnServer device = record;
     RecordedReports reports; // progress codes and messages go nowhere: no DevStatus
-    DeviceSession session(
-        device, SessionTools{tools.link, reports, reports, tools.clock, {}, tools.deadlineSeconds});
-    SessionPlan plan;
-    plan.readClock = true;
-    plan.lookOnly = true;
-    MovementList none;
-    session.Walk(plan, DownloadRange{{}, {}, result.rangeFrom, result.rangeTo}, none);
+    DeviceRunTools run{SessionTools{.link = tools.link,
+                                    .progress = reports,
+                                    .messages = reports,
+                                    .clock = tools.clock,
+                                    .exeFolder = tools.exeFolder,
+                                    .deviceTimeoutSeconds = tools.deadlineSeconds,
+                                    .statementTrace = tools.statementTrace}};
+    DeviceSession session(device, run.session);
+    WalkDevice(session, CheckPlan(), DownloadRange{{}, {}, result.rangeFrom, result.rangeTo}, run);
     Diagnosis(device, tools, session, result).Run();
     return result;
 }
@@ -329,6 +354,8 @@ QString StepName(CheckStep step)
         return QStringLiteral("terminal clock");
     case CheckStep::PunchLog:
         return QStringLiteral("punch log");
+    case CheckStep::ExportFile:
+        return QStringLiteral("export file");
     }
     return {};
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/CheckSteps.h"
 #include "app/RunOptions.h"
 #include "store/Records.h"
 #include "terminal/NetTerminalLink.h"
@@ -9,39 +10,21 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 class Clock;
 class CTerminalLink;
 
-// A check of one configured device that walks the way of a run (database
-// connection, device row, the movement table's cost, terminal connection with
-// the stored link key, the terminal's clock, punch log, date range) through the
-// run's own operations, but changes nothing: no posting, no export file, no
-// DevStatus, and the terminal is never disabled. Each step says ok, FAILED
-// with a hint at the usual causes, or skipped when an earlier step it needs
-// failed.
-
-enum class CheckStep {
-    Driver,
-    Login,
-    DeviceRow,
-    MovementTable, // the duplicate check's cost (app/MovementTableStep.h)
-    Terminal,
-    LinkKey,
-    Clock,
-    PunchLog,
-};
-// A warning is a finding a run goes on with (it passes the check).
-enum class Verdict { Ok, Warning, Failed, Skipped };
-
-struct StepResult {
-    CheckStep step = CheckStep::Driver;
-    Verdict verdict = Verdict::Skipped;
-    QString detail; // what was found, or what went wrong
-    QString hint;   // for a failure: where to look
-};
+// A check of one configured device: the run's own way (app/DeviceRun.h
+// CheckPlan: database connection, device row, terminal connection with the
+// stored link key, the terminal's clock, punch log, export file), with the
+// posting left out, the export file written aside and dropped, and no
+// DevStatus; then the movement table's cost, which the posting would pay.
+// Each step says ok, FAILED with a hint at the usual causes, or skipped when
+// the way did not get that far.
 
 struct DeviceCheckResult {
-    QString name; // the device's name, or its ID when it has none
+    QString name; // DeviceLabel
     QString deviceId;
     QList<StepResult> steps; // one per CheckStep, in order
     qint64 punches = -1;     // punches in the terminal's log; -1 when not read
@@ -57,6 +40,8 @@ struct DeviceCheckResult {
 struct DeviceCheckTools {
     CTerminalLink& link;
     const Clock& clock;
+    // The folder of the default export folder log/, as the run has it.
+    QString exeFolder = {};
     // The check of one device ends by then at the latest (0: only the link's
     // and the login's own time-outs bound it).
     int deadlineSeconds = 0;
@@ -66,11 +51,10 @@ struct DeviceCheckTools {
     int readTimeoutMs = NetTerminalLink::kDefaultReadTimeoutMs;
     // A terminal clock further off than this is a warning.
     int clockLimitSeconds = RunOptions::kDefaultClockLimitSeconds;
+    // Told each statement the device's database connection sends; may be empty.
+    std::function<void(const QString&)> statementTrace = {};
 };
 
 // Checks one device over this month's range, from the first of the month to
 // now (a run may start earlier, at the day of the device's last success).
 DeviceCheckResult CheckDevice(const CConnServer& record, DeviceCheckTools& tools);
-
-// The step's name in the report: "ODBC driver \"SQL Server\"", "database login", ...
-QString StepName(CheckStep step);

@@ -1,6 +1,7 @@
 #include "app/DeviceSession.h"
 
 #include "platform/MessageSink.h"
+#include "resources/OperatorTexts.h"
 #include "store/DeviceQueries.h"
 #include "terminal/CTerminalLink.h"
 #include "terminal/ConnectDevice.h"
@@ -32,12 +33,34 @@ QString DownloadFailure(const DownloadReport& report, const CTerminalLink& link)
 
 } // namespace
 
-QString ConnectFailure(const CConnServer& record, const TerminalAddress& address,
+void ShowDatabaseFault(MessageSink& messages, const DatabaseError& error)
+{
+    messages.Show(optext::kDatabaseFailed + QStringLiteral("\n\n") + error.Text());
+}
+
+QString NoAddressText(const CConnServer& record, int deviceRows)
+{
+    const QString missing = record.IP.isEmpty() ? QStringLiteral("IP") : QStringLiteral("Port");
+    if (deviceRows == 0)
+        return QStringLiteral("no terminal address: no row with ID '%1' in tsrHrDeviceShift")
+            .arg(record.DeviceId);
+    if (deviceRows > 0)
+        return QStringLiteral("no terminal address: the row of ID '%1' in tsrHrDeviceShift has "
+                              "no %2")
+            .arg(record.DeviceId, missing);
+    if (record.ConnStr.isEmpty() && !record.DeviceId.isEmpty())
+        return QStringLiteral("no terminal address: config.ini names no database to look "
+                              "device ID '%1' up in")
+            .arg(record.DeviceId);
+    return QStringLiteral("no terminal address: no %1 given").arg(missing);
+}
+
+QString ConnectFailure(const CConnServer& record, const SessionResult& result,
                        const CTerminalLink& link)
 {
+    const TerminalAddress& address = result.address;
     if (!address.complete)
-        return QStringLiteral("no terminal address (device ID '%1' not found in tsrHrDeviceShift?)")
-            .arg(record.DeviceId);
+        return NoAddressText(record, result.deviceRows);
     const QString why = link.LastFailure();
     const QString at = address.Text();
     return why.isEmpty() ? QStringLiteral("could not connect to %1").arg(at)
@@ -46,9 +69,9 @@ QString ConnectFailure(const CConnServer& record, const TerminalAddress& address
 
 DeviceSession::DeviceSession(CConnServer& record, const SessionTools& tools)
     : record_(record), tools_(tools),
-      driverWarnings_(record.Name.isEmpty() ? record.DeviceId : record.Name),
-      deadline_(DeadlineIn(tools.deviceTimeoutSeconds))
+      driverWarnings_(DeviceLabel(record)), deadline_(DeadlineIn(tools.deviceTimeoutSeconds))
 {
+    db_.SetTrace(tools.statementTrace);
     tools_.link.SetDeadline(deadline_);
     BoundStatements(deadline_);
 }
@@ -84,7 +107,7 @@ void DeviceSession::Fail(SessionStep step, const QString& why)
 
 bool DeviceSession::DatabaseFailed(SessionStep step, const DatabaseError& error)
 {
-    tools_.messages.Show(error.Text());
+    ShowDatabaseFault(tools_.messages, error);
     result_.databaseText = error.Text();
     Fail(step, QStringLiteral("database: ") + OneLine(error.Text()));
     return false;
@@ -127,7 +150,7 @@ bool DeviceSession::FindTerminal(const SessionPlan& plan)
     if (plan.terminal == SessionPlan::Terminal::OpenLink)
         return true;
     try {
-        result_.address = LoadDeviceAddress(record_, db_, tools_.messages);
+        result_.address = LoadDeviceAddress(record_, db_, tools_.messages, &result_.deviceRows);
     } catch (const DatabaseError& error) {
         return DatabaseFailed(SessionStep::DeviceRow, error);
     }
@@ -148,7 +171,7 @@ bool DeviceSession::Connect(const SessionPlan& plan)
     }
     if (ConnectDevice(result_.address, transfer))
         return true;
-    Fail(SessionStep::Connect, ConnectFailure(record_, result_.address, tools_.link));
+    Fail(SessionStep::Connect, ConnectFailure(record_, result_, tools_.link));
     return false;
 }
 
@@ -168,7 +191,7 @@ void DeviceSession::Download(const SessionPlan& plan, const DownloadRange& range
 {
     TransferContext transfer{tools_.link, tools_.progress, tools_.messages, tools_.clock,
                              tools_.exeFolder};
-    transfer.lookOnly = plan.lookOnly;
+    transfer.exportMode = plan.exportMode;
     // The link's own waits end by the deadline; a terminal (or a link) that
     // hands punches out faster than that is stopped here.
     transfer.onPunches = [&](qint64 received, qint64 announced) {
@@ -180,8 +203,12 @@ void DeviceSession::Download(const SessionPlan& plan, const DownloadRange& range
     };
     const bool read = DownloadLog(record_, range, movements, transfer);
     result_.download = transfer.download;
-    if (read)
+    if (read) {
+        if (!result_.download.exportProblem.isEmpty())
+            Fail(SessionStep::Export, QStringLiteral("export file not written: ") +
+                                          OneLine(result_.download.exportProblem));
         return;
+    }
     if (result_.deadlinePassed) {
         result_.download.stop = DownloadReport::Stop::Broken;
         Fail(SessionStep::Download, QStringLiteral("download failed: ") + kOutOfTime);

@@ -25,8 +25,10 @@ struct SessionTools {
     ProgressSink& progress;
     MessageSink& messages;
     const Clock& clock;
-    QString exeFolder;            // of the default export folder log/
+    QString exeFolder = {};       // of the default export folder log/
     int deviceTimeoutSeconds = 0; // 0: no limit beyond the link's and the database's own
+    // Told each statement the session's database connection sends; may be empty.
+    std::function<void(const QString&)> statementTrace = {};
 };
 
 // The steps of a session, in their order.
@@ -36,10 +38,12 @@ enum class SessionStep {
     Connect,   // opening the link (or opening again the one the terminal ended)
     Clock,     // reading the terminal's clock
     Download,  // reading the punch log
+    Export,    // writing (or trying) the day's export file
     Done,      // every step of the plan succeeded
 };
 
-// Which steps a session takes.
+// Which steps a device's way takes: the session's, and whether the punches
+// are posted after it (app/DeviceRun.h).
 struct SessionPlan {
     // Where the terminal is.
     enum class Terminal {
@@ -55,8 +59,13 @@ struct SessionPlan {
     bool connect = true; // false: the look-up alone
     bool readClock = false;
     bool download = true;
-    // A look at the punch log that changes nothing (TransferContext::lookOnly).
-    bool lookOnly = false;
+    ExportMode exportMode = ExportMode::Write;
+    // The punches of a complete download are posted (by WalkDevice; the
+    // session itself never posts).
+    bool post = false;
+    // A link that the way opened stays open when the way failed (for the
+    // window that stays after a failed single-terminal start).
+    bool keepLinkAfterFailure = false;
     // Told while punches arrive (every so often and at the end); false
     // cancels the download. May be empty.
     std::function<bool(qint64 received, qint64 announced)> onPunches = {};
@@ -68,12 +77,15 @@ struct SessionResult {
     QString failure;      // why, as one line ("could not connect to ..."); empty when none
     QString databaseText; // the driver's text, when the database failed
     TerminalAddress address;
+    int deviceRows = -1; // rows of the device's ID in tsrHrDeviceShift; -1: not looked up
     ClockReading clock;
     DownloadReport download;
     bool deadlinePassed = false; // the device's time ran out
     bool reopened = false;       // the link the terminal had ended was opened again
 
     bool Ok() const { return failedAt == SessionStep::Done; }
+    // The punch log was read whole (the export file may still have failed).
+    bool Downloaded() const { return failedAt == SessionStep::Done || failedAt == SessionStep::Export; }
 };
 
 // One device's way to its terminal and punch log, the same for every path that
@@ -82,10 +94,11 @@ struct SessionResult {
 // device check and set-clock. It looks the terminal up on a database
 // connection of its own (which a posting then goes on with), connects with
 // the stored key or takes the link the operator opened to this device, reads
-// the terminal's clock and downloads, each step only after the ones before it
-// succeeded (a clock reading that failed with the link is still followed by
-// the download, which says "connect first"). Every wait ends by the device's
-// deadline. The link it opened is ended with the session unless kept.
+// the terminal's clock, downloads and writes the export file, each step only
+// after the ones before it succeeded (a clock reading that failed with the
+// link is still followed by the download, which says "connect first"). Every
+// wait ends by the device's deadline. The link it opened is ended with the
+// session unless kept.
 class DeviceSession {
 public:
     // record's IP, Port and IPKey are filled by the look-up.
@@ -102,6 +115,7 @@ public:
     // Ends the link now unless it is the operator's or kept.
     void EndLink();
 
+    const CConnServer& Record() const { return record_; }
     Database& Db() { return db_; }
     const QDeadlineTimer& Deadline() const { return deadline_; }
     // Bounds the database's statements and lock waits by until.
@@ -127,7 +141,16 @@ private:
     bool keepLink_ = false;
 };
 
+// Says that the database failed on a device's way: what happened and what to
+// do first, the driver's text after it.
+void ShowDatabaseFault(MessageSink& messages, const DatabaseError& error);
+
+// Why a device has no terminal address, as one line: no row of its ID in
+// tsrHrDeviceShift, a row without IP or Port, or (deviceRows -1: no look-up)
+// none given.
+QString NoAddressText(const CConnServer& record, int deviceRows);
+
 // Why the connection to a device's terminal failed, for its outcome line: no
 // address, or what the link said.
-QString ConnectFailure(const CConnServer& record, const TerminalAddress& address,
+QString ConnectFailure(const CConnServer& record, const SessionResult& result,
                        const CTerminalLink& link);

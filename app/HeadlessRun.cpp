@@ -4,8 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/DriverWarnings.h"
 #include "app/LastSuccess.h"
-#include "app/MainController.h"
-#include "app/MainView.h"
+#include "app/StartRun.h"
 #include "app/RunMetrics.h"
 #include "platform/Clock.h"
 #include "platform/InstallLayout.h"
@@ -13,6 +12,7 @@
 #include "platform/NotificationSink.h"
 #include "platform/Progress.h"
 #include "platform/RegistryStore.h"
+#include "settings/CCrypt.h"
 #include "terminal/NetTerminalLink.h"
 
 #include <QElapsedTimer>
@@ -50,18 +50,28 @@ int RunHeadless(const QStringList& arguments, const RunOptions& options)
     StreamMessageSink messages(stderr);
     ConsolePasswordPrompt prompt(stdin, stderr);
     NetTerminalLink link;
-    HeadlessView view(clock.now());
-
-    MainController controller(view, MainServices{link, progress, messages, clock, registry, prompt,
-                                                 StateFolder(), WriteRunLine,
-                                                 [] { return std::make_unique<NetTerminalLink>(); },
-                                                 options, ConfigFolder()});
-    controller.InitDialog(CCommandParse::Parse(arguments).Params);
+    MainServices services{link,
+                          progress,
+                          messages,
+                          clock,
+                          registry,
+                          prompt,
+                          StateFolder(),
+                          WriteRunLine,
+                          [] { return std::make_unique<NetTerminalLink>(); },
+                          options,
+                          ConfigFolder()};
+    StartRequest request{MapParams(CCommandParse::Parse(arguments).Params), ConfigPathOf(services),
+                         FirstOfMonth(clock), clock.now(),
+                         [](const std::function<void()>& work) { work(); }};
+    CConnServerList devices;
+    CCrypt crypt;
+    LoadDeviceList(request.configPath, devices, crypt, messages);
     QElapsedTimer elapsed;
     elapsed.start();
-    controller.OnStartRun();
+    const StartOutcome started = StartRun(request, devices, services);
 
-    const RunReport& report = controller.Report();
+    const RunReport& report = started.report;
     if (report.mode == RunReport::Mode::AllDevices && !options.metricsPath.isEmpty())
         WriteMetrics(options.metricsPath, report, registry, clock.now(),
                      double(elapsed.elapsed()) / 1000);

@@ -52,7 +52,7 @@ std::optional<LastRunRecord> LastRunFromJson(const QJsonObject& object)
     if ((outcome != kSucceeded && outcome != kFailed) || !started || !seconds.isDouble() ||
         !object.value(QStringLiteral("name")).isString() ||
         !ReadCounts(object, {{"in_range", &record.inRange},
-                             {"posted", &record.posted},
+                             {"posted", &record.inserted},
                              {"already_present", &record.alreadyPresent},
                              {"refused", &record.refused}}))
         return std::nullopt;
@@ -93,9 +93,9 @@ LastRunRecord RecordOf(const DeviceOutcome& outcome, const std::optional<LastRun
     record.startedAt = outcome.startedAt;
     record.seconds = outcome.seconds;
     record.downloaded = outcome.downloaded;
-    record.postingDone = outcome.posted;
+    record.postingDone = outcome.postingDone;
     record.inRange = outcome.inRange;
-    record.posted = outcome.posting.inserted;
+    record.inserted = outcome.posting.inserted;
     record.alreadyPresent = outcome.posting.skipped;
     record.refused = outcome.posting.failed;
     if (outcome.clock.read) {
@@ -119,7 +119,7 @@ QJsonObject ToJson(const LastRunRecord& record)
         {QStringLiteral("downloaded"), record.downloaded},
         {QStringLiteral("posting_done"), record.postingDone},
         {QStringLiteral("in_range"), record.inRange},
-        {QStringLiteral("posted"), record.posted},
+        {QStringLiteral("posted"), record.inserted},
         {QStringLiteral("already_present"), record.alreadyPresent},
         {QStringLiteral("refused"), record.refused},
         {QStringLiteral("clock_offset_seconds"),

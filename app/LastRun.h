@@ -30,7 +30,7 @@ struct LastRunRecord {
     bool downloaded = false;  // the download ran to its end
     bool postingDone = false; // the posting ran to its end
     qint64 inRange = 0;
-    qint64 posted = 0;
+    qint64 inserted = 0; // rows the posting inserted
     qint64 alreadyPresent = 0;
     qint64 refused = 0;
     // The terminal's clock as last read, by this run or an earlier one.

@@ -1,6 +1,7 @@
 #include "app/LastSuccess.h"
 
 #include "platform/RegistryStore.h"
+#include "terminal/DateRange.h"
 
 #include <QUrl>
 
@@ -53,4 +54,15 @@ bool MovesLastSuccess(const QDateTime& firstOfMonth, const std::optional<QDateTi
     if (lastSuccess && startedAt <= *lastSuccess)
         return false;
     return !since.isValid() || since <= RangeStart(firstOfMonth, lastSuccess).date();
+}
+
+bool RecordPullSuccess(RegistryStore& registry, const QString& deviceId,
+                       const DownloadRange& range, const QDateTime& startedAt,
+                       const QDateTime& firstOfMonth)
+{
+    const std::optional<QDateTime> lastSuccess = ReadLastSuccess(registry, deviceId);
+    return DayFilter(range).KeepsDays(RangeStart(firstOfMonth, lastSuccess).date(),
+                                      startedAt.date()) &&
+           MovesLastSuccess(firstOfMonth, lastSuccess, {}, startedAt) &&
+           StoreLastSuccess(registry, deviceId, startedAt);
 }

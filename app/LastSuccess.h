@@ -6,6 +6,7 @@
 #include <optional>
 
 class RegistryStore;
+struct DownloadRange;
 
 // When each device last had a fully successful all-devices run. Kept in the
 // registry store under the program's own key (the host suite's key of
@@ -40,3 +41,11 @@ QDateTime RunRangeStart(const QDateTime& firstOfMonth, const std::optional<QDate
 // the next run would start: otherwise the days between would pass for done.
 bool MovesLastSuccess(const QDateTime& firstOfMonth, const std::optional<QDateTime>& lastSuccess,
                       const QDate& since, const QDateTime& startedAt);
+
+// A window's pull that posted everything counts as the device's last success
+// only when its range reached from where the next run would start to the day
+// it began; the record only moves forward. Stores it then (false when it did
+// not or could not).
+bool RecordPullSuccess(RegistryStore& registry, const QString& deviceId,
+                       const DownloadRange& range, const QDateTime& startedAt,
+                       const QDateTime& firstOfMonth);

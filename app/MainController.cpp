@@ -1,11 +1,10 @@
 #include "app/MainController.h"
 
-#include "access/PasswordGate.h"
-#include "app/AllDevicesRun.h"
 #include "app/DeviceRun.h"
 #include "app/LastSuccess.h"
 #include "app/MainView.h"
 #include "app/PullOutcome.h"
+#include "app/StartRun.h"
 #include "platform/Clock.h"
 #include "platform/MessageSink.h"
 #include "platform/Progress.h"
@@ -14,15 +13,14 @@
 #include "resources/OperatorTexts.h"
 #include "settings/SettingsFile.h"
 #include "terminal/CTerminalLink.h"
-#include "terminal/ConnectDevice.h"
 #include "terminal/DateRange.h"
 
 #include <QLocale>
 
 namespace {
 
-// The same device of the suite: a list rebuilt after Settings may have
-// renamed it, but not moved it to another terminal row or database.
+// The same device of the suite: a list read again may have renamed it, but
+// not moved it to another terminal row or database.
 bool SameDevice(const CConnServer& a, const CConnServer& b)
 {
     return a.DeviceId.compare(b.DeviceId, Qt::CaseInsensitive) == 0 && a.Server == b.Server &&
@@ -38,7 +36,7 @@ MainController::MainController(MainView& view, MainServices services)
 
 DownloadRange MainController::Range() const
 {
-    return DownloadRange{Run.ArgFromDate, Run.ArgToDate, view_.FromDate(), view_.ToDate()};
+    return DownloadRange{run_.ArgFromDate, run_.ArgToDate, view_.FromDate(), view_.ToDate()};
 }
 
 bool MainController::RangeRefused()
@@ -55,14 +53,7 @@ bool MainController::RangeRefused()
 void MainController::ReadComboSelection()
 {
     if (const std::optional<QString> text = view_.SelectedDeviceText())
-        Run.SelectedName = *text;
-}
-
-SessionTools MainController::Tools() const
-{
-    return SessionTools{services_.link,      services_.progress,
-                        services_.messages,  services_.clock,
-                        services_.exeFolder, services_.options.deviceTimeoutSeconds};
+        run_.SelectedName = *text;
 }
 
 void MainController::SetCaption(const QString& caption)
@@ -100,125 +91,57 @@ void MainController::Log(const QString& line) const
 void MainController::InitDialog(const QStringList& params)
 {
     view_.SetFromDate(FirstOfMonth(services_.clock));
-    ConfigPath = (services_.configFolder.isEmpty() ? services_.exeFolder : services_.configFolder) +
-                 QStringLiteral("/config.ini");
-    Run = MapParams(params);
-    view_.SetDeviceText(Run.SelectedName);
-    ReloadDevices();
-}
-
-void MainController::ReloadDevices()
-{
-    const SettingsLoad load = ReloadSettings(ConfigPath, Devices, Crypt);
-    if (!load.read) {
-        // The combo keeps what it offered before.
-        services_.messages.Show(load.problem);
-        return;
-    }
-    FillDeviceCombo();
-}
-
-void MainController::FillDeviceCombo()
-{
-    view_.ResetContent();
-    const QStringList names = OfferedNames(Devices);
-    for (int position = 0; position < names.size(); ++position)
-        view_.InsertString(position, names.at(position));
+    configPath_ = ConfigPathOf(services_);
+    run_ = MapParams(params);
+    view_.SetDeviceText(run_.SelectedName);
+    // A list that cannot be read leaves the combo as it was (empty).
+    if (LoadDeviceList(configPath_, devices_, crypt_, services_.messages))
+        ShowDeviceList();
 }
 
 void MainController::OnStartRun()
 {
-    if (Run.AllDevicesRun) {
-        RunAllDevices(
-            Devices, ConfigPath, view_.ToDate(), services_,
-            [this](const std::function<void()>& work) { view_.RunAside(work); }, report_);
-        return;
-    }
-    report_.mode =
-        Run.ArgIP.isEmpty() ? RunReport::Mode::Interactive : RunReport::Mode::SingleTerminal;
-    RunSingleTerminal();
-}
-
-void MainController::RunSingleTerminal()
-{
     ReadComboSelection();
-    if (Run.ArgIP.isEmpty()) {
-        report_.gateResult =
-            CheckPassword(services_.passwordPrompt, services_.registry, services_.messages);
-        if (report_.gateResult != gate::Accepted)
-            report_.endRequested = true;
-    }
-    Current.IP = Run.ArgIP;
-    Current.Port = Run.ArgPort;
-    Current.FilePath = Run.ArgFilePath;
-    if (Current.IP.isEmpty())
+    StartOutcome started = StartRun(
+        StartRequest{run_, configPath_, view_.FromDate(), view_.ToDate(),
+                     [this](const std::function<void()>& work) { view_.RunAside(work); }},
+        devices_, services_);
+    report_ = started.report;
+    if (report_.mode != RunReport::Mode::SingleTerminal)
         return;
-
-    // The terminal of the command line: no look-up, no posting.
-    report_.devices = 1;
-    SessionPlan plan;
-    plan.terminal = SessionPlan::Terminal::Record;
-    const DownloadRange range = Range();
-    SessionResult result;
-    view_.RunAside([&] {
-        DeviceSession session(Current, Tools());
-        result = session.Walk(plan, range, Movements);
-        // A failed download leaves the link open for the window that stays.
-        if (!result.Ok())
-            session.KeepLink();
-    });
-    if (services_.link.IsOpen())
-        linked_ = LinkedDevice{Current, result.address};
-    const QString name = QStringLiteral("%1:%2").arg(Current.IP, Current.Port);
-    if (result.Ok()) {
-        report_.endRequested = true;
-        Log(QStringLiteral("%1: %2 punches in range downloaded").arg(name).arg(Movements.size()));
-        return;
-    }
-    ++report_.failed;
-    Log(QStringLiteral("%1: FAILED, %2").arg(name, result.failure));
-    if (Run.ArgCloseFlag == QLatin1String("0"))
-        report_.endRequested = true;
+    current_ = started.terminal;
+    if (started.openLink)
+        linked_ = LinkedDevice{current_, *started.openLink};
     // The window that stays says whether the failed run left the link open.
     FollowLink(false);
 }
 
 void MainController::OnConnect()
 {
+    // The button toggles; ending the link needs neither the range nor the database.
+    if (services_.link.IsOpen()) {
+        EndLink();
+        return;
+    }
     ReadComboSelection();
     if (RangeRefused())
         return;
-    Current = FindConnServer(Devices, Run.SelectedName);
-    const bool wasOpen = services_.link.IsOpen();
+    current_ = FindConnServer(devices_, run_.SelectedName);
     SessionResult result;
     view_.RunAside([&] {
         MovementList none;
-        DeviceSession session(Current, Tools());
+        DeviceSession session(current_, SessionToolsOf(services_));
         SessionPlan plan;
         plan.download = false;
-        // The button toggles: the second click looks the device up again and
-        // ends the link, unless the device has no address, which is said first.
-        plan.connect = !wasOpen;
         result = session.Walk(plan, {}, none);
-        if (!wasOpen) {
-            if (result.Ok())
-                session.KeepLink();
-            return;
-        }
-        if (!result.Ok())
-            return; // the database said why
-        TransferContext transfer{services_.link, services_.progress, services_.messages,
-                                 services_.clock, services_.exeFolder};
-        if (!result.address.complete)
-            ConnectDevice(result.address, transfer); // "1": no address; the link stays
-        else
-            services_.link.CloseLink();
+        if (result.Ok())
+            session.KeepLink();
     });
-    if (services_.link.IsOpen() && !wasOpen)
-        linked_ = LinkedDevice{Current, result.address};
-    FollowLink(wasOpen);
+    if (services_.link.IsOpen())
+        linked_ = LinkedDevice{current_, result.address};
+    FollowLink(false);
     // A refusal says why and what to try; the notification alone does not.
-    if (!wasOpen && result.failedAt == SessionStep::Connect && result.address.complete)
+    if (result.failedAt == SessionStep::Connect && result.address.complete)
         services_.messages.Show(optext::kConnectRefused.arg(result.address.Text(), caption_) +
                                 QStringLiteral("\n\n") + result.failure);
 }
@@ -231,43 +154,36 @@ void MainController::OnPullData()
     // The device whose terminal the link is open to: the selection shows it
     // while the link lasts, but a pull never takes another device's name,
     // export file, database or catch-up point for its punches.
-    Current = linked_ ? linked_->device : FindConnServer(Devices, Run.SelectedName);
-    DeviceRunTools tools{Tools()};
-    // Without a link the download says "connect first" (progress code 5).
-    tools.openLink = linked_ ? linked_->address : TerminalAddress();
-    // A terminal given on the command line is no configured device.
-    tools.post = !Current.Name.isEmpty();
+    current_ = linked_ ? linked_->device : FindConnServer(devices_, run_.SelectedName);
+    DeviceRunTools tools{SessionToolsOf(services_)};
     tools.onPunches = [this](qint64 received, qint64 announced) {
         return view_.ShowProgress(MainView::Stage::Download, received, announced);
     };
     tools.onPosting = [this](qint64 done, qint64 total) {
         view_.ShowProgress(MainView::Stage::Posting, done, total);
     };
+    // Without a link the download says "connect first" (progress code 5); a
+    // terminal given on the command line is no configured device.
+    const SessionPlan plan =
+        PullPlan(linked_ ? linked_->address : TerminalAddress(), !current_.Name.isEmpty());
     const bool wasOpen = services_.link.IsOpen();
     const DownloadRange range = Range();
-    const std::optional<QDateTime> lastSuccess =
-        ReadLastSuccess(services_.registry, Current.DeviceId);
     std::optional<DeviceOutcome> outcome;
     view_.RunAside([&] {
-        // A scheduled run posting at the same moment waits, or this pull does.
+        // A scheduled run posting at the same moment waits, or this pull
+        // does; the device's last success is read and moved under the same lock.
         RunLock lock(RunLockPath(services_.exeFolder));
-        if (!lock.Acquire(RunLock::kDefaultWaitMs)) {
+        if (!lock.Acquire(services_.options.runLockWaitMs)) {
             services_.messages.Show(lock.Problem());
             return;
         }
-        outcome = RunOneDevice(Current, range, tools);
+        outcome = RunOneDevice(current_, range, plan, tools);
+        if (outcome->postingDone && outcome->Ok())
+            RecordPullSuccess(services_.registry, outcome->deviceId, range, outcome->startedAt,
+                              FirstOfMonth(services_.clock));
     });
     if (!outcome)
         return;
-    // A pull counts as the device's last success only when its range
-    // reached from where the next run would start to the day it began; the
-    // record only moves forward.
-    const QDateTime firstOfMonth = FirstOfMonth(services_.clock);
-    if (outcome->posted && outcome->Ok() &&
-        DayFilter(range).KeepsDays(RangeStart(firstOfMonth, lastSuccess).date(),
-                                   outcome->startedAt.date()) &&
-        MovesLastSuccess(firstOfMonth, lastSuccess, {}, outcome->startedAt))
-        StoreLastSuccess(services_.registry, outcome->deviceId, outcome->startedAt);
     Log(outcome->Line());
     // A link lost during the pull (a cancel, a broken stream, the deadline) is
     // closed; one opened again for it is the operator's again.
@@ -279,11 +195,11 @@ void MainController::OnDeviceSelChange()
 {
     EndLink();
     ReadComboSelection();
-    if (Run.SelectedName.isEmpty()) {
+    if (run_.SelectedName.isEmpty()) {
         services_.messages.Show(optext::kChooseDevice);
         return;
     }
-    Current = FindConnServer(Devices, Run.SelectedName);
+    current_ = FindConnServer(devices_, run_.SelectedName);
 }
 
 void MainController::OnLinkEnded(const QString& why)
@@ -298,61 +214,52 @@ void MainController::OnLinkEnded(const QString& why)
 void MainController::OnSettingsOpening()
 {
     CConnServerList stored;
-    if (!ReloadSettings(ConfigPath, stored, Crypt).read)
+    if (!ReloadSettings(configPath_, stored, crypt_).read)
         return; // the dialog edits the list as the window has it
     const std::optional<QString> selected = view_.SelectedDeviceText();
-    Devices = stored;
-    FillDeviceCombo();
-    if (selected)
+    devices_ = stored;
+    if (!ShowDeviceList() && selected)
         view_.SetDeviceText(*selected);
 }
 
-int MainController::LinkedEntry() const
+bool MainController::ShowDeviceList()
 {
+    view_.ResetContent();
+    const QStringList names = OfferedNames(devices_);
+    for (int position = 0; position < names.size(); ++position)
+        view_.InsertString(position, names.at(position));
     if (!linked_)
-        return -1;
+        return false;
+    // The linked device's entry among the devices offered (ticked ones).
     int entry = 0;
-    for (const CConnServer& device : Devices) {
+    for (const CConnServer& device : devices_) {
         if (device.IsCheck != QLatin1String("1"))
             continue;
-        if (SameDevice(device, linked_->device))
-            return entry;
+        if (SameDevice(device, linked_->device)) {
+            view_.SelectDevice(entry);
+            ReadComboSelection();
+            current_ = linked_->device = device;
+            return true;
+        }
         ++entry;
     }
-    return -1;
+    EndLink();
+    view_.SelectDevice(0);
+    return true;
 }
 
 void MainController::OnSettingsAccepted()
 {
     // A name that config.ini cannot hold is stored changed; say so.
-    QStringList changed;
-    for (CConnServer& device : Devices) {
-        const QString storable = StorableDeviceName(device.Name);
-        if (storable != device.Name)
-            changed.append(OneLine(device.Name) + QStringLiteral(" -> ") + storable);
-        device.Name = storable;
-    }
+    const QStringList changed = MakeNamesStorable(devices_);
     if (!changed.isEmpty())
         services_.messages.Show(faulttext::kNameChanged + changed.join(QStringLiteral(", ")));
     // Reading back a file that could not be written would replace the list
     // just edited with the old one; the combo shows the edited list instead.
-    if (SaveSettings(Devices, ConfigPath, Crypt)) {
-        ReloadDevices();
-    } else {
+    if (SaveSettings(devices_, configPath_, crypt_))
+        LoadDeviceList(configPath_, devices_, crypt_, services_.messages);
+    else
         services_.progress.ShowNotification(optext::kDataStatusTitle, optext::kFileNotOpenedText);
-        FillDeviceCombo();
-    }
-    // The linked device stays selected while it is still there, with its
-    // settings as saved; a link to a device that is gone ends.
-    const int entry = LinkedEntry();
-    if (entry < 0) {
-        if (linked_)
-            EndLink();
+    if (!ShowDeviceList())
         view_.SelectDevice(0);
-        return;
-    }
-    view_.SelectDevice(entry);
-    ReadComboSelection();
-    Current = FindConnServer(Devices, Run.SelectedName);
-    linked_->device = Current;
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "app/CommandLine.h"
-#include "app/DeviceSession.h"
 #include "app/MainServices.h"
 #include "app/RunReport.h"
 #include "settings/CCrypt.h"
@@ -15,19 +14,20 @@
 #include <optional>
 
 class MainView;
+struct SessionTools;
 
 // The main window's state and behaviour without its widgets: the run
-// parameters, the device list, the current device, the movement list and the
-// terminal link, with the start-up run and the button handlers. The dialog
-// forwards its events here. Whatever waits on the terminal or the database
-// runs through MainView::RunAside, so the window never waits on it; the
-// connect button's caption follows the link whatever ended it.
+// parameters, the device list, the device the buttons act on and the
+// terminal link, with the button handlers. The dialog forwards its events
+// here. Whatever waits on the terminal or the database runs through
+// MainView::RunAside, so the window never waits on it; the connect button's
+// caption follows the link whatever ended it.
 //
 // The link belongs to the device it was opened to: a pull downloads, exports,
 // posts and records under that device, whatever the combo shows meanwhile.
-// Choosing another device ends the link; a device list rebuilt after Settings
-// keeps the linked device selected while it is still there (and ends the
-// link when it is not).
+// Choosing another device ends the link; a device list read again (Settings,
+// or config.ini changed meanwhile) keeps the linked device selected while it
+// is still there, and ends the link when it is not.
 class MainController {
 public:
     MainController(MainView& view, MainServices services);
@@ -35,7 +35,8 @@ public:
     // Maps the command line, sets the from-date to the first of the month and
     // loads config.ini into the device list and the combo.
     void InitDialog(const QStringList& params);
-    // The start-up run: all devices, one terminal, or the password gate.
+    // The start-up run of a window (app/StartRun.h): one terminal or the
+    // password gate; a failed single-terminal start leaves its link to the window.
     void OnStartRun();
     // Button handlers.
     void OnConnect();
@@ -49,7 +50,7 @@ public:
     // config.ini cannot be written the edited list stays as it is and fills
     // the combo.
     void OnSettingsAccepted();
-    // The terminal ended the link while it was idle (noticed by the window's
+    // The terminal closed the link while it was idle (noticed by the window's
     // look at the link, with why): the caption follows, the status line says
     // so, and the next pull connects again by itself.
     void OnLinkEnded(const QString& why);
@@ -57,13 +58,12 @@ public:
     const RunReport& Report() const { return report_; }
     // The connect button's caption as it reads now.
     const QString& ConnectCaption() const { return caption_; }
-
-    RunParameters Run;
-    CConnServer Current; // the device the buttons act on
-    MovementList Movements;
-    CConnServerList Devices;
-    QString ConfigPath;
-    CCrypt Crypt;
+    const RunParameters& Run() const { return run_; }
+    // The device the buttons act on.
+    const CConnServer& Current() const { return current_; }
+    // The device list; the settings dialog edits it in place.
+    CConnServerList& Devices() { return devices_; }
+    const QString& ConfigPath() const { return configPath_; }
 
 private:
     // The device whose terminal the link was opened to, and that terminal.
@@ -76,23 +76,25 @@ private:
     // True (and says so) when the range's first day lies after its last.
     bool RangeRefused();
     void ReadComboSelection();
-    SessionTools Tools() const;
     void SetCaption(const QString& caption);
     // Sets the connect button's caption when the link is no longer as it was;
     // a link that has ended is no device's any more.
     void FollowLink(bool wasOpen);
     void EndLink();
-    void RunSingleTerminal();
-    // Empties the device list and reads config.ini into it and into the combo.
-    void ReloadDevices();
-    void FillDeviceCombo();
-    // The combo entry of the linked device in the list as it is now; -1 when
-    // it is gone.
-    int LinkedEntry() const;
+    // Fills the combo from the device list, with the linked device selected
+    // while it is still there (its settings as the list has them now); a link
+    // to a device that is gone ends, and the first entry is selected. False
+    // when there was no link: nothing is selected then.
+    bool ShowDeviceList();
     void Log(const QString& line) const;
 
     MainView& view_;
     MainServices services_;
+    RunParameters run_;
+    CConnServer current_;
+    CConnServerList devices_;
+    QString configPath_;
+    CCrypt crypt_;
     RunReport report_;
     std::optional<LinkedDevice> linked_;
     QString caption_;

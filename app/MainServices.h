@@ -13,6 +13,7 @@ class MessageSink;
 class PasswordPrompt;
 class ProgressSink;
 class RegistryStore;
+struct SessionTools;
 
 // What the run control works with, given by the program (or a test).
 struct MainServices {
@@ -34,3 +35,9 @@ struct MainServices {
     // The folder of config.ini; empty: exeFolder.
     QString configFolder = {};
 };
+
+// The tools of a device session from the services, on the given link and
+// sinks (a thread of a parallel run has its own), or on the services' own.
+SessionTools SessionToolsOf(const MainServices& services, CTerminalLink& link,
+                            ProgressSink& progress, MessageSink& messages);
+SessionTools SessionToolsOf(const MainServices& services);

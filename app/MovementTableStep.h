@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/DeviceCheck.h"
+#include "app/CheckSteps.h"
 #include "store/MovementTableCost.h"
 
 // Above this many rows, a movement table without an index for the duplicate

@@ -39,7 +39,7 @@ QString PullOutcomeText(const DeviceOutcome& outcome, bool linkOpen, const QStri
     } else if (!outcome.downloaded) {
         ending.append(optext::kPullFailed + kept);
         ending.append(Isolated(outcome.failure));
-    } else if (outcome.posted) {
+    } else if (outcome.postingDone) {
         ending.append(optext::kPulledAndPosted);
     } else {
         ending.append(optext::kPulledNotPosted);
@@ -55,7 +55,7 @@ QString PullOutcomeText(const DeviceOutcome& outcome, bool linkOpen, const QStri
         figures.append(optext::kOutcomeReceivedUnknown.arg(locale.toString(download.received)));
     if (outcome.downloaded) {
         figures.append(optext::kOutcomeInRange.arg(locale.toString(outcome.inRange)));
-        if (outcome.posted) {
+        if (outcome.postingDone) {
             figures.append(optext::kOutcomePosted.arg(locale.toString(outcome.posting.inserted)));
             figures.append(optext::kOutcomePresent.arg(locale.toString(outcome.posting.skipped)));
             figures.append(optext::kOutcomeRefused.arg(locale.toString(outcome.posting.failed)));

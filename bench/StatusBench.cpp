@@ -49,7 +49,7 @@ bool WriteSite(const QTemporaryDir& dir, int devices)
         outcome.deviceId = device.DeviceId;
         outcome.startedAt = now.addSecs(-600 - i);
         outcome.seconds = 4.2;
-        outcome.downloaded = outcome.posted = i % 10 != 9;
+        outcome.downloaded = outcome.postingDone = i % 10 != 9;
         outcome.inRange = 4000;
         outcome.posting.inserted = 120;
         outcome.posting.skipped = 3880;

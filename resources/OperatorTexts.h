@@ -31,9 +31,10 @@ inline const QString kDisconnectCaption = QStringLiteral("فصل الإتصال"
 // The status line (without a notification area) once the link has ended.
 inline const QString kLinkTitle = QStringLiteral("الاتصال بالجهاز");
 inline const QString kLinkClosedText = QStringLiteral("مغلق");
-// The terminal ended a link that stayed idle too long.
+// The terminal closed the link while it was idle (for whatever reason: its
+// idle time, a restart, a cut cable; the window cannot tell which).
 inline const QString kLinkEndedByTerminal =
-    QStringLiteral("أنهاه الجهاز لطول الخمول؛ يُعاد عند السحب التالي");
+    QStringLiteral("أغلق الجهاز الاتصال؛ يُعاد الاتصال عند السحب التالي");
 
 // The progress window of a pull.
 inline const QString kPullTitle = QStringLiteral("سحب البيانات");
@@ -56,7 +57,7 @@ inline const QString kExportKept = QStringLiteral("وبقي ملف التصدي�
 inline const QString kPullNotConnected =
     QStringLiteral("الجهاز غير متصل، فلم يُسحب شيء. اضغط «%1» أولاً.");
 inline const QString kPullReopened =
-    QStringLiteral("كان الجهاز قد أنهى الاتصال بعد مدة بلا نشاط، فأُعيد الاتصال به.");
+    QStringLiteral("كان الجهاز قد أغلق الاتصال، فأُعيد الاتصال به.");
 inline const QString kNoDeviceChosen = QStringLiteral("لم يُختر جهاز للترحيل.");
 inline const QString kOutcomeDevice = QStringLiteral("الجهاز: %1");
 inline const QString kOutcomeReceived = QStringLiteral("المستلمة من الجهاز: %1 من %2");
@@ -86,6 +87,11 @@ inline const QString kConnectRefused = QStringLiteral(
 inline const QString kTerminalBrokeOff = QStringLiteral(
     "انقطع إرسال الحركات من الجهاز قبل نهايتها، فلم يُصدَّر منها شيء ولم يُرحَّل. أعد السحب، وإن "
     "تكرر ذلك فافحص الشبكة إلى الجهاز أو شغّل الأمر zelvor-settings check.");
+// The database failed during a device's way (opening, look-up, posting).
+inline const QString kDatabaseFailed = QStringLiteral(
+    "تعذّر العمل على قاعدة البيانات، فلم يُرحَّل ما لم يكتمل ترحيله. تحقق من الخادم واسم المستخدم "
+    "وكلمة السر في الإعدادات وأن الخادم يعمل، ثم أعد المحاولة؛ ويبيّن الأمر zelvor-settings check "
+    "سبب الخطأ خطوة خطوة.");
 // Test connection in the settings dialog. %1: how many devices the query listed.
 inline const QString kTestConnectionListed =
     QStringLiteral("نجح الاتصال بقاعدة البيانات، وأعاد الاستعلام %1 من الأجهزة.");

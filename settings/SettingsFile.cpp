@@ -3,6 +3,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/CodePage.h"
 #include "platform/ControlChars.h"
+#include "platform/MessageSink.h"
 #include "resources/FaultTexts.h"
 #include "settings/CCrypt.h"
 #include "store/ConnectionString.h"
@@ -160,6 +161,18 @@ QString StorableDeviceName(const QString& name)
         if (IsControlOrSeparator(c))
             c = QLatin1Char('_');
     return storable;
+}
+
+QStringList MakeNamesStorable(CConnServerList& devices)
+{
+    QStringList changed;
+    for (CConnServer& device : devices) {
+        const QString storable = StorableDeviceName(device.Name);
+        if (storable != device.Name)
+            changed.append(OneLine(device.Name) + QStringLiteral(" -> ") + storable);
+        device.Name = storable;
+    }
+    return changed;
 }
 
 QByteArray SettingsBytes(const CConnServerList& devices, CCrypt& crypt, LineEnd lineEnd)

@@ -19,6 +19,9 @@ class CCrypt;
 // come from the suite's device table and from the operator; neither may add
 // a section or a key of its own.
 QString StorableDeviceName(const QString& name);
+// Gives every device its storable name; returns "old -> new" for each name
+// that changed, to tell the operator.
+QStringList MakeNamesStorable(CConnServerList& devices);
 
 // How the lines of the file end: a line feed as this program writes them, or
 // carriage return and line feed, as a file edited on Windows has them.

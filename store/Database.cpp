@@ -140,6 +140,7 @@ int Database::ExecuteDirect(const QString& statement, std::optional<int> timeout
     const std::unique_ptr<OdbcStatement> direct =
         NewStatement(timeoutSeconds.value_or(queryTimeoutSeconds_));
     ++statementsSent_;
+    Trace(statement);
     return direct->ExecuteDirect(statement);
 }
 
@@ -171,6 +172,7 @@ void Database::ExecutePrepared(QSqlQuery& query)
 QSqlQuery Database::Run(const QString& text, const QVariantList& values, int timeoutSeconds)
 {
     QSqlQuery query = PrepareQuery(text, timeoutSeconds);
+    Trace(text);
     for (const QVariant& value : values)
         query.addBindValue(value);
     ExecutePrepared(query);
@@ -181,6 +183,7 @@ Database::Prepared Database::Prepare(const QString& statement)
 {
     std::shared_ptr<OdbcStatement> prepared = NewStatement(queryTimeoutSeconds_);
     prepared->Prepare(statement);
+    Trace(statement);
     std::erase_if(prepared_,
                   [](const std::weak_ptr<OdbcStatement>& kept) { return kept.expired(); });
     prepared_.push_back(prepared);
@@ -211,6 +214,7 @@ void Database::Begin()
     QSqlDatabase db = QSqlDatabase::database(name_, false);
     if (!db.isOpen())
         throw DatabaseError(faulttext::kNotOpen);
+    Trace(QStringLiteral("BEGIN"));
     if (!db.transaction())
         throw DatabaseError(DriverText(db.lastError()));
     inTransaction_ = true;
@@ -220,6 +224,7 @@ void Database::Commit()
 {
     QSqlDatabase db = QSqlDatabase::database(name_, false);
     ++statementsSent_;
+    Trace(QStringLiteral("COMMIT"));
     // A commit that fails leaves the transaction to Rollback or Close.
     if (!db.commit())
         throw DatabaseError(DriverText(db.lastError()));

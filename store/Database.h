@@ -7,6 +7,7 @@
 #include <QString>
 #include <QVariantList>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -109,6 +110,9 @@ public:
     // Statements sent on this object so far (each Execute and Query, and each
     // commit), a cost figure for benchmarks.
     qint64 StatementsSent() const { return statementsSent_; }
+    // Told the text of each statement sent from now on (run, prepared, and
+    // "BEGIN"/"COMMIT"), for a trace of what a connection did; empty: none.
+    void SetTrace(std::function<void(const QString&)> trace) { trace_ = std::move(trace); }
 
 private:
     QSqlQuery PrepareQuery(const QString& text, int timeoutSeconds);
@@ -124,6 +128,12 @@ private:
     ServerKind kind_ = ServerKind::Other;
     bool inTransaction_ = false;
     qint64 statementsSent_ = 0;
+    std::function<void(const QString&)> trace_;
+    void Trace(const QString& text) const
+    {
+        if (trace_)
+            trace_(text);
+    }
     // Statements prepared on the open connection: Close frees them first.
     std::vector<std::weak_ptr<OdbcStatement>> prepared_;
 };

@@ -3,8 +3,12 @@
 #include "resources/FaultTexts.h"
 #include "store/SqlValues.h"
 
-TerminalAddress LoadDeviceAddress(CConnServer& record, Database& db, MessageSink& messages)
+TerminalAddress LoadDeviceAddress(CConnServer& record, Database& db, MessageSink& messages,
+                                  int* rows)
 {
+    int found = -1;
+    if (rows)
+        *rows = found;
     if (!EnsureOpen(db, record.ConnStr))
         return TerminalAddressOf(record);
     std::optional<QSqlQuery> query =
@@ -14,11 +18,15 @@ TerminalAddress LoadDeviceAddress(CConnServer& record, Database& db, MessageSink
         messages.Show(faulttext::kDeviceQueryFailed);
         return TerminalAddressOf(record);
     }
+    found = 0;
     while (NextRow(*query)) {
+        ++found;
         record.IP = TextOf(query->value(QStringLiteral("IP")));
         record.Port = TextOf(query->value(QStringLiteral("Port")));
         record.IPKey = TextOf(query->value(QStringLiteral("IPKey")));
     }
+    if (rows)
+        *rows = found;
     return TerminalAddressOf(record);
 }
 

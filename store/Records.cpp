@@ -29,6 +29,11 @@ MoveRec MovementOf(const CAttLogRec& punch)
     return MoveRec{punch.CardNb, QString::fromLatin1(buffer, n), CodeText(punch.Code2)};
 }
 
+QString DeviceLabel(const CConnServer& record)
+{
+    return record.Name.isEmpty() ? record.DeviceId : record.Name;
+}
+
 CConnServer FindConnServer(const CConnServerList& devices, const QString& name)
 {
     for (const CConnServer& device : devices)

@@ -72,6 +72,9 @@ using CAttLogRecList = QList<CAttLogRec>;
 // "2024-03-05 08:07:09 " (trailing blank included) and Code2 as decimal text.
 MoveRec MovementOf(const CAttLogRec& punch);
 
+// How lines and reports name a device: its Name, or its DeviceId when it has none.
+QString DeviceLabel(const CConnServer& record);
+
 // A copy of the first record whose Name equals name exactly (case-sensitive),
 // or an all-empty record when none does.
 CConnServer FindConnServer(const CConnServerList& devices, const QString& name);

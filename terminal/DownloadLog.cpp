@@ -9,6 +9,7 @@
 #include "terminal/ShownText.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 
 namespace {
@@ -62,15 +63,13 @@ bool DownloadLog(const CConnServer& record, const DownloadRange& range, Movement
 
     // The lines go to a temporary file that replaces the export file only when
     // the download completes, so nothing is prepared up front.
-    const bool transfer = !ctx.lookOnly;
     const QString exportPath =
-        transfer ? MakeExportPath(record.Name, record.FilePath, ctx.clock, ctx.exeFolder)
-                 : QString();
+        MakeExportPath(record.Name, record.FilePath, ctx.clock, ctx.exeFolder);
     ExportWriter exportFile;
-    if (transfer && !exportFile.Open(exportPath)) {
+    if (!exportFile.Open(exportPath)) {
         FileNotOpened(ctx);
         report.exportProblem = QStringLiteral("cannot open the export file %1: %2")
-                                   .arg(exportPath, exportFile.ErrorText());
+                                   .arg(QDir::toNativeSeparators(exportPath), exportFile.ErrorText());
     }
 
     CTerminalLink& link = ctx.link;
@@ -82,10 +81,10 @@ bool DownloadLog(const CConnServer& record, const DownloadRange& range, Movement
         report.stop = stop;
         movements.clear();
         exportFile.Discard();
-        report.exportKept = transfer && QFile::exists(exportPath);
+        report.exportKept = QFile::exists(exportPath);
         if (!message.isEmpty())
             ctx.messages.Show(message);
-        if (transfer && link.IsOpen())
+        if (link.IsOpen())
             link.SetTerminalActive(kMachineNumber, true);
         return false;
     };
@@ -98,8 +97,7 @@ bool DownloadLog(const CConnServer& record, const DownloadRange& range, Movement
         return fail(DownloadReport::Stop::PrepareRefused, refusal());
     // A terminal that will not be disabled still gives the snapshot that
     // LOAD takes; punches made meanwhile wait in its log for the next run.
-    if (transfer)
-        link.SetTerminalActive(kMachineNumber, false);
+    link.SetTerminalActive(kMachineNumber, false);
     if (!link.LoadPunchLog(kMachineNumber)) {
         report.announced = link.AnnouncedCount();
         return fail(DownloadReport::Stop::LoadRefused, refusal());
@@ -115,8 +113,6 @@ bool DownloadLog(const CConnServer& record, const DownloadRange& range, Movement
             return;
         }
         ++report.kept;
-        if (!transfer)
-            return;
         exportFile.WriteLine(punch);
         movements.append(punch);
     });
@@ -132,29 +128,33 @@ bool DownloadLog(const CConnServer& record, const DownloadRange& range, Movement
     }
     if (!read)
         return fail(DownloadReport::Stop::Cancelled, {});
-    if (!transfer)
-        return true;
 
-    if (exportFile.IsOpen()) {
+    if (ctx.exportMode == ExportMode::Try) {
+        exportFile.Discard();
+    } else if (exportFile.IsOpen()) {
         if (exportFile.Commit()) {
             report.exportFile = exportPath;
         } else {
             FileNotOpened(ctx);
             report.exportProblem = QStringLiteral("cannot write the export file %1: %2")
-                                       .arg(exportPath, exportFile.ErrorText());
+                                       .arg(QDir::toNativeSeparators(exportPath),
+                                            exportFile.ErrorText());
         }
     }
     // The file deleted is the one written, named after the record (not after
     // the combo's selection, which may name another device).
-    if (record.IsDeleteFile == QLatin1String("1")) {
+    if (!report.exportFile.isEmpty() && record.IsDeleteFile == QLatin1String("1")) {
         DeleteExportFile(exportPath, ctx.messages);
-        report.exportDeleted = !report.exportFile.isEmpty();
+        report.exportDeleted = true;
     }
 
     // A terminal that refuses to be enabled again is left by closing the
     // session, which enables it.
     if (!link.SetTerminalActive(kMachineNumber, true) && link.IsOpen())
         link.CloseLink();
+    // An export file not written is no success: its notification was the last word.
+    if (!report.exportProblem.isEmpty())
+        return true;
     ctx.progress.ReportStatus(progress::kDownloaded);
     ctx.progress.ShowNotification(optext::kDataStatusTitle, optext::kDownloadedText);
     return true;

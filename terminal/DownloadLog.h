@@ -11,7 +11,10 @@
 // terminal refused its log, the log broke off, or ctx.onPunches cancelled it;
 // then nothing is queued, the export file keeps its previous content (and none
 // appears where there was none), and the terminal is enabled again. Fills
-// ctx.download on every call. With ctx.lookOnly it only counts: no export
-// file, nothing queued, the terminal never disabled, no progress code.
+// ctx.download on every call. An export file that cannot be written is said
+// (the notification, ctx.download.exportProblem) and leaves out "7" and its
+// success text; the punches are queued all the same. With ExportMode::Try the
+// lines are written aside and dropped (nothing of the day's file changes),
+// and every request to the terminal is the same.
 bool DownloadLog(const CConnServer& record, const DownloadRange& range, MovementList& movements,
                  TransferContext& ctx);

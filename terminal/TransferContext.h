@@ -35,6 +35,14 @@ struct DownloadReport {
     bool Cancelled() const { return stop == Stop::Cancelled; }
 };
 
+// What a download does with its export file.
+enum class ExportMode {
+    Write, // replaces the day's export file when the log was read whole
+    // Writes the lines aside and drops them: shows that the export folder can
+    // be made and written, and leaves the day's file as it was.
+    Try,
+};
+
 // What the connection and the download work with, handed in by the run
 // control so that they need no dialog.
 struct TransferContext {
@@ -47,9 +55,8 @@ struct TransferContext {
     // punches received and the count announced; false cancels the download,
     // which then counts as broken off. May be empty.
     std::function<bool(qint64 received, qint64 announced)> onPunches = {};
-    // A look at the log that changes nothing: the terminal stays enabled, no
-    // export file is written and nothing is queued (the report counts them).
-    bool lookOnly = false;
+    // Whether the export file is written or only tried (ExportMode).
+    ExportMode exportMode = ExportMode::Write;
     DownloadReport download = {}; // filled by DownloadLog
 };
 

@@ -186,7 +186,7 @@ void CZelvorDlg::OnSettings()
     if (!controller_ || busy_)
         return;
     controller_->OnSettingsOpening();
-    CConfigDlg settings(controller_->Devices, *messages_, this);
+    CConfigDlg settings(controller_->Devices(), *messages_, this);
     if (settings.exec() == QDialog::Accepted)
         controller_->OnSettingsAccepted();
 }

@@ -52,7 +52,7 @@ void TestLastRun::aBadRecordIsNoRecordAndWrittenAnew()
     outcome.name = QStringLiteral("Gate 1");
     outcome.deviceId = id;
     outcome.startedAt = QDateTime(QDate(2024, 5, 17), QTime(14, 0, 3, 250));
-    outcome.downloaded = outcome.posted = outcome.clock.read = true;
+    outcome.downloaded = outcome.postingDone = outcome.clock.read = true;
     outcome.inRange = 40;
     outcome.posting = {12, 27, 1, 0};
     outcome.failure = QStringLiteral("1 punches refused");

@@ -106,7 +106,7 @@ public:
         outcome.download = ctx_.download;
         outcome.inRange = movements.size();
         if (outcome.downloaded) {
-            outcome.posted = true;
+            outcome.postingDone = true;
             outcome.posting.skipped = int(std::min<qint64>(outcome.inRange, 250));
             outcome.posting.inserted = int(outcome.inRange) - outcome.posting.skipped;
         } else {

@@ -3,6 +3,7 @@
 #include "app/DeviceCheck.h"
 #include "app/DriverWarnings.h"
 #include "platform/Clock.h"
+#include "platform/InstallLayout.h"
 #include "terminal/NetTerminalLink.h"
 
 namespace {
@@ -49,9 +50,11 @@ int CheckDevices(const CConnServerList& devices, int deviceTimeoutSeconds, FILE*
 {
     RouteDriverWarnings();
     NetTerminalLink link;
-    DeviceCheckTools tools{link, systemClock(), deviceTimeoutSeconds,
-                           NetTerminalLink::kDefaultConnectTimeoutMs,
-                           NetTerminalLink::kDefaultReadTimeoutMs};
+    // The run's default export folder: the check tries it as the run writes it.
+    DeviceCheckTools tools{.link = link,
+                           .clock = systemClock(),
+                           .exeFolder = StateFolder(),
+                           .deadlineSeconds = deviceTimeoutSeconds};
     int failed = 0;
     for (const CConnServer& device : devices) {
         const DeviceCheckResult result = CheckDevice(device, tools);

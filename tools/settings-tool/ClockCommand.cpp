@@ -31,8 +31,11 @@ int SetDeviceClock(const CConnServer& device, int deviceTimeoutSeconds, FILE* ou
     RecordedReports reports; // no DevStatus, no notifications
     NetTerminalLink link;
     // The run's own session: look-up, connection with the stored key, clock.
-    DeviceSession session(
-        record, SessionTools{link, reports, reports, systemClock(), {}, deviceTimeoutSeconds});
+    DeviceSession session(record, SessionTools{.link = link,
+                                               .progress = reports,
+                                               .messages = reports,
+                                               .clock = systemClock(),
+                                               .deviceTimeoutSeconds = deviceTimeoutSeconds});
     SessionPlan plan;
     plan.readClock = true;
     plan.download = false;

@@ -88,7 +88,7 @@ QString PunchesText(const LastRunRecord& run)
         return QStringLiteral("%1 in range, not posted").arg(run.inRange);
     return QStringLiteral("%1 in range, %2 posted, %3 already present, %4 refused")
         .arg(run.inRange)
-        .arg(run.posted)
+        .arg(run.inserted)
         .arg(run.alreadyPresent)
         .arg(run.refused);
 }

@@ -1,4 +1,4 @@
-#include "app/MainView.h"
+#include "HeadlessView.h"
 
 void HeadlessView::ResetContent()
 {

@@ -1,0 +1,19 @@
+#include "app/MainServices.h"
+
+#include "app/DeviceSession.h"
+
+SessionTools SessionToolsOf(const MainServices& services, CTerminalLink& link,
+                            ProgressSink& progress, MessageSink& messages)
+{
+    return SessionTools{.link = link,
+                        .progress = progress,
+                        .messages = messages,
+                        .clock = services.clock,
+                        .exeFolder = services.exeFolder,
+                        .deviceTimeoutSeconds = services.options.deviceTimeoutSeconds};
+}
+
+SessionTools SessionToolsOf(const MainServices& services)
+{
+    return SessionToolsOf(services, services.link, services.progress, services.messages);
+}
