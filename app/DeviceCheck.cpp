@@ -11,7 +11,6 @@
 #include "terminal/ExportFile.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 #include <algorithm>
 #include <cstdlib>
@@ -284,12 +283,9 @@ void Diagnosis::ExportFile()
                               "folder that the account running zelvor can create and write"));
         return;
     }
-    const QString path = MakeExportPath(record_.Name, record_.FilePath, tools_.clock,
-                                        tools_.exeFolder);
     Ok(CheckStep::ExportFile,
-       QStringLiteral("%1 takes the day's file %2 (left as it was)")
-           .arg(QDir::toNativeSeparators(QFileInfo(path).absolutePath()),
-                QFileInfo(path).fileName()));
+       QStringLiteral("%1 takes the day's export file (tried, the file left as it was)")
+           .arg(QDir::toNativeSeparators(ExportFolder(record_.FilePath, tools_.exeFolder))));
 }
 
 } // namespace

@@ -12,7 +12,6 @@
 #include "platform/NotificationSink.h"
 #include "platform/Progress.h"
 #include "platform/RegistryStore.h"
-#include "settings/CCrypt.h"
 #include "terminal/NetTerminalLink.h"
 
 #include <QElapsedTimer>
@@ -61,15 +60,10 @@ int RunHeadless(const QStringList& arguments, const RunOptions& options)
                           [] { return std::make_unique<NetTerminalLink>(); },
                           options,
                           ConfigFolder()};
-    StartRequest request{MapParams(CCommandParse::Parse(arguments).Params), ConfigPathOf(services),
-                         FirstOfMonth(clock), clock.now(),
-                         [](const std::function<void()>& work) { work(); }};
-    CConnServerList devices;
-    CCrypt crypt;
-    LoadDeviceList(request.configPath, devices, crypt, messages);
     QElapsedTimer elapsed;
     elapsed.start();
-    const StartOutcome started = StartRun(request, devices, services);
+    const StartOutcome started =
+        StartWithoutWindow(CCommandParse::Parse(arguments).Params, services);
 
     const RunReport& report = started.report;
     if (report.mode == RunReport::Mode::AllDevices && !options.metricsPath.isEmpty())

@@ -3,7 +3,9 @@
 #include "access/PasswordGate.h"
 #include "app/AllDevicesRun.h"
 #include "app/DeviceRun.h"
+#include "platform/Clock.h"
 #include "platform/MessageSink.h"
+#include "settings/CCrypt.h"
 #include "settings/SettingsFile.h"
 #include "terminal/CTerminalLink.h"
 
@@ -84,4 +86,15 @@ StartOutcome StartRun(const StartRequest& request, CConnServerList& devices,
     started.terminal.FilePath = run.ArgFilePath;
     RunSingleTerminal(request, services, started);
     return started;
+}
+
+StartOutcome StartWithoutWindow(const QStringList& params, MainServices& services)
+{
+    const StartRequest request{MapParams(params), ConfigPathOf(services),
+                               FirstOfMonth(services.clock), services.clock.now(),
+                               [](const std::function<void()>& work) { work(); }};
+    CConnServerList devices;
+    CCrypt crypt;
+    LoadDeviceList(request.configPath, devices, crypt, services.messages);
+    return StartRun(request, devices, services);
 }

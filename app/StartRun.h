@@ -51,3 +51,8 @@ bool LoadDeviceList(const QString& configPath, CConnServerList& devices, CCrypt&
 // interactive start. Each device's outcome line goes to services.log.
 StartOutcome StartRun(const StartRequest& request, CConnServerList& devices,
                       MainServices& services);
+
+// The start-up run of a program without a window, from its positional
+// arguments: config.ini read from the services' folder, the pickers' values
+// from the services' clock, the work done in place.
+StartOutcome StartWithoutWindow(const QStringList& params, MainServices& services);

@@ -11,6 +11,8 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
 
 namespace {
 
@@ -62,7 +64,15 @@ bool DownloadLog(const CConnServer& record, const DownloadRange& range, Movement
     }
 
     // The lines go to a temporary file that replaces the export file only when
-    // the download completes, so nothing is prepared up front.
+    // the download completes, so nothing is prepared up front. A folder made
+    // only to try the export is removed again.
+    const QString folder = ExportFolder(record.FilePath, ctx.exeFolder);
+    const bool tryOnly = ctx.exportMode == ExportMode::Try;
+    const auto removeTriedFolder = qScopeGuard(
+        [tryOnly, folder, made = !QFileInfo::exists(folder)] {
+            if (tryOnly && made)
+                QDir().rmdir(folder);
+        });
     const QString exportPath =
         MakeExportPath(record.Name, record.FilePath, ctx.clock, ctx.exeFolder);
     ExportWriter exportFile;
@@ -129,7 +139,7 @@ bool DownloadLog(const CConnServer& record, const DownloadRange& range, Movement
     if (!read)
         return fail(DownloadReport::Stop::Cancelled, {});
 
-    if (ctx.exportMode == ExportMode::Try) {
+    if (tryOnly) {
         exportFile.Discard();
     } else if (exportFile.IsOpen()) {
         if (exportFile.Commit()) {

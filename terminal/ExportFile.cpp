@@ -35,12 +35,28 @@ QString ExportFileName(const QString& name)
     return safe;
 }
 
+namespace {
+
+bool NamesFile(const QString& filePath)
+{
+    return filePath.right(4).compare(QLatin1String(".txt"), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+QString ExportFolder(const QString& filePath, const QString& exeFolder)
+{
+    if (NamesFile(filePath))
+        return QFileInfo(filePath).path();
+    return filePath.isEmpty() ? exeFolder + QStringLiteral("/log") : filePath;
+}
+
 QString MakeExportPath(const QString& name, const QString& filePath, const Clock& clock,
                        const QString& exeFolder)
 {
-    if (filePath.right(4).compare(QLatin1String(".txt"), Qt::CaseInsensitive) == 0)
+    if (NamesFile(filePath))
         return filePath;
-    const QString folder = filePath.isEmpty() ? exeFolder + QStringLiteral("/log") : filePath;
+    const QString folder = ExportFolder(filePath, exeFolder);
     if (!QFileInfo::exists(folder))
         QDir().mkdir(folder, kOwnerOnly | QFile::ExeOwner);
     const QString date = clock.now().date().toString(QStringLiteral("yyyyMMdd"));

@@ -17,6 +17,10 @@ class MessageSink;
 QString MakeExportPath(const QString& name, const QString& filePath,
                        const Clock& clock = systemClock(), const QString& exeFolder = ExeFolder());
 
+// The folder of a device's export file: filePath's own folder when it names a
+// ".txt" file, filePath itself, or exeFolder + "/log" when it is empty.
+QString ExportFolder(const QString& filePath, const QString& exeFolder);
+
 // A device name as it appears in an export file name: every character that
 // could lead the file out of its folder or split a line that shows the path
 // ("/", "\", "]", control characters, line and paragraph separators), and

@@ -6,10 +6,15 @@
 
 #include "app/CheckDiagnosis.h"
 #include "app/DeviceCheck.h"
+#include "app/DeviceRun.h"
 #include "app/MovementTableStep.h"
+#include "app/RecordedReports.h"
 #include "platform/Clock.h"
+#include "terminal/ExportFile.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
@@ -61,9 +66,13 @@ private slots:
     void terminalAndPunchLog_data();
     void terminalAndPunchLog();
     void aSlowLogEndsAtTheDeadline();
+    void theCheckIsTheRunWithoutThePosting();
 
 private:
+    DeviceCheckTools Tools(CTerminalLink& link, const Clock& clock, int deadlineSeconds) const;
+
     TestDatabase db_;
+    QTemporaryDir dir_;
     CConnServer device_;
 };
 
@@ -187,6 +196,18 @@ void TestDeviceCheck::initTestCase()
     device_ = db_.Record();
     device_.DeviceId = kId;
     device_.Name = QStringLiteral("Gate");
+    device_.FilePath = dir_.filePath(QStringLiteral("export"));
+}
+
+DeviceCheckTools TestDeviceCheck::Tools(CTerminalLink& link, const Clock& clock,
+                                        int deadlineSeconds) const
+{
+    return DeviceCheckTools{.link = link,
+                            .clock = clock,
+                            .exeFolder = dir_.path(),
+                            .deadlineSeconds = deadlineSeconds,
+                            .connectTimeoutMs = 1000,
+                            .readTimeoutMs = 1000};
 }
 
 void TestDeviceCheck::terminalAndPunchLog_data()
@@ -246,30 +267,35 @@ void TestDeviceCheck::terminalAndPunchLog()
                     At(QDate(2024, 3, 15), QTime(21, 0)), At(QDate(2024, 3, 16), QTime(0, 0)),
                     impossible};
     FixedClock clock(kNow);
-    DeviceCheckTools tools{link, clock, 60, 1000, 1000};
+    DeviceCheckTools tools = Tools(link, clock, 60);
 
     const DeviceCheckResult result = CheckDevice(device_, tools);
 
-    QCOMPARE(result.steps.size(), 8);
+    QCOMPARE(result.steps.size(), kCheckStepCount);
     QCOMPARE(result.steps.at(int(CheckStep::Clock)).verdict,
              clockOffset == 0 ? Verdict::Ok : Verdict::Warning);
     QCOMPARE(result.clock.offsetSeconds, qint64(clockOffset));
+    // A punch log that fails leaves the export file unreached.
     for (const StepResult& step : result.steps)
         QVERIFY2(step.verdict == Verdict::Ok || step.step == CheckStep::Clock ||
-                     (!passes && step.step == CheckStep::PunchLog),
+                     (!passes && step.step == CheckStep::PunchLog) ||
+                     (!passes && step.step == CheckStep::ExportFile &&
+                      step.verdict == Verdict::Skipped),
                  qPrintable(StepName(step.step) + QStringLiteral(": ") + step.detail));
-    QVERIFY2(result.steps.last().detail.contains(detail), qPrintable(result.steps.last().detail));
+    const QString& log = result.steps.at(int(CheckStep::PunchLog)).detail;
+    QVERIFY2(log.contains(detail), qPrintable(log));
     QCOMPARE(result.Passed(), passes);
     QTEST(result.inRange, "inRange");
-    // The run's key and a deadline for the device; the terminal is never
-    // disabled, and the link is closed and without a deadline afterwards.
+    // The run's key and a deadline for the device; the terminal takes punches
+    // again, the link is closed and without a deadline afterwards, and the
+    // export file was only tried.
     QCOMPARE(link.key, 4711);
     QVERIFY(!link.deadlineWhileOpening.isForever());
     QVERIFY(link.deadlineWhileOpening.remainingTime() <= 60000);
     QVERIFY(link.deadline.isForever());
-    QVERIFY2(!link.calls.join(QLatin1Char(',')).contains(QStringLiteral("active")),
-             qPrintable(link.calls.join(QLatin1Char(','))));
+    QVERIFY(link.active);
     QVERIFY(!link.open);
+    QVERIFY(QDir(device_.FilePath).isEmpty());
 }
 
 void TestDeviceCheck::aSlowLogEndsAtTheDeadline()
@@ -277,7 +303,7 @@ void TestDeviceCheck::aSlowLogEndsAtTheDeadline()
     SlowLink link;
     link.punches = QList<CAttLogRec>(5000, At(QDate(2024, 3, 2), QTime(8, 0)));
     FixedClock clock(kNow);
-    DeviceCheckTools tools{link, clock, 1, 1000, 1000};
+    DeviceCheckTools tools = Tools(link, clock, 1);
     QElapsedTimer timer;
     timer.start();
 
@@ -316,6 +342,52 @@ void TestDeviceCheck::movementTable()
     QVERIFY2(step.detail.contains(rows >= 0 ? QStringLiteral("took 0.70 s") : cost.problem),
              qPrintable(step.detail));
     QCOMPARE(step.hint.contains(kMovementIndexStatement), step.verdict == Verdict::Warning);
+}
+
+void TestDeviceCheck::theCheckIsTheRunWithoutThePosting()
+{
+    // The same terminal and database walked by the check and by the run:
+    // every request to the terminal is the same, and so is every statement
+    // but those on the movement table, which belong to the posting (or to
+    // the check's measure of its cost). A step added to one way and not to
+    // the other parts them.
+    FixedClock clock(kNow);
+    const auto walk = [&](bool check) {
+        FakeTerminalLink link;
+        link.clock = TerminalTime{2024, 3, 15, 10, 0, 0};
+        link.punches = {At(QDate(2024, 3, 1), QTime(8, 0)), At(QDate(2024, 3, 14), QTime(17, 0))};
+        QStringList statements;
+        const auto trace = [&](const QString& text) {
+            if (!text.contains(QStringLiteral("tsrHrMovement"), Qt::CaseInsensitive) &&
+                !text.contains(QStringLiteral("zelvor_batch")) && text != QLatin1String("BEGIN") &&
+                text != QLatin1String("COMMIT"))
+                statements.append(text);
+        };
+        if (check) {
+            DeviceCheckTools tools = Tools(link, clock, 60);
+            tools.statementTrace = trace;
+            if (!CheckDevice(device_, tools).Passed())
+                return QStringList{QStringLiteral("the check failed")};
+        } else {
+            RecordedReports reports;
+            DeviceRunTools tools{SessionTools{.link = link,
+                                              .progress = reports,
+                                              .messages = reports,
+                                              .clock = clock,
+                                              .exeFolder = dir_.path(),
+                                              .deviceTimeoutSeconds = 60,
+                                              .statementTrace = trace}};
+            CConnServer record = device_;
+            const DownloadRange range{{}, {}, FirstOfMonth(clock), clock.now()};
+            if (!RunOneDevice(record, range, RunPlan(), tools).Ok())
+                return QStringList{QStringLiteral("the run failed")};
+        }
+        return link.calls + QStringList{QStringLiteral("--")} + statements;
+    };
+    const QStringList checked = walk(true);
+    QVERIFY2(checked.contains(QStringLiteral("prepare")), qPrintable(checked.join(u'|')));
+    QCOMPARE(checked, walk(false));
+    QVERIFY(QFile::exists(MakeExportPath(device_.Name, device_.FilePath, clock, dir_.path())));
 }
 
 QTEST_GUILESS_MAIN(TestDeviceCheck)

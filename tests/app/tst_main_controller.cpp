@@ -1,12 +1,14 @@
-// The run control without a window and without a terminal: the controller
-// behind a headless view, with a scripted terminal link.
+// The run control behind the window, without its widgets: the controller
+// behind a headless view, a scripted terminal link and the test database.
 #include "FakeTerminalLink.h"
+#include "HeadlessView.h"
 #include "TempDir.h"
+#include "TestDatabase.h"
 
 #include "access/PasswordGate.h"
 #include "app/LastSuccess.h"
 #include "app/MainController.h"
-#include "app/MainView.h"
+#include "app/StartRun.h"
 #include "platform/Clock.h"
 #include "platform/FileRegistryStore.h"
 #include "platform/MessageSink.h"
@@ -22,6 +24,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using testsupport::TestDatabase;
+
 namespace {
 
 class FixedPrompt : public PasswordPrompt {
@@ -30,6 +34,8 @@ public:
 };
 
 const QDate kToday(2024, 3, 5);
+const QString kNorth = QStringLiteral("Gate North");
+const QString kHall = QStringLiteral("Big Hall");
 
 // A window whose operator presses Cancel as soon as punches arrive.
 class CancellingView : public HeadlessView {
@@ -40,16 +46,29 @@ public:
         shown.append(QStringLiteral("%1 %2/%3").arg(int(stage)).arg(done).arg(total));
         return stage != Stage::Download;
     }
-    void EndProgress(const QString& text) override { outcome = text; }
     QStringList shown;
-    QString outcome;
 };
+
+// The positional arguments of a single-terminal start to 10.0.0.5, with the
+// range of March 2024 and the close flag given.
+QStringList SingleTerminal(const QString& folder, const QString& closeFlag)
+{
+    QStringList params(17);
+    params[2] = folder;
+    params[3] = QStringLiteral("10.0.0.5");
+    params[4] = QStringLiteral("4370x");
+    params[13] = QStringLiteral("2024-03-01");
+    params[14] = QStringLiteral("2024-03-31");
+    params[15] = closeFlag;
+    return params;
+}
 
 } // namespace
 
 class TestMainController : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase();
     void init();
     void noDeviceSelected();
     void singleTerminalRun_data();
@@ -63,16 +82,19 @@ private slots:
     void thePullStaysWithTheLinkedDevice();
     void aLinkTheTerminalEndedIsOpenedAgain_data();
     void aLinkTheTerminalEndedIsOpenedAgain();
-    void aReversedRangeIsRefused();
+    void disconnectingNeedsNeitherRangeNorDatabase();
     void aRefusedConnectionSaysWhy();
 
 private:
+    MainServices Services(const RunOptions& options = {});
     std::unique_ptr<MainController> Start(const QStringList& params);
-    // Two devices with their terminals' addresses and no database, in
-    // config.ini and in the combo; the second connected.
-    std::unique_ptr<MainController> ConnectedToTheSecond();
+    // Gate North and Big Hall, both in config.ini and the device table, with
+    // their terminals at 10.0.0.1 and 10.0.0.2; Big Hall connected.
+    std::unique_ptr<MainController> ConnectedToTheHall();
     QString ExportOf(const QString& name) const;
+    CConnServer Device(const QString& name, int number) const;
 
+    TestDatabase db_;
     std::unique_ptr<QTemporaryDir> dir_;
     FakeTerminalLink link_;
     RecordingProgress progress_;
@@ -84,8 +106,15 @@ private:
     QStringList lines_;
 };
 
+void TestMainController::initTestCase()
+{
+    const QString problem = TestDatabase::EnvironmentProblem();
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+}
+
 void TestMainController::init()
 {
+    QVERIFY2(db_.Reset(), qPrintable(db_.LastError()));
     dir_ = std::make_unique<QTemporaryDir>();
     link_ = FakeTerminalLink();
     progress_ = RecordingProgress();
@@ -95,14 +124,59 @@ void TestMainController::init()
     lines_.clear();
 }
 
+MainServices TestMainController::Services(const RunOptions& options)
+{
+    return MainServices{link_,
+                        progress_,
+                        messages_,
+                        clock_,
+                        *registry_,
+                        prompt_,
+                        dir_->path(),
+                        [this](const QString& line) { lines_.append(line); },
+                        {},
+                        options};
+}
+
 std::unique_ptr<MainController> TestMainController::Start(const QStringList& params)
 {
-    auto controller = std::make_unique<MainController>(
-        *view_, MainServices{link_, progress_, messages_, clock_, *registry_, prompt_, dir_->path(),
-                             [this](const QString& line) { lines_.append(line); }});
+    auto controller = std::make_unique<MainController>(*view_, Services());
     controller->InitDialog(params);
-    messages_.messages.clear(); // no config.ini here: its message is not the point
+    messages_.messages.clear(); // a missing config.ini is not the point
     return controller;
+}
+
+CConnServer TestMainController::Device(const QString& name, int number) const
+{
+    CConnServer device = db_.Record();
+    device.Name = name;
+    device.DeviceId = QStringLiteral("00000000-0000-0000-0000-00000000000%1").arg(number);
+    device.IsCheck = QStringLiteral("1");
+    device.FilePath = dir_->path();
+    return device;
+}
+
+std::unique_ptr<MainController> TestMainController::ConnectedToTheHall()
+{
+    const CConnServerList devices{Device(kNorth, 1), Device(kHall, 2)};
+    for (int i = 0; i < 2; ++i)
+        if (!db_.InsertDevices({{devices[i].DeviceId, QString::number(i), devices[i].Name,
+                                 QStringLiteral("10.0.0.%1").arg(i + 1), 4370, 0, 1}}))
+            return nullptr;
+    CCrypt crypt;
+    if (!SaveSettings(devices, dir_->filePath(QStringLiteral("config.ini")), crypt))
+        return nullptr;
+    auto controller = Start({});
+    for (int i = 0; i < 5; ++i)
+        link_.punches.append(FakeTerminalLink::Punch(QString::number(100 + i), kToday));
+    view_->SelectDevice(1);
+    controller->OnConnect();
+    return controller;
+}
+
+QString TestMainController::ExportOf(const QString& name) const
+{
+    return MakeExportPath(name, dir_->path(), clock_, dir_->path());
 }
 
 void TestMainController::noDeviceSelected()
@@ -124,67 +198,76 @@ void TestMainController::singleTerminalRun_data()
 {
     QTest::addColumn<int>("refusedOpens");
     QTest::addColumn<int>("breakAfter");
+    QTest::addColumn<bool>("folderBlocked"); // the export folder would lie under a file
     QTest::addColumn<QString>("closeFlag");
-    QTest::addColumn<QStringList>("codes");
-    QTest::addColumn<int>("exitStatus");
+    QTest::addColumn<QString>("codes");
     QTest::addColumn<bool>("endRequested");
-    const QStringList done{QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("7")};
-    QTest::newRow("first attempt") << 0 << -1 << QString() << done << 0 << true;
-    QTest::newRow("third attempt")
-        << 2 << -1 << QString()
-        << QStringList{QStringLiteral("2"), QStringLiteral("2"), QStringLiteral("2"),
-                       QStringLiteral("3"), QStringLiteral("7")}
-        << 0 << true;
-    const QStringList refused{QStringLiteral("2"), QStringLiteral("2"), QStringLiteral("2"),
-                              QStringLiteral("4")};
-    QTest::newRow("unreachable, window stays") << 3 << -1 << QString() << refused << 1 << false;
+    QTest::addColumn<bool>("linkLeftOpen");
+    QTest::newRow("first attempt") << 0 << -1 << false << "" << "2 3 7" << true << false;
+    QTest::newRow("third attempt") << 2 << -1 << false << "" << "2 2 2 3 7" << true << false;
+    QTest::newRow("unreachable, window stays") << 3 << -1 << false << "" << "2 2 2 4" << false
+                                               << false;
     QTest::newRow("unreachable, close flag 0")
-        << 3 << -1 << QStringLiteral("0") << refused << 1 << true;
-    QTest::newRow("stream breaks")
-        << 0 << 2 << QStringLiteral("0") << QStringList{QStringLiteral("2"), QStringLiteral("3")}
-        << 1 << true;
+        << 3 << -1 << false << "0" << "2 2 2 4" << true << false;
+    QTest::newRow("stream breaks") << 0 << 2 << false << "0" << "2 3" << true << false;
+    // The export file is the start's only product: not written, it failed,
+    // and nothing says it succeeded.
+    QTest::newRow("export folder under a file")
+        << 0 << -1 << true << "" << "2 3" << false << true;
 }
 
 void TestMainController::singleTerminalRun()
 {
     QFETCH(int, refusedOpens);
     QFETCH(int, breakAfter);
+    QFETCH(bool, folderBlocked);
     QFETCH(QString, closeFlag);
-    QFETCH(QStringList, codes);
-    QFETCH(int, exitStatus);
+    QFETCH(QString, codes);
     QFETCH(bool, endRequested);
+    QFETCH(bool, linkLeftOpen);
     link_.refusedOpens = refusedOpens;
     link_.breakAfter = breakAfter;
     for (int i = 0; i < 4; ++i)
         link_.punches.append(FakeTerminalLink::Punch(QString::number(100 + i), kToday));
     link_.punches.append(FakeTerminalLink::Punch(QStringLiteral("old"), kToday.addYears(-1)));
+    QString folder = dir_->filePath(QStringLiteral("export"));
+    if (folderBlocked) {
+        QVERIFY(testsupport::WriteBytes(dir_->filePath(QStringLiteral("file")), "x"));
+        folder = dir_->filePath(QStringLiteral("file/export"));
+    }
 
-    QStringList params(17);
-    params[2] = dir_->path();
-    params[3] = QStringLiteral("10.0.0.5");
-    params[4] = QStringLiteral("4370x");
-    params[13] = QStringLiteral("2024-03-01");
-    params[14] = QStringLiteral("2024-03-31");
-    params[15] = closeFlag;
-    const auto controller = Start(params);
+    const auto controller = Start(SingleTerminal(folder, closeFlag));
     controller->OnStartRun();
 
     const RunReport& report = controller->Report();
-    QCOMPARE(progress_.codes, codes);
-    QCOMPARE(report.ExitStatus(), exitStatus);
+    const bool ok = codes.endsWith(u'7');
+    QCOMPARE(progress_.codes.join(u' '), codes);
+    QCOMPARE(report.ExitStatus(), ok ? 0 : 1);
     QCOMPARE(report.endRequested, endRequested);
     QCOMPARE(report.gateResult, -1); // a terminal address skips the password
     QVERIFY(link_.calls.contains(QStringLiteral("open 10.0.0.5:4370")));
+    QCOMPARE(link_.open, linkLeftOpen);
+    QCOMPARE(controller->ConnectCaption(),
+             linkLeftOpen ? optext::kDisconnectCaption : optext::kFirstConnectCaption);
     QCOMPARE(lines_.size(), 1);
-    if (exitStatus == 0) {
-        QCOMPARE(controller->Movements.size(), 4);
-        QCOMPARE(controller->Movements.at(0),
-                 (MoveRec{QStringLiteral("100"), QStringLiteral("2024-03-05 08:00:00 "),
-                          QStringLiteral("0")}));
-        QVERIFY(!link_.open);
-    } else {
-        QVERIFY(controller->Movements.isEmpty());
-        QVERIFY(lines_.first().contains(QStringLiteral("FAILED")));
+    const QByteArray exported = testsupport::ReadBytes(MakeExportPath({}, folder, clock_));
+    if (ok) {
+        QCOMPARE(lines_.first(), QStringLiteral("10.0.0.5:4370x: 4 punches in range downloaded, "
+                                                "not posted"));
+        QCOMPARE(exported.count('\n'), 4);
+        QVERIFY(exported.startsWith("100\t05-03-2024 08:00:00 \t"));
+        return;
+    }
+    QVERIFY(exported.isEmpty());
+    QVERIFY2(lines_.first().contains(QStringLiteral("FAILED")), qPrintable(lines_.first()));
+    for (const RecordingProgress::Note& note : progress_.notes)
+        QVERIFY(note.text != optext::kDownloadedText);
+    if (folderBlocked) {
+        QCOMPARE(progress_.notes.last().text, optext::kFileNotOpenedText);
+        // The folder and the system's reason.
+        QVERIFY2(lines_.first().contains(QDir::toNativeSeparators(folder)) &&
+                     lines_.first().contains(QStringLiteral("directory"), Qt::CaseInsensitive),
+                 qPrintable(lines_.first()));
     }
 }
 
@@ -198,7 +281,7 @@ void TestMainController::choosingAnotherDeviceDisconnects()
     QCOMPARE(link_.calls, QStringList{QStringLiteral("close")});
     QVERIFY(!link_.open);
     QCOMPARE(view_->ConnectCaption(), optext::kConnectCaption);
-    QCOMPARE(controller->Run.SelectedName, QStringLiteral("Gate"));
+    QCOMPARE(controller->Run().SelectedName, QStringLiteral("Gate"));
     QVERIFY(messages_.messages.isEmpty());
 }
 
@@ -209,7 +292,7 @@ void TestMainController::savedSettingsSayWhatChanged()
     device.DeviceId = QStringLiteral("1");
     device.Name = QStringLiteral("A\nB");
     device.IsCheck = QStringLiteral("1");
-    controller->Devices = {device};
+    controller->Devices() = {device};
     controller->OnSettingsAccepted();
     QCOMPARE(view_->Names(), QStringList{QStringLiteral("A_B")});
     QCOMPARE(messages_.messages.size(), 1);
@@ -217,9 +300,9 @@ void TestMainController::savedSettingsSayWhatChanged()
 
     // A settings file that cannot be written: the notification, and the combo
     // shows the edited list.
-    QVERIFY(QFile::remove(controller->ConfigPath));
-    QVERIFY(QDir().mkdir(controller->ConfigPath));
-    controller->Devices.append(device);
+    QVERIFY(QFile::remove(controller->ConfigPath()));
+    QVERIFY(QDir().mkdir(controller->ConfigPath()));
+    controller->Devices().append(device);
     controller->OnSettingsAccepted();
     QCOMPARE(progress_.notes.last().text, optext::kFileNotOpenedText);
     QCOMPARE(view_->Names().size(), 2);
@@ -227,33 +310,20 @@ void TestMainController::savedSettingsSayWhatChanged()
 
 void TestMainController::aSecondRunWaitsForTheFirstAndGivesUp()
 {
-    CConnServer device;
-    device.DeviceId = QStringLiteral("1");
-    device.Name = QStringLiteral("Gate");
     CCrypt crypt;
-    QVERIFY(SaveSettings({device}, dir_->filePath(QStringLiteral("config.ini")), crypt));
+    QVERIFY(SaveSettings({Device(kNorth, 1)}, dir_->filePath(QStringLiteral("config.ini")), crypt));
     RunLock first(RunLockPath(dir_->path()));
     QVERIFY(first.Acquire(0));
 
     RunOptions options;
     options.runLockWaitMs = 300;
-    MainController second(*view_, MainServices{link_,
-                                               progress_,
-                                               messages_,
-                                               clock_,
-                                               *registry_,
-                                               prompt_,
-                                               dir_->path(),
-                                               [this](const QString& line) { lines_.append(line); },
-                                               {},
-                                               options});
-    second.InitDialog({QStringLiteral("1")});
+    MainServices services = Services(options);
     QElapsedTimer waited;
     waited.start();
-    second.OnStartRun();
+    const RunReport report = StartWithoutWindow({QStringLiteral("1")}, services).report;
     QVERIFY(waited.elapsed() >= 300);
-    QCOMPARE(second.Report().ExitStatus(), 1);
-    QVERIFY(second.Report().endRequested);
+    QCOMPARE(report.ExitStatus(), 1);
+    QVERIFY(report.endRequested);
     QVERIFY(link_.calls.isEmpty());
     QCOMPARE(lines_.size(), 1);
     QVERIFY2(lines_.first().contains(first.Path()), qPrintable(lines_.first()));
@@ -268,9 +338,8 @@ void TestMainController::aPullCutShortKeepsNothingAndSaysSo_data()
     QTest::addColumn<bool>("linkKept");
     QTest::newRow("cancelled") << true << -1 << true << optext::kPullCancelled << true;
     QTest::newRow("stream broken") << true << 500 << false << optext::kPullFailed << false;
-    // The button has not been pressed yet: it reads its first caption.
     QTest::newRow("not connected")
-        << false << -1 << false << optext::kPullNotConnected.arg(optext::kFirstConnectCaption)
+        << false << -1 << false << optext::kPullNotConnected.arg(optext::kConnectCaption)
         << false;
 }
 
@@ -281,69 +350,38 @@ void TestMainController::aPullCutShortKeepsNothingAndSaysSo()
     QFETCH(bool, earlierExport);
     QFETCH(QString, verdict);
     QFETCH(bool, linkKept);
+    auto* view = new CancellingView(clock_.now());
+    view_.reset(view);
+    const auto controller = ConnectedToTheHall();
+    QVERIFY(controller && link_.open);
+    if (!connected)
+        controller->OnConnect();
+    const QString exported = ExportOf(kHall);
     if (earlierExport)
-        QVERIFY(testsupport::WriteBytes(MakeExportPath({}, {}, clock_, dir_->path()), "x\r\n"));
-    CancellingView view(clock_.now());
-    MainController controller(
-        view,
-        MainServices{link_, progress_, messages_, clock_, *registry_, prompt_, dir_->path(), {}});
-    controller.InitDialog({});
+        QVERIFY(testsupport::WriteBytes(exported, "x\r\n"));
     for (int i = 0; i < 3000; ++i)
         link_.punches.append(FakeTerminalLink::Punch(QString::number(i), kToday));
-    link_.open = connected;
     link_.breakAfter = breakAfter;
-    controller.Run.ArgFromDate = QStringLiteral("2024-03-01");
-    controller.Run.ArgToDate = QStringLiteral("2024-03-31");
-    controller.OnPullData();
+    progress_ = RecordingProgress();
+    controller->OnPullData();
     if (connected && breakAfter < 0) {
-        QVERIFY(!view.shown.isEmpty());
-        QVERIFY2(view.shown.first().startsWith(QStringLiteral("0 ")),
-                 qPrintable(view.shown.join(u',')));
+        QVERIFY(!view->shown.isEmpty());
+        QVERIFY2(view->shown.first().startsWith(QStringLiteral("0 ")),
+                 qPrintable(view->shown.join(u',')));
     }
-    QVERIFY(controller.Movements.isEmpty());
+    QVERIFY(db_.Movements().isEmpty());
+    QCOMPARE(QFile::exists(exported), earlierExport);
     QVERIFY(link_.active); // the terminal takes punches again
     QVERIFY(!progress_.codes.contains(progress::kDownloaded));
     // The outcome says how it ended, and the caption follows a link that it ended.
-    QVERIFY2(view.outcome.contains(verdict), qPrintable(view.outcome));
+    QVERIFY2(view->Outcome().contains(verdict), qPrintable(view->Outcome()));
     // The earlier export file is said to be kept only where there was one.
-    QCOMPARE(view.outcome.contains(optext::kExportKept), earlierExport);
+    QCOMPARE(view->Outcome().contains(optext::kExportKept), earlierExport);
     QCOMPARE(link_.open, linkKept);
-    QCOMPARE(view.outcome.contains(optext::kOutcomeLinkClosed.arg(optext::kConnectCaption)),
+    QCOMPARE(view->Outcome().contains(optext::kOutcomeLinkClosed.arg(optext::kConnectCaption)),
              connected && !linkKept);
-    QCOMPARE(view.ConnectCaption(), connected && !linkKept ? optext::kConnectCaption : QString());
-}
-
-std::unique_ptr<MainController> TestMainController::ConnectedToTheSecond()
-{
-    CConnServerList devices;
-    for (const char* name : {"Gate North", "Big Hall"}) {
-        CConnServer device;
-        device.Name = QString::fromLatin1(name);
-        device.DeviceId = device.Name.left(1);
-        device.IsCheck = QStringLiteral("1");
-        device.FilePath = dir_->path();
-        devices.append(device);
-    }
-    CCrypt crypt;
-    if (!SaveSettings(devices, dir_->filePath(QStringLiteral("config.ini")), crypt))
-        return nullptr;
-    auto controller = Start({});
-    // The suite's device table would give these; here there is no database.
-    for (int i = 0; i < 2; ++i) {
-        controller->Devices[i].ConnStr.clear();
-        controller->Devices[i].IP = QStringLiteral("10.0.0.%1").arg(i + 1);
-        controller->Devices[i].Port = QStringLiteral("4370");
-    }
-    for (int i = 0; i < 5; ++i)
-        link_.punches.append(FakeTerminalLink::Punch(QString::number(100 + i), kToday));
-    view_->SelectDevice(1);
-    controller->OnConnect();
-    return controller;
-}
-
-QString TestMainController::ExportOf(const QString& name) const
-{
-    return MakeExportPath(name, dir_->path(), clock_, dir_->path());
+    QCOMPARE(view->ConnectCaption(),
+             linkKept ? optext::kDisconnectCaption : optext::kConnectCaption);
 }
 
 void TestMainController::thePullStaysWithTheLinkedDevice_data()
@@ -352,6 +390,7 @@ void TestMainController::thePullStaysWithTheLinkedDevice_data()
     QTest::addColumn<bool>("linkKept");
     QTest::newRow("settings saved") << "save" << true;
     QTest::newRow("settings saved without the device") << "remove" << false;
+    QTest::newRow("removed from config.ini, settings cancelled") << "removed meanwhile" << false;
     QTest::newRow("another device chosen") << "choose" << false;
 }
 
@@ -360,47 +399,44 @@ void TestMainController::thePullStaysWithTheLinkedDevice()
     // Connected to Big Hall; then the selection is moved away from it.
     QFETCH(QString, change);
     QFETCH(bool, linkKept);
-    const auto controller = ConnectedToTheSecond();
+    const auto controller = ConnectedToTheHall();
     QVERIFY(controller && link_.open);
     QCOMPARE(link_.calls.filter(QStringLiteral("open")),
              QStringList{QStringLiteral("open 10.0.0.2:4370")});
+    const QString hallId = controller->Devices().last().DeviceId;
     if (change == QLatin1String("choose")) {
         view_->SelectDevice(0);
         controller->OnDeviceSelChange();
+    } else if (change == QLatin1String("removed meanwhile")) {
+        // zelvor-settings removed it; the settings dialog reads config.ini
+        // again when it opens, and the operator cancels.
+        CCrypt crypt;
+        QVERIFY(SaveSettings({controller->Devices().first()}, controller->ConfigPath(), crypt));
+        controller->OnSettingsOpening();
     } else {
         if (change == QLatin1String("remove"))
-            controller->Devices.removeLast();
+            controller->Devices().removeLast();
         controller->OnSettingsAccepted();
     }
     QCOMPARE(link_.open, linkKept);
     QCOMPARE(view_->ConnectCaption(),
              linkKept ? optext::kDisconnectCaption : optext::kConnectCaption);
     // The combo shows the device the link is to, while there is one.
-    QCOMPARE(*view_->SelectedDeviceText(),
-             linkKept ? QStringLiteral("Big Hall") : QStringLiteral("Gate North"));
+    QCOMPARE(view_->SelectedDeviceText().value_or(QString()), linkKept ? kHall : kNorth);
 
-    // Big Hall's punches are pulled as Big Hall's (here its database, read
-    // back from config.ini, cannot be reached), or not at all: never as Gate
-    // North's.
+    // Big Hall's punches are pulled and posted as Big Hall's, or not at all:
+    // never as Gate North's.
     link_.calls.clear();
     controller->OnPullData();
-    QVERIFY(!QFile::exists(ExportOf(QStringLiteral("Gate North"))));
-    QVERIFY(!ReadLastSuccess(*registry_, QStringLiteral("G")));
+    QVERIFY(!QFile::exists(ExportOf(kNorth)));
+    QVERIFY(!ReadLastSuccess(*registry_, controller->Devices().first().DeviceId));
+    QCOMPARE(ReadLastSuccess(*registry_, hallId).has_value(), linkKept);
+    QCOMPARE(db_.Movements().size(), linkKept ? 5 : 0);
     if (linkKept)
-        QVERIFY2(lines_.last().startsWith(QStringLiteral("Big Hall: ")), qPrintable(lines_.last()));
+        QVERIFY2(lines_.last().startsWith(kHall + QStringLiteral(": 5 punches in range, 5 posted")),
+                 qPrintable(lines_.last()));
     else
         QCOMPARE(link_.calls, QStringList()); // nothing read from Big Hall's terminal
-    if (change == QLatin1String("choose")) {
-        // The device list as it was: no database to reach, Big Hall's
-        // connected again and pulled into its own export file.
-        view_->SelectDevice(1);
-        controller->OnDeviceSelChange();
-        controller->OnConnect();
-        controller->OnPullData();
-        QVERIFY(QFile::exists(ExportOf(QStringLiteral("Big Hall"))));
-        QVERIFY(ReadLastSuccess(*registry_, QStringLiteral("B")));
-        QVERIFY(!QFile::exists(ExportOf(QStringLiteral("Gate North"))));
-    }
 }
 
 void TestMainController::aLinkTheTerminalEndedIsOpenedAgain_data()
@@ -413,7 +449,7 @@ void TestMainController::aLinkTheTerminalEndedIsOpenedAgain_data()
 void TestMainController::aLinkTheTerminalEndedIsOpenedAgain()
 {
     QFETCH(bool, noticedByTheWindow);
-    const auto controller = ConnectedToTheSecond();
+    const auto controller = ConnectedToTheHall();
     QVERIFY(controller && link_.open);
     link_.endsIdleLink = true;
     if (noticedByTheWindow) {
@@ -432,33 +468,45 @@ void TestMainController::aLinkTheTerminalEndedIsOpenedAgain()
     QVERIFY2(view_->Outcome().contains(optext::kPullReopened) &&
                  view_->Outcome().contains(optext::kPulledAndPosted),
              qPrintable(view_->Outcome()));
-    QVERIFY(QFile::exists(ExportOf(QStringLiteral("Big Hall"))));
+    QCOMPARE(db_.Movements().size(), 5);
 }
 
-void TestMainController::aReversedRangeIsRefused()
+void TestMainController::disconnectingNeedsNeitherRangeNorDatabase()
 {
-    const auto controller = ConnectedToTheSecond();
-    QVERIFY(controller);
-    link_.calls.clear();
-    progress_.codes.clear();
+    const auto controller = ConnectedToTheHall();
+    QVERIFY(controller && link_.open);
+    // The database now refuses the login, and the range is reversed.
+    for (CConnServer& device : controller->Devices())
+        device.Pass = QStringLiteral("wrong");
+    controller->OnSettingsAccepted();
     view_->SetFromDate(QDateTime(kToday.addDays(2), QTime(0, 0)));
-    view_->SetToDate(QDateTime(kToday, QTime(14, 30)));
-    controller->OnPullData();
+    link_.calls.clear();
     controller->OnConnect();
-    // Said twice, done never: no request, no progress code, no file.
+    QCOMPARE(link_.calls, QStringList{QStringLiteral("close")});
+    QCOMPARE(view_->ConnectCaption(), optext::kConnectCaption);
+    QVERIFY2(messages_.messages.isEmpty(), qPrintable(messages_.messages.join(u'|')));
+
+    // Connecting or pulling with the reversed range is refused before
+    // anything is done; with a sound range the database's refusal leads with
+    // what to do.
+    controller->OnConnect();
+    controller->OnPullData();
     const QString said = optext::kReversedRange.arg(QLocale().toString(kToday.addDays(2)),
                                                     QLocale().toString(kToday));
     QCOMPARE(messages_.messages, (QStringList{said, said}));
-    QVERIFY(link_.calls.isEmpty());
-    QVERIFY(progress_.codes.isEmpty());
-    QVERIFY(!QFile::exists(ExportOf(QStringLiteral("Big Hall"))));
-    QVERIFY(link_.open);
+    QCOMPARE(link_.calls, QStringList{QStringLiteral("close")});
+    view_->SetFromDate(QDateTime(kToday.addDays(-4), QTime(0, 0)));
+    controller->OnConnect();
+    QCOMPARE(messages_.messages.size(), 3);
+    QVERIFY2(messages_.messages.last().startsWith(optext::kDatabaseFailed + u'\n'),
+             qPrintable(messages_.messages.last()));
+    QVERIFY(!link_.open);
 }
 
 void TestMainController::aRefusedConnectionSaysWhy()
 {
     link_.neverOpens = true;
-    const auto controller = ConnectedToTheSecond();
+    const auto controller = ConnectedToTheHall();
     QVERIFY(controller && !link_.open);
     QCOMPARE(messages_.messages.size(), 1);
     // What happened and what to do first, the technical line after.

@@ -5,8 +5,7 @@
 #include "TestDatabase.h"
 
 #include "access/PasswordGate.h"
-#include "app/MainController.h"
-#include "app/MainView.h"
+#include "app/StartRun.h"
 #include "platform/Clock.h"
 #include "platform/FileRegistryStore.h"
 #include "platform/MessageSink.h"
@@ -67,13 +66,10 @@ QStringList TestMonthEnd::RunAt(const QDateTime& at, RegistryStore& registry)
     RecordingProgress progress;
     RecordingMessageSink messages;
     NoPrompt prompt;
-    HeadlessView view(at);
-    MainController controller(
-        view, MainServices{link_, progress, messages, clock, registry, prompt, dir_.path(), {}});
-    controller.InitDialog({QStringLiteral("1")});
-    controller.OnStartRun();
-    if (controller.Report().ExitStatus() != 0)
-        qWarning() << messages.messages << controller.Report().outcomes.value(0).Line();
+    MainServices services{link_, progress, messages, clock, registry, prompt, dir_.path(), {}};
+    const RunReport report = StartWithoutWindow({QStringLiteral("1")}, services).report;
+    if (report.ExitStatus() != 0)
+        qWarning() << messages.messages << report.outcomes.value(0).Line();
     QStringList cards;
     for (const auto& row : db_.Movements())
         cards.append(row.CardNb);

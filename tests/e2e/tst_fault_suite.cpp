@@ -6,6 +6,7 @@
 
 #include "TempDir.h"
 
+#include "resources/OperatorTexts.h"
 #include "store/Database.h"
 #include "store/Transaction.h"
 
@@ -239,10 +240,18 @@ void TestFaultSuite::unwritableExportFolder()
     middle.FilePath = blocker + QStringLiteral("/export");
     SetUpSite(middle);
     const ProgramInstall::Result run = RunAll();
+    // The device failed, its line names the folder and the system's reason,
+    // and nothing says the download succeeded.
     QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.err.contains(QStringLiteral("Middle: 40 punches in range, 40 posted")) &&
-                 run.err.contains(QStringLiteral("export file not written")),
+    const QString line = run.err.section(QStringLiteral("zelvor: Middle: "), 1).section(u'\n', 0, 0);
+    QVERIFY2(line.startsWith(QStringLiteral("FAILED, export file not written: cannot open the "
+                                            "export file ") +
+                             middle.FilePath) &&
+                 line.contains(QStringLiteral("directory"), Qt::CaseInsensitive) &&
+                 line.endsWith(QStringLiteral("; 40 punches in range, 40 posted, 0 already "
+                                              "present, 0 refused")),
              qPrintable(run.err));
+    QVERIFY2(run.err.count(optext::kDownloadedText) == 2, qPrintable(run.err)); // First, Last
     // The posting happened all the same.
     QCOMPARE(Keys(rig_->db.Movements()), Keys(first_ + middle_ + last_));
 }

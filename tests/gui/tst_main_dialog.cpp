@@ -354,8 +354,8 @@ void TestMainDialog::choosingAnotherDeviceDisconnects()
     ChooseDevice(kGateB);
     QVERIFY(!Link().IsOpen());
     QCOMPARE(Caption(), optext::kConnectCaption);
-    QCOMPARE(controller_->Current.Name, kGateB);
-    QCOMPARE(controller_->Run.SelectedName, kGateB);
+    QCOMPARE(controller_->Current().Name, kGateB);
+    QCOMPARE(controller_->Run().SelectedName, kGateB);
     QVERIFY(messages_.messages.isEmpty());
 }
 
@@ -421,11 +421,11 @@ void TestMainDialog::emptyEntryAsksForADevice()
     unnamed.Name.clear();
     Open({devices_.first(), unnamed});
     ChooseDevice(kGateA);
-    QCOMPARE(controller_->Current.Name, kGateA);
+    QCOMPARE(controller_->Current().Name, kGateA);
     ChooseDevice(QString());
     QCOMPARE(messages_.messages, QStringList{optext::kChooseDevice});
-    QCOMPARE(controller_->Run.SelectedName, QString());
-    QCOMPARE(controller_->Current.Name, kGateA); // unchanged
+    QCOMPARE(controller_->Run().SelectedName, QString());
+    QCOMPARE(controller_->Current().Name, kGateA); // unchanged
 }
 
 void TestMainDialog::enterAndEscapeKeepTheDialogOpen_data()
@@ -483,7 +483,7 @@ void TestMainDialog::settingsSaveAndCancel()
     QFETCH(bool, save);
     Open(devices_);
     ChooseDevice(kGateB);
-    const CConnServerList before = controller_->Devices;
+    const CConnServerList before = controller_->Devices();
     const QByteArray fileBefore = testsupport::ReadBytes(rig_->install.ConfigPath());
 
     bool done = false;
@@ -510,28 +510,28 @@ void TestMainDialog::settingsSaveAndCancel()
     if (!edit) {
         // A save that changes nothing leaves config.ini as it was.
         QCOMPARE(testsupport::ReadBytes(rig_->install.ConfigPath()), fileBefore);
-        QCOMPARE(controller_->Devices, before);
+        QCOMPARE(controller_->Devices(), before);
         return;
     }
     if (!save) {
-        QCOMPARE(controller_->Devices, before);
+        QCOMPARE(controller_->Devices(), before);
         QCOMPARE(testsupport::ReadBytes(rig_->install.ConfigPath()), fileBefore);
         QCOMPARE(combo->currentText(), kGateB);
         return;
     }
     // Saved in the stored order, read back: only Gate A is offered now, and
     // selected without changing the device the buttons act on.
-    QCOMPARE(controller_->Devices.size(), 2);
-    QCOMPARE(controller_->Devices[0].Name, kGateA);
-    QCOMPARE(controller_->Devices[0].IsCheck, QStringLiteral("1"));
-    QCOMPARE(controller_->Devices[0].FilePath, QStringLiteral("/srv/export"));
-    QCOMPARE(controller_->Devices[0].Pass, devices_[0].Pass);
-    QCOMPARE(controller_->Devices[1].Name, kGateB);
-    QCOMPARE(controller_->Devices[1].IsCheck, QStringLiteral("0"));
+    QCOMPARE(controller_->Devices().size(), 2);
+    QCOMPARE(controller_->Devices()[0].Name, kGateA);
+    QCOMPARE(controller_->Devices()[0].IsCheck, QStringLiteral("1"));
+    QCOMPARE(controller_->Devices()[0].FilePath, QStringLiteral("/srv/export"));
+    QCOMPARE(controller_->Devices()[0].Pass, devices_[0].Pass);
+    QCOMPARE(controller_->Devices()[1].Name, kGateB);
+    QCOMPARE(controller_->Devices()[1].IsCheck, QStringLiteral("0"));
     QCOMPARE(combo->count(), 1);
     QCOMPARE(combo->currentText(), kGateA);
-    QCOMPARE(controller_->Run.SelectedName, kGateB);
-    QCOMPARE(controller_->Current.Name, kGateB);
+    QCOMPARE(controller_->Run().SelectedName, kGateB);
+    QCOMPARE(controller_->Current().Name, kGateB);
     QVERIFY(messages_.messages.isEmpty());
 }
 
@@ -553,9 +553,9 @@ void TestMainDialog::settingsThatCannotBeSavedKeepTheList()
     Click(FindControl<QPushButton>(*dialog_, resid::main::kSettingsButton));
     QVERIFY(done);
     QCOMPARE(notes_.calls.last().note.text, optext::kFileNotOpenedText);
-    QCOMPARE(controller_->Devices.size(), 2);
-    QCOMPARE(controller_->Devices[0].Name, kGateA);
-    QCOMPARE(controller_->Devices[0].FilePath, QStringLiteral("/srv/other"));
+    QCOMPARE(controller_->Devices().size(), 2);
+    QCOMPARE(controller_->Devices()[0].Name, kGateA);
+    QCOMPARE(controller_->Devices()[0].FilePath, QStringLiteral("/srv/other"));
     auto* combo = FindControl<QComboBox>(*dialog_, resid::main::kDeviceCombo);
     QCOMPARE(combo->count(), 2);
     QCOMPARE(combo->currentText(), kGateA);

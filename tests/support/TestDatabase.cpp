@@ -457,18 +457,7 @@ bool TestDatabase::CreateLogin(const QString& name, const QString& password)
     if (engine_ == TestEngine::PostgreSQL)
         return Admin(QStringLiteral("DROP ROLE IF EXISTS %1; CREATE ROLE %1 LOGIN PASSWORD %2;")
                          .arg(name, QStringLiteral("$pw$") + password + QStringLiteral("$pw$")));
-    const QString admin = Env("ZELVOR_TSQL_ADMIN_USER");
-    const QString adminPass = Env("ZELVOR_TSQL_ADMIN_PASSWORD");
-    const auto run = [&](const QString& sql) {
-        return WithConnection(name_, admin, adminPass, [&](QSqlDatabase& db) {
-            QSqlQuery query(db);
-            query.setForwardOnly(true);
-            if (query.exec(sql))
-                return true;
-            lastError_ = ErrorText(query.lastError());
-            return false;
-        });
-    };
+    const auto run = [this](const QString& sql) { return AdminTSql(sql); };
     return run(QStringLiteral("IF EXISTS (SELECT 1 FROM sys.database_principals WHERE name = %1) "
                               "DROP USER %2")
                    .arg(TSqlLiteral(name), name)) &&
@@ -478,6 +467,25 @@ bool TestDatabase::CreateLogin(const QString& name, const QString& password)
            run(QStringLiteral("CREATE LOGIN %1 WITH PASSWORD = %2")
                    .arg(name, TSqlLiteral(password))) &&
            run(QStringLiteral("CREATE USER %1 FOR LOGIN %1").arg(name));
+}
+
+bool TestDatabase::AdminTSql(const QString& sql)
+{
+    return WithConnection(name_, Env("ZELVOR_TSQL_ADMIN_USER"), Env("ZELVOR_TSQL_ADMIN_PASSWORD"),
+                          [&](QSqlDatabase& db) {
+                              QSqlQuery query(db);
+                              query.setForwardOnly(true);
+                              if (query.exec(sql))
+                                  return true;
+                              lastError_ = ErrorText(query.lastError());
+                              return false;
+                          });
+}
+
+bool TestDatabase::Grant(const QString& privileges, const QString& table, const QString& name)
+{
+    const QString sql = QStringLiteral("GRANT %1 ON %2 TO %3").arg(privileges, table, name);
+    return engine_ == TestEngine::PostgreSQL ? Admin(sql + QLatin1Char(';')) : AdminTSql(sql);
 }
 
 bool TestDatabase::SlowInserts(double seconds, const QString& dbName)

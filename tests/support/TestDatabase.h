@@ -116,6 +116,8 @@ public:
     bool Admin(const QString& sql, QString* output = nullptr, const QString& dbName = {});
     // Makes a login that may open Name(), with this password (made anew).
     bool CreateLogin(const QString& name, const QString& password);
+    // Grants a login privileges on a table of Name() ("GRANT SELECT ON table TO name").
+    bool Grant(const QString& privileges, const QString& table, const QString& name);
     // Every insert into tsrHrMovement first waits this long (0: no more).
     bool SlowInserts(double seconds, const QString& dbName = {});
     // Holds tsrHrMovement locked in this PostgreSQL lock mode from another
@@ -148,6 +150,8 @@ private:
     void DropSession(const QString& key);
     void DropSessions();
     bool RunShell(const QString& command, const QByteArray& input, QString* output);
+    // Runs T-SQL on Name() as the engine's administrator.
+    bool AdminTSql(const QString& sql);
     QString AdminCommand(const QString& dbName) const;
 
     TestEngine engine_;

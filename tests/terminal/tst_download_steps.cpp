@@ -4,6 +4,7 @@
 #include "TempDir.h"
 #include "TerminalTestKit.h"
 
+#include "resources/OperatorTexts.h"
 #include "terminal/DownloadLog.h"
 
 #include <QDir>
@@ -59,7 +60,9 @@ private slots:
     void terminalEnabledOnEveryPath_data();
     void terminalEnabledOnEveryPath();
     void reportOfACompleteDownload();
-    void exportProblemDoesNotFailTheDownload();
+    void anExportNotWrittenIsNoSuccess();
+    void anExportTriedChangesNothing_data();
+    void anExportTriedChangesNothing();
     void reportResetWithoutALink();
 };
 
@@ -141,18 +144,58 @@ void DownloadStepsTest::reportOfACompleteDownload()
         QCOMPARE(testsupport::FileMode(rig.ExportPath()), 0600);
 }
 
-void DownloadStepsTest::exportProblemDoesNotFailTheDownload()
+void DownloadStepsTest::anExportNotWrittenIsNoSuccess()
 {
+    // The punches are read and queued; the download says the file was not
+    // opened, and neither "7" nor its success text follows.
     StepsRig rig;
     rig.Log(30);
     rig.device.FilePath = rig.folder.path() + QStringLiteral("/missing/deeper");
     QVERIFY(rig.Download());
     QCOMPARE(rig.movements.size(), 20);
     QVERIFY2(rig.ctx.download.exportProblem.startsWith(
-                 QStringLiteral("cannot open the export file ") + rig.device.FilePath),
+                 QStringLiteral("cannot open the export file ") +
+                 QDir::toNativeSeparators(rig.device.FilePath)),
              qPrintable(rig.ctx.download.exportProblem));
     QVERIFY(rig.ctx.download.exportFile.isEmpty());
-    QCOMPARE(rig.progress.codes, QStringList{progress::kDownloaded});
+    QVERIFY(rig.progress.codes.isEmpty());
+    QCOMPARE(rig.progress.notes.size(), 1);
+    QCOMPARE(rig.progress.notes.last().text, optext::kFileNotOpenedText);
+}
+
+void DownloadStepsTest::anExportTriedChangesNothing_data()
+{
+    QTest::addColumn<bool>("earlierFile");
+    QTest::addColumn<QString>("subfolder"); // of the export folder; made by the download
+    QTest::newRow("the day's file there") << true << QString();
+    QTest::newRow("the folder made and removed") << false << QStringLiteral("/new");
+}
+
+void DownloadStepsTest::anExportTriedChangesNothing()
+{
+    // Tried, the export asks the terminal what a written one asks, queues the
+    // same punches, and leaves the folder and the day's file as they were.
+    QFETCH(bool, earlierFile);
+    QFETCH(QString, subfolder);
+    StepsRig written;
+    written.Log(30);
+    QVERIFY(written.Download());
+    StepsRig tried;
+    tried.Log(30);
+    tried.device.FilePath += subfolder;
+    if (earlierFile)
+        QVERIFY(testsupport::WriteBytes(tried.ExportPath(), "earlier\r\n"));
+    tried.ctx.exportMode = ExportMode::Try;
+    QVERIFY(tried.Download());
+    QCOMPARE(tried.link.calls, written.link.calls);
+    QCOMPARE(tried.movements.size(), written.movements.size());
+    QCOMPARE(tried.movements.at(19), written.movements.at(19));
+    QVERIFY(tried.ctx.download.exportProblem.isEmpty());
+    QVERIFY(tried.ctx.download.exportFile.isEmpty());
+    QCOMPARE(QDir(tried.folder.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             earlierFile ? QStringList{QStringLiteral("Gate1_20240305.txt")} : QStringList());
+    if (earlierFile)
+        QCOMPARE(testsupport::ReadBytes(tried.ExportPath()), QByteArray("earlier\r\n"));
 }
 
 void DownloadStepsTest::reportResetWithoutALink()

@@ -86,7 +86,7 @@ bool SaveOperatorPathStates(const QString& outFolder)
     main.Attach(controller, messages, QStringLiteral("/usr/bin/zelvor"));
     controller.InitDialog({});
     // No database here: the terminal's address as the suite's table gives it.
-    for (CConnServer& device : controller.Devices) {
+    for (CConnServer& device : controller.Devices()) {
         device.ConnStr.clear();
         device.IP = sim.Address();
         device.Port = QString::number(sim.Port());
