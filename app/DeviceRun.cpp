@@ -9,12 +9,13 @@
 QString DeviceOutcome::Line() const
 {
     const QString figures =
-        postingDone ? QStringLiteral("%1 punches in range, %2 posted, %3 already present, %4 refused")
-                     .arg(inRange)
-                     .arg(posting.inserted)
-                     .arg(posting.skipped)
-                     .arg(posting.failed)
-               : QStringLiteral("%1 punches in range downloaded, not posted").arg(inRange);
+        postingDone
+            ? QStringLiteral("%1 punches in range, %2 posted, %3 already present, %4 refused")
+                  .arg(inRange)
+                  .arg(posting.inserted)
+                  .arg(posting.skipped)
+                  .arg(posting.failed)
+            : QStringLiteral("%1 punches in range downloaded, not posted").arg(inRange);
     // Refused rows are in the figures.
     if (failure.isEmpty() || (postingDone && download.exportProblem.isEmpty()))
         return QStringLiteral("%1: %2").arg(name, figures);
@@ -107,8 +108,9 @@ DeviceOutcome WalkDevice(DeviceSession& session, const SessionPlan& plan,
                                                      "database: %2")
                                           .arg(movements.size())
                                           .arg(OneLine(error.Text()));
-            outcome.failure =
-                outcome.failure.isEmpty() ? notPosted : notPosted + QStringLiteral("; ") + outcome.failure;
+            outcome.failure = outcome.failure.isEmpty()
+                                  ? notPosted
+                                  : notPosted + QStringLiteral("; ") + outcome.failure;
         }
         if (outcome.failure.isEmpty() && outcome.posting.failed > 0)
             outcome.failure = QStringLiteral("%1 punches refused").arg(outcome.posting.failed);
@@ -117,8 +119,8 @@ DeviceOutcome WalkDevice(DeviceSession& session, const SessionPlan& plan,
     return outcome;
 }
 
-DeviceOutcome RunOneDevice(CConnServer& record, const DownloadRange& range,
-                           const SessionPlan& plan, DeviceRunTools& tools)
+DeviceOutcome RunOneDevice(CConnServer& record, const DownloadRange& range, const SessionPlan& plan,
+                           DeviceRunTools& tools)
 {
     DeviceSession session(record, tools.session);
     return WalkDevice(session, plan, range, tools);

@@ -17,9 +17,9 @@ struct DeviceOutcome {
     QString deviceId;
     qint64 inRange = 0; // punches downloaded in the date range
     PostingSummary posting;
-    bool downloaded = false; // the punch log was read to its end
+    bool downloaded = false;  // the punch log was read to its end
     bool postingDone = false; // the posting ran to its end
-    QString failure;         // why the device failed; empty when it did not
+    QString failure;          // why the device failed; empty when it did not
     QDateTime startedAt;
     double seconds = 0;
     ClockReading clock;        // the terminal's clock, read after connecting
@@ -70,5 +70,5 @@ SessionPlan PullPlan(const TerminalAddress& linkAddress, bool configuredDevice);
 DeviceOutcome WalkDevice(DeviceSession& session, const SessionPlan& plan,
                          const DownloadRange& range, DeviceRunTools& tools);
 // The same with a session of its own on record.
-DeviceOutcome RunOneDevice(CConnServer& record, const DownloadRange& range,
-                           const SessionPlan& plan, DeviceRunTools& tools);
+DeviceOutcome RunOneDevice(CConnServer& record, const DownloadRange& range, const SessionPlan& plan,
+                           DeviceRunTools& tools);

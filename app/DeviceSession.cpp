@@ -68,8 +68,8 @@ QString ConnectFailure(const CConnServer& record, const SessionResult& result,
 }
 
 DeviceSession::DeviceSession(CConnServer& record, const SessionTools& tools)
-    : record_(record), tools_(tools),
-      driverWarnings_(DeviceLabel(record)), deadline_(DeadlineIn(tools.deviceTimeoutSeconds))
+    : record_(record), tools_(tools), driverWarnings_(DeviceLabel(record)),
+      deadline_(DeadlineIn(tools.deviceTimeoutSeconds))
 {
     db_.SetTrace(tools.statementTrace);
     tools_.link.SetDeadline(deadline_);

@@ -85,7 +85,10 @@ struct SessionResult {
 
     bool Ok() const { return failedAt == SessionStep::Done; }
     // The punch log was read whole (the export file may still have failed).
-    bool Downloaded() const { return failedAt == SessionStep::Done || failedAt == SessionStep::Export; }
+    bool Downloaded() const
+    {
+        return failedAt == SessionStep::Done || failedAt == SessionStep::Export;
+    }
 };
 
 // One device's way to its terminal and punch log, the same for every path that

@@ -4,8 +4,8 @@
 #include "app/CommandLine.h"
 #include "app/DriverWarnings.h"
 #include "app/LastSuccess.h"
-#include "app/StartRun.h"
 #include "app/RunMetrics.h"
+#include "app/StartRun.h"
 #include "platform/Clock.h"
 #include "platform/InstallLayout.h"
 #include "platform/MessageSink.h"
@@ -49,17 +49,11 @@ int RunHeadless(const QStringList& arguments, const RunOptions& options)
     StreamMessageSink messages(stderr);
     ConsolePasswordPrompt prompt(stdin, stderr);
     NetTerminalLink link;
-    MainServices services{link,
-                          progress,
-                          messages,
-                          clock,
-                          registry,
-                          prompt,
-                          StateFolder(),
-                          WriteRunLine,
-                          [] { return std::make_unique<NetTerminalLink>(); },
-                          options,
-                          ConfigFolder()};
+    MainServices services{
+        link,          progress,      messages,
+        clock,         registry,      prompt,
+        StateFolder(), WriteRunLine,  [] { return std::make_unique<NetTerminalLink>(); },
+        options,       ConfigFolder()};
     QElapsedTimer elapsed;
     elapsed.start();
     const StartOutcome started =

@@ -56,9 +56,8 @@ bool MovesLastSuccess(const QDateTime& firstOfMonth, const std::optional<QDateTi
     return !since.isValid() || since <= RangeStart(firstOfMonth, lastSuccess).date();
 }
 
-bool RecordPullSuccess(RegistryStore& registry, const QString& deviceId,
-                       const DownloadRange& range, const QDateTime& startedAt,
-                       const QDateTime& firstOfMonth)
+bool RecordPullSuccess(RegistryStore& registry, const QString& deviceId, const DownloadRange& range,
+                       const QDateTime& startedAt, const QDateTime& firstOfMonth)
 {
     const std::optional<QDateTime> lastSuccess = ReadLastSuccess(registry, deviceId);
     return DayFilter(range).KeepsDays(RangeStart(firstOfMonth, lastSuccess).date(),

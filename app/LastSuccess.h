@@ -46,6 +46,5 @@ bool MovesLastSuccess(const QDateTime& firstOfMonth, const std::optional<QDateTi
 // only when its range reached from where the next run would start to the day
 // it began; the record only moves forward. Stores it then (false when it did
 // not or could not).
-bool RecordPullSuccess(RegistryStore& registry, const QString& deviceId,
-                       const DownloadRange& range, const QDateTime& startedAt,
-                       const QDateTime& firstOfMonth);
+bool RecordPullSuccess(RegistryStore& registry, const QString& deviceId, const DownloadRange& range,
+                       const QDateTime& startedAt, const QDateTime& firstOfMonth);

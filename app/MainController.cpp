@@ -102,10 +102,10 @@ void MainController::InitDialog(const QStringList& params)
 void MainController::OnStartRun()
 {
     ReadComboSelection();
-    StartOutcome started = StartRun(
-        StartRequest{run_, configPath_, view_.FromDate(), view_.ToDate(),
-                     [this](const std::function<void()>& work) { view_.RunAside(work); }},
-        devices_, services_);
+    StartOutcome started =
+        StartRun(StartRequest{run_, configPath_, view_.FromDate(), view_.ToDate(),
+                              [this](const std::function<void()>& work) { view_.RunAside(work); }},
+                 devices_, services_);
     report_ = started.report;
     if (report_.mode != RunReport::Mode::SingleTerminal)
         return;

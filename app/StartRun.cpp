@@ -63,8 +63,7 @@ bool LoadDeviceList(const QString& configPath, CConnServerList& devices, CCrypt&
     return load.read;
 }
 
-StartOutcome StartRun(const StartRequest& request, CConnServerList& devices,
-                      MainServices& services)
+StartOutcome StartRun(const StartRequest& request, CConnServerList& devices, MainServices& services)
 {
     StartOutcome started;
     RunReport& report = started.report;

@@ -16,9 +16,9 @@
 // record's DeviceId (the last row wins when there are several; the fields keep
 // their values when there is none), and returns them as the terminal's
 // address; rows (when given) gets the number of rows with that ID, -1 when
-// there was no look-up (no database named). Opens db with the record's ConnStr and leaves it open for the
-// posting that follows. Throws DatabaseError when the connection cannot be
-// made or the server rejects the look-up.
+// there was no look-up (no database named). Opens db with the record's ConnStr and leaves it open
+// for the posting that follows. Throws DatabaseError when the connection cannot be made or the
+// server rejects the look-up.
 TerminalAddress LoadDeviceAddress(CConnServer& record, Database& db, MessageSink& messages,
                                   int* rows = nullptr);
 

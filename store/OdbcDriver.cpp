@@ -43,10 +43,9 @@ std::optional<OdbcDriverInfo> FindOdbcDriver(const QString& name)
     const auto text = [](const SQLWCHAR* units, qsizetype length) {
         return QString::fromUtf16(reinterpret_cast<const char16_t*>(units), length);
     };
-    for (SQLUSMALLINT direction = SQL_FETCH_FIRST;
-         SQL_SUCCEEDED(SQLDriversW(env, direction, description, SQLSMALLINT(std::size(description)),
-                                   &descriptionLength, attributes,
-                                   SQLSMALLINT(std::size(attributes)), &attributesLength));
+    for (SQLUSMALLINT direction = SQL_FETCH_FIRST; SQL_SUCCEEDED(SQLDriversW(
+             env, direction, description, SQLSMALLINT(std::size(description)), &descriptionLength,
+             attributes, SQLSMALLINT(std::size(attributes)), &attributesLength));
          direction = SQL_FETCH_NEXT) {
         if (text(description, descriptionLength) != name)
             continue;

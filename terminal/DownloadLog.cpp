@@ -68,8 +68,8 @@ bool DownloadLog(const CConnServer& record, const DownloadRange& range, Movement
     // only to try the export is removed again.
     const QString folder = ExportFolder(record.FilePath, ctx.exeFolder);
     const bool tryOnly = ctx.exportMode == ExportMode::Try;
-    const auto removeTriedFolder = qScopeGuard(
-        [tryOnly, folder, made = !QFileInfo::exists(folder)] {
+    const auto removeTriedFolder =
+        qScopeGuard([tryOnly, folder, made = !QFileInfo::exists(folder)] {
             if (tryOnly && made)
                 QDir().rmdir(folder);
         });
@@ -78,8 +78,9 @@ bool DownloadLog(const CConnServer& record, const DownloadRange& range, Movement
     ExportWriter exportFile;
     if (!exportFile.Open(exportPath)) {
         FileNotOpened(ctx);
-        report.exportProblem = QStringLiteral("cannot open the export file %1: %2")
-                                   .arg(QDir::toNativeSeparators(exportPath), exportFile.ErrorText());
+        report.exportProblem =
+            QStringLiteral("cannot open the export file %1: %2")
+                .arg(QDir::toNativeSeparators(exportPath), exportFile.ErrorText());
     }
 
     CTerminalLink& link = ctx.link;
@@ -146,9 +147,9 @@ bool DownloadLog(const CConnServer& record, const DownloadRange& range, Movement
             report.exportFile = exportPath;
         } else {
             FileNotOpened(ctx);
-            report.exportProblem = QStringLiteral("cannot write the export file %1: %2")
-                                       .arg(QDir::toNativeSeparators(exportPath),
-                                            exportFile.ErrorText());
+            report.exportProblem =
+                QStringLiteral("cannot write the export file %1: %2")
+                    .arg(QDir::toNativeSeparators(exportPath), exportFile.ErrorText());
         }
     }
     // The file deleted is the one written, named after the record (not after

@@ -277,11 +277,11 @@ void TestDeviceCheck::terminalAndPunchLog()
     QCOMPARE(result.clock.offsetSeconds, qint64(clockOffset));
     // A punch log that fails leaves the export file unreached.
     for (const StepResult& step : result.steps)
-        QVERIFY2(step.verdict == Verdict::Ok || step.step == CheckStep::Clock ||
-                     (!passes && step.step == CheckStep::PunchLog) ||
-                     (!passes && step.step == CheckStep::ExportFile &&
-                      step.verdict == Verdict::Skipped),
-                 qPrintable(StepName(step.step) + QStringLiteral(": ") + step.detail));
+        QVERIFY2(
+            step.verdict == Verdict::Ok || step.step == CheckStep::Clock ||
+                (!passes && step.step == CheckStep::PunchLog) ||
+                (!passes && step.step == CheckStep::ExportFile && step.verdict == Verdict::Skipped),
+            qPrintable(StepName(step.step) + QStringLiteral(": ") + step.detail));
     const QString& log = result.steps.at(int(CheckStep::PunchLog)).detail;
     QVERIFY2(log.contains(detail), qPrintable(log));
     QCOMPARE(result.Passed(), passes);

@@ -126,16 +126,10 @@ void TestMainController::init()
 
 MainServices TestMainController::Services(const RunOptions& options)
 {
-    return MainServices{link_,
-                        progress_,
-                        messages_,
-                        clock_,
-                        *registry_,
-                        prompt_,
-                        dir_->path(),
-                        [this](const QString& line) { lines_.append(line); },
-                        {},
-                        options};
+    return MainServices{
+        link_,      progress_, messages_,    clock_,
+        *registry_, prompt_,   dir_->path(), [this](const QString& line) { lines_.append(line); },
+        {},         options};
 }
 
 std::unique_ptr<MainController> TestMainController::Start(const QStringList& params)
@@ -203,17 +197,20 @@ void TestMainController::singleTerminalRun_data()
     QTest::addColumn<QString>("codes");
     QTest::addColumn<bool>("endRequested");
     QTest::addColumn<bool>("linkLeftOpen");
-    QTest::newRow("first attempt") << 0 << -1 << false << "" << "2 3 7" << true << false;
-    QTest::newRow("third attempt") << 2 << -1 << false << "" << "2 2 2 3 7" << true << false;
-    QTest::newRow("unreachable, window stays") << 3 << -1 << false << "" << "2 2 2 4" << false
-                                               << false;
-    QTest::newRow("unreachable, close flag 0")
-        << 3 << -1 << false << "0" << "2 2 2 4" << true << false;
-    QTest::newRow("stream breaks") << 0 << 2 << false << "0" << "2 3" << true << false;
+    QTest::newRow("first attempt") << 0 << -1 << false << ""
+                                   << "2 3 7" << true << false;
+    QTest::newRow("third attempt") << 2 << -1 << false << ""
+                                   << "2 2 2 3 7" << true << false;
+    QTest::newRow("unreachable, window stays") << 3 << -1 << false << ""
+                                               << "2 2 2 4" << false << false;
+    QTest::newRow("unreachable, close flag 0") << 3 << -1 << false << "0"
+                                               << "2 2 2 4" << true << false;
+    QTest::newRow("stream breaks") << 0 << 2 << false << "0"
+                                   << "2 3" << true << false;
     // The export file is the start's only product: not written, it failed,
     // and nothing says it succeeded.
-    QTest::newRow("export folder under a file")
-        << 0 << -1 << true << "" << "2 3" << false << true;
+    QTest::newRow("export folder under a file") << 0 << -1 << true << ""
+                                                << "2 3" << false << true;
 }
 
 void TestMainController::singleTerminalRun()
@@ -339,8 +336,7 @@ void TestMainController::aPullCutShortKeepsNothingAndSaysSo_data()
     QTest::newRow("cancelled") << true << -1 << true << optext::kPullCancelled << true;
     QTest::newRow("stream broken") << true << 500 << false << optext::kPullFailed << false;
     QTest::newRow("not connected")
-        << false << -1 << false << optext::kPullNotConnected.arg(optext::kConnectCaption)
-        << false;
+        << false << -1 << false << optext::kPullNotConnected.arg(optext::kConnectCaption) << false;
 }
 
 void TestMainController::aPullCutShortKeepsNothingAndSaysSo()

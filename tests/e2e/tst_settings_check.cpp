@@ -328,13 +328,12 @@ void TestSettingsCheck::theCheckAndTheRunAgree()
     const QString fault = QString::fromLatin1(QTest::currentDataTag());
     Rig& rig = *rig_;
     const QString name = QStringLiteral("Gate");
-    CConnServer device =
-        fault == QLatin1String("device row missing")
-            ? rig.UnknownDevice(1, name)
-            : rig.AddDevice(1, name, Rig::TodayPunches(QStringLiteral("G"), 3),
-                            fault == QLatin1String("terminal refuses PREPARE")
-                                ? QStringList{QStringLiteral("--prepare-refused")}
-                                : QStringList{});
+    CConnServer device = fault == QLatin1String("device row missing")
+                             ? rig.UnknownDevice(1, name)
+                             : rig.AddDevice(1, name, Rig::TodayPunches(QStringLiteral("G"), 3),
+                                             fault == QLatin1String("terminal refuses PREPARE")
+                                                 ? QStringList{QStringLiteral("--prepare-refused")}
+                                                 : QStringList{});
     QVERIFY2(!device.Name.isEmpty(), qPrintable(rig.Error()));
     if (fault == QLatin1String("export folder under a file")) {
         const QString file = rig.install.Folder() + QStringLiteral("/a-file");

@@ -396,22 +396,25 @@ void TestMainDialog::aLinkTheTerminalEndsShowsAtOnceAndIsOpenedAgain()
     ChooseDevice(gate);
     Click(FindControl<QPushButton>(*dialog_, resid::main::kConnectButton));
     QCOMPARE(Caption(), optext::kDisconnectCaption);
-    // Seen within the window's look at the link after the terminal's end.
-    QTRY_COMPARE_WITH_TIMEOUT(Caption(), optext::kConnectCaption,
-                              1500 + CZelvorDlg::kLinkLookMs + 1000);
+    // Seen by the window's look at the link after the terminal's end (within
+    // a second of it; the bound is for a busy machine).
+    QTRY_COMPARE_WITH_TIMEOUT(Caption(), optext::kConnectCaption, 30000);
     QCOMPARE(notes_.calls.last().note.text, optext::kLinkEndedByTerminal);
     // The pull connects again by itself.
     Click(FindControl<QPushButton>(*dialog_, resid::main::kPullButton));
     QCOMPARE(rig_->db.Movements().size(), 4);
     QVERIFY2(PullText().contains(optext::kPullReopened), qPrintable(PullText()));
-    // The link the pull opened again is shown as open, unless the terminal has
-    // ended it again while a slow server took the posting: then the window
-    // has said so once more.
+    // The terminal ends the link opened again as well, during the pull's
+    // posting or after it: the caption follows, and the operator is told,
+    // by the pull's outcome or by the window's look.
+    QTRY_COMPARE_WITH_TIMEOUT(Caption(), optext::kConnectCaption, 30000);
     const qsizetype ended =
         std::count_if(notes_.calls.cbegin(), notes_.calls.cend(), [](const auto& call) {
             return call.note.text == optext::kLinkEndedByTerminal;
         });
-    QCOMPARE(Caption(), ended == 1 ? optext::kDisconnectCaption : optext::kConnectCaption);
+    QVERIFY2(ended == 2 ||
+                 PullText().contains(optext::kOutcomeLinkClosed.arg(optext::kConnectCaption)),
+             qPrintable(PullText()));
     QVERIFY2(messages_.messages.isEmpty(), qPrintable(messages_.messages.join(QLatin1Char('|'))));
 }
 

@@ -2,8 +2,8 @@
 
 #include "app/MainView.h"
 
-// The main window's state without a window, for the controller's tests: the pickers start at now, the
-// combo holds names and a selection index.
+// The main window's state without a window, for the controller's tests: the pickers start at now,
+// the combo holds names and a selection index.
 class HeadlessView : public MainView {
 public:
     explicit HeadlessView(const QDateTime& now) : from_(now), to_(now) {}

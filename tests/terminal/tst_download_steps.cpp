@@ -153,10 +153,10 @@ void DownloadStepsTest::anExportNotWrittenIsNoSuccess()
     rig.device.FilePath = rig.folder.path() + QStringLiteral("/missing/deeper");
     QVERIFY(rig.Download());
     QCOMPARE(rig.movements.size(), 20);
-    QVERIFY2(rig.ctx.download.exportProblem.startsWith(
-                 QStringLiteral("cannot open the export file ") +
-                 QDir::toNativeSeparators(rig.device.FilePath)),
-             qPrintable(rig.ctx.download.exportProblem));
+    QVERIFY2(
+        rig.ctx.download.exportProblem.startsWith(QStringLiteral("cannot open the export file ") +
+                                                  QDir::toNativeSeparators(rig.device.FilePath)),
+        qPrintable(rig.ctx.download.exportProblem));
     QVERIFY(rig.ctx.download.exportFile.isEmpty());
     QVERIFY(rig.progress.codes.isEmpty());
     QCOMPARE(rig.progress.notes.size(), 1);
