@@ -39,6 +39,10 @@ QString PullOutcomeText(const DeviceOutcome& outcome, bool linkOpen, const QStri
     } else if (!outcome.downloaded) {
         ending.append(optext::kPullFailed + kept);
         ending.append(Isolated(outcome.failure));
+    } else if (!download.exportProblem.isEmpty()) {
+        // No success text: the export file is a product of the pull.
+        ending.append(outcome.postingDone ? optext::kPostedExportFailed
+                                          : optext::kPulledExportFailed);
     } else if (outcome.postingDone) {
         ending.append(optext::kPulledAndPosted);
     } else {

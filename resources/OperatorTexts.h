@@ -52,6 +52,13 @@ inline const QString kPulledAndPosted = QStringLiteral("تم سحب البيان
 inline const QString kPulledNotPosted = QStringLiteral("تم سحب البيانات، ولم يُرحَّل منها شيء.");
 inline const QString kPullCancelled = QStringLiteral("أُلغي السحب: لم يُرحَّل شيء.");
 inline const QString kPullFailed = QStringLiteral("فشل السحب: لم يُرحَّل شيء.");
+// The punch log was read, but the export file could not be written.
+inline const QString kPostedExportFailed =
+    QStringLiteral("رُحِّلت البيانات، لكن تعذّر كتابة ملف التصدير. تحقق من مجلد التصدير في الإعدادات "
+                   "ثم أعد السحب.");
+inline const QString kPulledExportFailed =
+    QStringLiteral("سُحبت البيانات، لكن تعذّر كتابة ملف التصدير فلم يُحفظ منها شيء. تحقق من مجلد "
+                   "التصدير ثم أعد السحب.");
 inline const QString kExportKept = QStringLiteral("وبقي ملف التصدير السابق كما كان.");
 // %1: the connect button's caption as it reads now.
 inline const QString kPullNotConnected =

@@ -82,6 +82,7 @@ private slots:
     void thePullStaysWithTheLinkedDevice();
     void aLinkTheTerminalEndedIsOpenedAgain_data();
     void aLinkTheTerminalEndedIsOpenedAgain();
+    void aPullWhoseExportFailsSaysSo();
     void disconnectingNeedsNeitherRangeNorDatabase();
     void aRefusedConnectionSaysWhy();
 
@@ -465,6 +466,29 @@ void TestMainController::aLinkTheTerminalEndedIsOpenedAgain()
                  view_->Outcome().contains(optext::kPulledAndPosted),
              qPrintable(view_->Outcome()));
     QCOMPARE(db_.Movements().size(), 5);
+}
+
+void TestMainController::aPullWhoseExportFailsSaysSo()
+{
+    // The punches are posted, but the export file is a product of the pull
+    // too: the device failed, and nothing says it succeeded.
+    const auto controller = ConnectedToTheHall();
+    QVERIFY(controller && link_.open);
+    QVERIFY(testsupport::WriteBytes(dir_->filePath(QStringLiteral("file")), "x"));
+    controller->Devices().last().FilePath = dir_->filePath(QStringLiteral("file/export"));
+    controller->OnSettingsAccepted();
+    progress_ = RecordingProgress();
+    controller->OnPullData();
+    QCOMPARE(db_.Movements().size(), 5);
+    QVERIFY(!ReadLastSuccess(*registry_, controller->Devices().last().DeviceId));
+    QVERIFY(progress_.codes.isEmpty());
+    QCOMPARE(progress_.notes.last().text, optext::kFileNotOpenedText);
+    QVERIFY2(view_->Outcome().startsWith(optext::kOutcomeDevice.arg(kHall) + u'\n' +
+                                         optext::kPostedExportFailed) &&
+                 !view_->Outcome().contains(optext::kPulledAndPosted),
+             qPrintable(view_->Outcome()));
+    QVERIFY2(lines_.last().startsWith(kHall + QStringLiteral(": FAILED, export file not written")),
+             qPrintable(lines_.last()));
 }
 
 void TestMainController::disconnectingNeedsNeitherRangeNorDatabase()
