@@ -1,5 +1,4 @@
 #include "GuiTestKit.h"
-#include "access/CommandText.h"
 #include "access/gui/CCommandDlg.h"
 #include "access/gui/CPasswordDlg.h"
 #include "app/gui/CZelvorDlg.h"
@@ -26,6 +25,20 @@
 using guitest::Click;
 using guitest::TypeInto;
 using guitest::WhenModalOpens;
+
+namespace {
+
+// A program path with a blank, and the command the dialog must show for it:
+// the path quoted as the system's scheduler and shell read it, then " 1".
+#ifdef Q_OS_WIN
+const QString kProgram = QStringLiteral("C:/Attendance Tools/zelvor.exe");
+const QString kCommand = QStringLiteral("\"C:\\Attendance Tools\\zelvor.exe\" 1");
+#else
+const QString kProgram = QStringLiteral("/opt/Attendance Tools/zelvor");
+const QString kCommand = QStringLiteral("'/opt/Attendance Tools/zelvor' 1");
+#endif
+
+} // namespace
 
 // The password and command dialogs driven by keyboard and mouse, and the
 // forms of the three secondary dialogs: every control id findable, every text
@@ -104,10 +117,9 @@ void TestSmallDialogs::passwordPrompt()
 
 void TestSmallDialogs::commandShowsQuotedPathAndOne()
 {
-    CCommandDlg dialog(QStringLiteral("/opt/Attendance Tools/zelvor"));
+    CCommandDlg dialog(kProgram);
     auto* edit = FindControl<QLineEdit>(dialog, resid::command::kEdit);
-    // The generator's text (quoted for the system: tst_command_text).
-    QCOMPARE(edit->text(), AllDevicesCommand(QStringLiteral("/opt/Attendance Tools/zelvor")));
+    QCOMPARE(edit->text(), kCommand);
     QVERIFY(!edit->isReadOnly());
 
     CCommandDlg unknown{QString()};
@@ -116,23 +128,22 @@ void TestSmallDialogs::commandShowsQuotedPathAndOne()
 
 void TestSmallDialogs::commandEditsAreNotKept()
 {
-    const QString path = QStringLiteral("/usr/local/bin/zelvor");
     bool done = false;
     WhenModalOpens(
         [&](QDialog& dialog) {
             auto* edit = FindControl<QLineEdit>(dialog, resid::command::kEdit);
-            QCOMPARE(edit->text(), AllDevicesCommand(path));
+            QCOMPARE(edit->text(), kCommand);
             TypeInto(edit, QStringLiteral("rm -rf /"));
             Click(FindControl<QPushButton>(dialog, resid::kOk));
         },
         &done);
     {
-        CCommandDlg first(path);
+        CCommandDlg first(kProgram);
         QCOMPARE(first.exec(), int(QDialog::Accepted));
     }
     QVERIFY(done);
-    CCommandDlg second(path);
-    QCOMPARE(second.CommandText(), AllDevicesCommand(path));
+    CCommandDlg second(kProgram);
+    QCOMPARE(second.CommandText(), kCommand);
 }
 
 void TestSmallDialogs::formsHaveEveryControl_data()
