@@ -16,6 +16,7 @@
 #include <QHash>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -34,7 +35,8 @@ const char* const kUsage =
     "  add --id ID --name NAME --server HOST --user LOGIN --db NAME\n"
     "      [--password TEXT | --password-stdin] [--export PATH]\n"
     "      [--offer 1|0] [--delete-file 0|1] [--driver-options \"KEY=VALUE;...\"]\n"
-    "                            adds a device, or replaces the one of that name\n"
+    "                            adds a device at the end, or replaces the one of\n"
+    "                            that name where it stands\n"
     "  remove NAME               removes the devices of that name\n"
     "  check [--device-timeout SECONDS] [NAME]\n"
     "                            checks every device (or the one named) the way a run\n"
@@ -177,12 +179,17 @@ int Add(Session& session, const QStringList& args)
     }
     if (!session.Load(true))
         return 1;
-    CConnServerList kept;
-    for (const CConnServer& d : session.devices)
-        if (d.Name != device.Name)
-            kept.append(d);
-    kept.append(device);
-    session.devices = kept;
+    // A device of that name is replaced where it stands, as the all-devices
+    // run follows the file's order; a new one comes last.
+    CConnServerList& devices = session.devices;
+    const auto named = [&](const CConnServer& d) { return d.Name == device.Name; };
+    const auto found = std::find_if(devices.begin(), devices.end(), named);
+    if (found == devices.end()) {
+        devices.append(device);
+    } else {
+        *found = device;
+        devices.erase(std::remove_if(found + 1, devices.end(), named), devices.end());
+    }
     return session.Save() ? 0 : 1;
 }
 
