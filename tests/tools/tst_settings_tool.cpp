@@ -13,6 +13,8 @@ private slots:
     void init();
     void addReplacesWhereTheDeviceStands_data();
     void addReplacesWhereTheDeviceStands();
+    void deviceTimeoutIsTheRunsOption_data();
+    void deviceTimeoutIsTheRunsOption();
 
 private:
     struct Result {
@@ -88,6 +90,42 @@ void TestSettingsTool::addReplacesWhereTheDeviceStands()
         QCOMPARE(device.Server, added ? QStringLiteral("new-db") : QStringLiteral("old-db"));
     }
     QCOMPARE(names, order);
+}
+
+void TestSettingsTool::deviceTimeoutIsTheRunsOption_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("err"); // found in standard error
+
+    // Taken, the command goes on to config.ini, which does not exist here.
+    const QString range = QStringLiteral("zelvor-settings: --device-timeout takes a whole number "
+                                         "from 0 to 604800 (see zelvor-settings --help)\n");
+    const auto L = [](std::initializer_list<const char*> items) {
+        QStringList list;
+        for (const char* item : items)
+            list.append(QString::fromUtf8(item));
+        return list;
+    };
+    QTest::newRow("a week") << L({"check", "--device-timeout", "604800"}) << 1
+                            << QStringLiteral("does not exist: no devices to check");
+    QTest::newRow("none, after the name")
+        << L({"set-clock", "Gate", "--device-timeout=0"}) << 1
+        << QStringLiteral("does not exist: no devices to set the clock of");
+    QTest::newRow("over a week") << L({"check", "--device-timeout", "604801"}) << 2 << range;
+    QTest::newRow("negative") << L({"set-clock", "--device-timeout=-1", "Gate"}) << 2 << range;
+    QTest::newRow("not a number") << L({"check", "--device-timeout", "10s"}) << 2 << range;
+    QTest::newRow("no value") << L({"check", "--device-timeout"}) << 2
+                              << QStringLiteral("unknown or incomplete option --device-timeout\n");
+}
+
+void TestSettingsTool::deviceTimeoutIsTheRunsOption()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, err);
+    const Result run = Run(args);
+    QTEST(run.status, "status");
+    QVERIFY2(run.err.contains(err), qPrintable(run.err));
 }
 
 QTEST_GUILESS_MAIN(TestSettingsTool)

@@ -7,7 +7,6 @@
 #include "app/ProgramOptions.h"
 #include "app/RunOptions.h"
 #include "platform/InstallLayout.h"
-#include "platform/IntText.h"
 #include "platform/RegistryStore.h"
 #include "settings/CCrypt.h"
 #include "settings/SettingsFile.h"
@@ -44,10 +43,11 @@ const char* const kUsage =
     "                            ODBC driver, database login, device row, movement\n"
     "                            table, terminal, link key, punch log; one line per\n"
     "                            step (ok, FAILED with a hint, skipped); at most\n"
-    "                            SECONDS per device (default 600, 0: only the\n"
-    "                            time-outs); a terminal clock more than 120 s off this\n"
-    "                            host's, and a movement table of over a million rows\n"
-    "                            without an index for the duplicate check, are WARNINGs\n"
+    "                            SECONDS per device (default 600, at most 604800, a\n"
+    "                            week; 0: only the time-outs); a terminal clock more\n"
+    "                            than 120 s off this host's, and a movement table of\n"
+    "                            over a million rows without an index for the\n"
+    "                            duplicate check, are WARNINGs\n"
     "  set-clock [--device-timeout SECONDS] NAME\n"
     "                            sets the clock of the device's terminal to this host's\n"
     "                            time and reads it back (punches already taken keep\n"
@@ -210,33 +210,26 @@ int Remove(Session& session, const QStringList& args)
     return session.Save() ? 0 : 1;
 }
 
-// The options of check and set-clock: --device-timeout and device names.
-// Returns 0, or the exit status of a usage error (said on standard error).
+// The options of check and set-clock: --device-timeout, as the program
+// parses and limits it, and device names. Returns 0, or the exit status of a
+// usage error (said on standard error).
 int DeviceArguments(const QStringList& args, int& timeout, QStringList& names)
 {
-    timeout = RunOptions::kDefaultDeviceTimeoutSeconds;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        QString value;
-        if (arg.startsWith(QLatin1String("--device-timeout="))) {
-            value = arg.section(QLatin1Char('='), 1);
-        } else if (arg == QLatin1String("--device-timeout") && i + 1 < args.size()) {
-            value = args[++i];
-        } else if (!arg.startsWith(QLatin1String("--"))) {
-            names.append(arg);
-            continue;
-        } else {
-            Print(stderr, QStringLiteral("zelvor-settings: unknown or incomplete option %1\n%2")
-                              .arg(arg, Usage()));
-            return 2;
-        }
-        if (!ParseWholeInt(value, timeout) || timeout < 0) {
-            Print(stderr, QStringLiteral("zelvor-settings: --device-timeout takes a number of "
-                                         "seconds (0 or more), not %1\n")
-                              .arg(value));
-            return 2;
-        }
+    static const QList<LongOption> known{{QStringLiteral("device-timeout"), true}};
+    const ProgramOptions options =
+        ParseProgramOptions(args, known, QStringLiteral("zelvor-settings"));
+    if (!options.error.isEmpty()) {
+        Print(stderr, QStringLiteral("zelvor-settings: unknown or incomplete option %1\n%2")
+                          .arg(options.errorArgument, Usage()));
+        return 2;
     }
+    timeout = RunOptions::kDefaultDeviceTimeoutSeconds;
+    QString error;
+    if (!DeviceTimeoutFrom(options, timeout, error)) {
+        Print(stderr, error + QLatin1Char('\n'));
+        return 2;
+    }
+    names = options.arguments;
     return 0;
 }
 
