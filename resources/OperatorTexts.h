@@ -97,6 +97,9 @@ inline const QString kTestConnectionFailed = QStringLiteral(
 inline const QString kSaveUnifies = QStringLiteral(
     "يكتب الحفظ القيم المعروضة في كل الأجهزة، والأجهزة المحفوظة تختلف الآن فيها:\n%1\nهل تريد "
     "الحفظ وتوحيد هذه القيم؟");
+// The last line of that list when it names only the first devices. %1: how
+// many more Save would change.
+inline const QString kSaveUnifiesMore = QStringLiteral("… و%1 من الأجهزة الأخرى");
 inline const QString kFieldServer = QStringLiteral("الخادم");
 inline const QString kFieldUser = QStringLiteral("المستخدم");
 inline const QString kFieldPassword = QStringLiteral("كلمة السر");

@@ -44,7 +44,8 @@ private slots:
     void refusedLoginShowsTheDriverText();
     void cancelAfterTestLeavesTheListAlone();
     void saveWithoutRowsEmptiesTheList();
-    void saveAsksBeforeReplacingValuesOfOneDevice();
+    void saveAsksBeforeReplacingValuesSetPerDevice_data();
+    void saveAsksBeforeReplacingValuesSetPerDevice();
 
 private:
     CConnServer Device(const QString& id, const QString& name, const char* isCheck) const;
@@ -272,21 +273,40 @@ void TestSettingsDialog::saveWithoutRowsEmptiesTheList()
     QVERIFY(devices.isEmpty());
 }
 
-void TestSettingsDialog::saveAsksBeforeReplacingValuesOfOneDevice()
+void TestSettingsDialog::saveAsksBeforeReplacingValuesSetPerDevice_data()
 {
-    // A has an export folder of its own (set with zelvor-settings); the
-    // dialog shows the last device's, and Save would write it into A.
-    CConnServerList devices = {Device(Guid(1), QStringLiteral("A"), "1"),
-                               Device(Guid(2), QStringLiteral("B"), "1")};
-    devices[0].FilePath = QStringLiteral("/srv/gate-a");
+    QTest::addColumn<int>("own");    // devices with an export folder of their own
+    QTest::addColumn<int>("listed"); // of those, the ones the question names
+    QTest::newRow("one") << 1 << 1;
+    QTest::newRow("nine, all named") << 9 << 9;
+    QTest::newRow("twenty, eight named and a count") << 20 << 8;
+}
+
+void TestSettingsDialog::saveAsksBeforeReplacingValuesSetPerDevice()
+{
+    QFETCH(int, own);
+    QFETCH(int, listed);
+    // These have export folders of their own (set with zelvor-settings); the
+    // dialog shows the last device's, and Save would write it into them.
+    CConnServerList devices;
+    QStringList lines;
+    for (int n = 1; n <= own; ++n) {
+        devices.append(Device(Guid(n), QStringLiteral("Gate %1").arg(n), "1"));
+        devices.last().FilePath = QStringLiteral("/srv/gate-%1").arg(n);
+        if (n <= listed)
+            lines.append(QStringLiteral("Gate %1: ").arg(n) + optext::kFieldExportFolder);
+    }
+    if (listed < own)
+        lines.append(optext::kSaveUnifiesMore.arg(QLocale().toString(own - listed)));
+    devices.append(Device(Guid(99), QStringLiteral("Last"), "1"));
     const CConnServerList before = devices;
     CConfigDlg dialog(devices, messages_);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     messages_.answer = false;
     Click(FindControl<QPushButton>(dialog, resid::kOk));
-    QCOMPARE(messages_.messages, QStringList{optext::kSaveUnifies.arg(QStringLiteral("A: ") +
-                                                                      optext::kFieldExportFolder)});
+    QCOMPARE(messages_.messages,
+             QStringList{optext::kSaveUnifies.arg(lines.join(QLatin1Char('\n')))});
     QVERIFY(dialog.isVisible());
     QCOMPARE(devices, before);
 
