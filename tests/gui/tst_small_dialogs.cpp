@@ -18,6 +18,7 @@
 #include <QDateTimeEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QtTest>
@@ -58,6 +59,8 @@ private slots:
     void pickersShowMonthNames();
     void pullProgressCancels();
     void noticesShowInTheWindowWithoutATray();
+    void boxShowsTechnicalLinesInTheirDirection_data();
+    void boxShowsTechnicalLinesInTheirDirection();
     // Last: Qt's Arabic translations stay loaded.
     void arabicStandardButtonsAndBoxDirection();
 };
@@ -326,6 +329,41 @@ void TestSmallDialogs::noticesShowInTheWindowWithoutATray()
     // A link that ended replaces "connected".
     dialog.SetConnectCaption(optext::kConnectCaption);
     QVERIFY(dialog.StatusLine()->text().endsWith(optext::kLinkClosedText));
+}
+
+void TestSmallDialogs::boxShowsTechnicalLinesInTheirDirection_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+
+    // Each technical line after the blank line between first strong isolate
+    // and pop directional isolate.
+    const QString arabic = optext::kTerminalBrokeOff + QStringLiteral("\n\n");
+    QTest::newRow("arabic, then technical lines")
+        << arabic + QStringLiteral("could not connect to [::1]:4370 (رُفض الاتصال)\nretry: no")
+        << arabic + QStringLiteral("\u2068could not connect to [::1]:4370 (رُفض الاتصال)\u2069\n"
+                                   "\u2068retry: no\u2069");
+    QTest::newRow("english") << faulttext::kNoData + QStringLiteral("\n\n(x)")
+                             << faulttext::kNoData + QStringLiteral("\n\n(x)");
+    const QString question =
+        optext::kSaveUnifies.arg(QStringLiteral("Gate 1: ") + optext::kFieldExportFolder);
+    QTest::newRow("arabic without a blank line") << question << question;
+}
+
+void TestSmallDialogs::boxShowsTechnicalLinesInTheirDirection()
+{
+    QFETCH(QString, text);
+    QString shown;
+    bool done = false;
+    WhenModalOpens(
+        [&](QDialog& box) {
+            shown = qobject_cast<QMessageBox*>(&box)->text();
+            box.accept();
+        },
+        &done);
+    MessageBoxSink().Show(text);
+    QVERIFY(done);
+    QTEST(shown, "shown");
 }
 
 void TestSmallDialogs::arabicStandardButtonsAndBoxDirection()
