@@ -36,9 +36,12 @@ CConfigDlg::CConfigDlg(CConnServerList& devices, MessageSink& messages, QWidget*
       messages_(messages)
 {
     ui_->setupUi(this);
+    QTreeWidget* list = ui_->deviceList_1067;
+    // About four rows at the least: where the screen is too small for the
+    // whole form, the form scrolls rather than squeezing the list away.
+    list->setMinimumHeight(4 * (list->fontMetrics().height() + 4) + 2 * list->frameWidth());
     SetUpDialog(*this);
 
-    QTreeWidget* list = ui_->deviceList_1067;
     list->setLayoutDirection(Qt::RightToLeft);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->headerItem()->setTextAlignment(0, Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);

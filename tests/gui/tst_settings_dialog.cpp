@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -37,6 +38,7 @@ private slots:
     void initTestCase();
     void init();
     void showsTheListInStoredOrder();
+    void fitsTheScreenWithItsButtons();
     void saveKeepsTicksAndTheOrder();
     void testConnectionKeepsTicksAndOrder();
     void testConnectionNeedsServerUserAndPassword_data();
@@ -127,6 +129,29 @@ void TestSettingsDialog::showsTheListInStoredOrder()
     QVERIFY(FindControl<QCheckBox>(dialog, resid::config::kDeleteFileCheck)->isChecked());
     QVERIFY(FindControl<QWidget>(dialog, resid::config::kDbCombo)->isHidden());
     QVERIFY(FindControl<QWidget>(dialog, resid::config::kBrowseLabel)->isHidden());
+}
+
+void TestSettingsDialog::fitsTheScreenWithItsButtons()
+{
+    // Also registered with every pixel doubled (test_settings_dialog_scaled):
+    // a screen of 400 by 400 pixels of the dialog.
+    CConnServerList devices = {Device(Guid(1), QStringLiteral("A"), "1")};
+    CConfigDlg dialog(devices, messages_);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    const QRect screen = dialog.screen()->availableGeometry();
+    const auto where = [](const QRect& r) {
+        return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    };
+    QVERIFY2(screen.contains(dialog.frameGeometry()),
+             qPrintable(where(dialog.frameGeometry()) + QStringLiteral(" on ") + where(screen)));
+    for (const int id : {resid::kOk, resid::kCancel}) {
+        const QWidget* button = FindControl<QWidget>(dialog, id);
+        const QRect shown(button->mapToGlobal(QPoint(0, 0)), button->size());
+        QVERIFY2(button->isVisible() && screen.contains(shown),
+                 qPrintable(where(shown) + QStringLiteral(" on ") + where(screen)));
+    }
+    QVERIFY(dialog.minimumSize() != dialog.maximumSize());
 }
 
 void TestSettingsDialog::saveKeepsTicksAndTheOrder()
