@@ -18,9 +18,9 @@ const LongOption* Find(const QList<LongOption>& known, const QString& name)
     return nullptr;
 }
 
-QString UsageError(const QString& text)
+QString UsageError(const ProgramOptions& options, const QString& text)
 {
-    return QStringLiteral("zelvor: %1 (see zelvor --help)").arg(text);
+    return QStringLiteral("%1: %2 (see %1 --help)").arg(options.program, text);
 }
 
 } // namespace
@@ -36,9 +36,11 @@ const QList<LongOption>& ProgramLongOptions()
     return options;
 }
 
-ProgramOptions ParseProgramOptions(const QStringList& arguments, const QList<LongOption>& known)
+ProgramOptions ParseProgramOptions(const QStringList& arguments, const QList<LongOption>& known,
+                                   const QString& program)
 {
     ProgramOptions options;
+    options.program = program;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& arg = arguments.at(i);
         if (arg == QLatin1String("--")) {
@@ -54,12 +56,15 @@ ProgramOptions ParseProgramOptions(const QStringList& arguments, const QList<Lon
         const QString name = arg.mid(2, equals < 0 ? -1 : equals - 2);
         const LongOption* option = Find(known, name);
         if (!option) {
-            options.error = UsageError(QStringLiteral("unknown option --%1").arg(name));
+            options.error = UsageError(options, QStringLiteral("unknown option --%1").arg(name));
+            options.errorArgument = arg;
             break;
         }
         if (!option->takesValue) {
             if (equals >= 0) {
-                options.error = UsageError(QStringLiteral("option --%1 takes no value").arg(name));
+                options.error =
+                    UsageError(options, QStringLiteral("option --%1 takes no value").arg(name));
+                options.errorArgument = arg;
                 break;
             }
             options.help = options.help || name == QLatin1String("help");
@@ -72,7 +77,9 @@ ProgramOptions ParseProgramOptions(const QStringList& arguments, const QList<Lon
         } else if (i + 1 < arguments.size()) {
             options.values.insert(name, arguments.at(++i));
         } else {
-            options.error = UsageError(QStringLiteral("option --%1 needs a value").arg(name));
+            options.error =
+                UsageError(options, QStringLiteral("option --%1 needs a value").arg(name));
+            options.errorArgument = arg;
             break;
         }
     }
@@ -92,6 +99,7 @@ bool NumberOption(const ProgramOptions& options, const char* name, int low, int 
     if (!ParseWholeInt(QStringView(options.values.value(key)), number) || number < low ||
         number > high) {
         error = UsageError(
+            options,
             QStringLiteral("--%1 takes a whole number from %2 to %3").arg(key).arg(low).arg(high));
         return false;
     }
@@ -107,10 +115,14 @@ bool RunOptionsFrom(const ProgramOptions& options, const QProcessEnvironment& en
     run.metricsPath = options.values.value(
         QStringLiteral("metrics"), environment.value(QStringLiteral("ZELVOR_METRICS_FILE")));
     return NumberOption(options, "jobs", 1, RunOptions::kMaxJobs, run.jobs, error) &&
-           NumberOption(options, "device-timeout", 0, 7 * 24 * 3600, run.deviceTimeoutSeconds,
-                        error) &&
+           DeviceTimeoutFrom(options, run.deviceTimeoutSeconds, error) &&
            NumberOption(options, "clock-limit", 0, 7 * 24 * 3600, run.clockLimitSeconds, error) &&
            SinceFrom(options, today, run.since, error);
+}
+
+bool DeviceTimeoutFrom(const ProgramOptions& options, int& seconds, QString& error)
+{
+    return NumberOption(options, "device-timeout", 0, 7 * 24 * 3600, seconds, error);
 }
 
 bool SinceFrom(const ProgramOptions& options, const QDate& today, QDate& since, QString& error)
@@ -124,16 +136,19 @@ bool SinceFrom(const ProgramOptions& options, const QDate& today, QDate& since, 
     const QDate earliest = today.addYears(-1);
     if (!shape.match(text).hasMatch() || !day.isValid())
         error = UsageError(
+            options,
             QStringLiteral("--since takes a day as YYYY-MM-DD, not '%1'").arg(OneLine(text)));
     else if (day > today)
-        error = UsageError(QStringLiteral("--since %1 lies in the future (today is %2)")
-                               .arg(text, today.toString(Qt::ISODate)));
+        error = UsageError(options, QStringLiteral("--since %1 lies in the future (today is %2)")
+                                        .arg(text, today.toString(Qt::ISODate)));
     else if (day < earliest)
-        error = UsageError(QStringLiteral("--since %1 lies more than a year back (the earliest "
+        error = UsageError(options,
+                           QStringLiteral("--since %1 lies more than a year back (the earliest "
                                           "day is %2)")
                                .arg(text, earliest.toString(Qt::ISODate)));
     else if (!MapParams(CCommandParse::Parse(options.arguments).Params).AllDevicesRun)
-        error = UsageError(QStringLiteral("--since works only with the all-devices run (zelvor "
+        error = UsageError(options,
+                           QStringLiteral("--since works only with the all-devices run (zelvor "
                                           "--since DAY 1), not with one terminal or the window"));
     if (!error.isEmpty())
         return false;

@@ -1,21 +1,11 @@
 #include "app/PullOutcome.h"
 
+#include "resources/Isolated.h"
 #include "resources/OperatorTexts.h"
 
 #include <QDir>
 #include <QLocale>
 #include <QStringList>
-
-namespace {
-
-// A left-to-right text (a path, an English reason) kept whole inside a
-// right-to-left line, its slashes and full stops where they belong.
-QString Isolated(const QString& text)
-{
-    return QChar(0x2066) + text + QChar(0x2069);
-}
-
-} // namespace
 
 QString PullOutcomeText(const DeviceOutcome& outcome, bool linkOpen, const QString& connectCaption)
 {
@@ -67,7 +57,7 @@ QString PullOutcomeText(const DeviceOutcome& outcome, bool linkOpen, const QStri
         if (!download.exportFile.isEmpty())
             figures.append(
                 (download.exportDeleted ? optext::kOutcomeExportDeleted : optext::kOutcomeExport)
-                    .arg(Isolated(QDir::toNativeSeparators(download.exportFile))));
+                    .arg(QDir::toNativeSeparators(download.exportFile)));
         else if (!download.exportProblem.isEmpty())
             figures.append(optext::kOutcomeExportNotWritten.arg(Isolated(download.exportProblem)));
     }

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "resources/Isolated.h"
+
 #include <QString>
 
 // The Arabic texts the operator reads that the program sets while it runs:
 // notifications, the connect button's changing caption and message boxes.
 // The forms beside this file hold their own fixed texts (titles, labels,
-// buttons); nothing overwrites them.
+// buttons); nothing overwrites them. A path or an address a text embeds is
+// isolated in it (Isolated.h), so the text reads right whatever it holds.
 namespace optext {
 
 // Notifications of the progress channel, by progress code.
@@ -73,9 +76,13 @@ inline const QString kOutcomeInRange = QStringLiteral("ضمن المدة: %1");
 inline const QString kOutcomePosted = QStringLiteral("رُحِّلت إلى قاعدة البيانات: %1");
 inline const QString kOutcomePresent = QStringLiteral("موجودة فيها من قبل: %1");
 inline const QString kOutcomeRefused = QStringLiteral("رفضتها قاعدة البيانات: %1");
-inline const QString kOutcomeExport = QStringLiteral("ملف التصدير: %1");
+// %1: the export file's path.
+inline const QString kOutcomeExport =
+    QStringLiteral("ملف التصدير: ") + Isolated(QStringLiteral("%1"), Qt::LeftToRight);
 inline const QString kOutcomeExportDeleted =
-    QStringLiteral("ملف التصدير: %1 (حُذف بعد كتابته كما تطلب إعدادات الجهاز)");
+    QStringLiteral("ملف التصدير: ") + Isolated(QStringLiteral("%1"), Qt::LeftToRight) +
+    QStringLiteral(" (حُذف بعد كتابته كما تطلب إعدادات الجهاز)");
+// %1: why, in the system's words.
 inline const QString kOutcomeExportNotWritten = QStringLiteral("لم يُكتب ملف التصدير: %1");
 inline const QString kOutcomeLinkClosed =
     QStringLiteral("الاتصال بالجهاز مغلق الآن؛ اضغط «%1» قبل السحب التالي.");
@@ -88,9 +95,10 @@ inline const QString kReversedRange =
     QStringLiteral("تاريخ البداية %1 يقع بعد تاريخ النهاية %2. صحّح التاريخين ثم أعد المحاولة؛ "
                    "لم يُتصل بالجهاز ولم يُسحب شيء، وبقي ملف التصدير كما كان.");
 // %1: the terminal's address; %2: the connect button's caption.
-inline const QString kConnectRefused = QStringLiteral(
-    "تعذّر الاتصال بالجهاز %1. تأكد أن الجهاز يعمل ومتصل بالشبكة ثم اضغط «%2» مرة أخرى؛ ويفحص "
-    "الأمر zelvor-settings check كل خطوة من خطوات الاتصال ويبيّن سبب الخطأ.");
+inline const QString kConnectRefused =
+    QStringLiteral("تعذّر الاتصال بالجهاز ") + Isolated(QStringLiteral("%1"), Qt::LeftToRight) +
+    QStringLiteral(". تأكد أن الجهاز يعمل ومتصل بالشبكة ثم اضغط «%2» مرة أخرى؛ ويفحص "
+                   "الأمر zelvor-settings check كل خطوة من خطوات الاتصال ويبيّن سبب الخطأ.");
 inline const QString kTerminalBrokeOff = QStringLiteral(
     "انقطع إرسال الحركات من الجهاز قبل نهايتها، فلم يُصدَّر منها شيء ولم يُرحَّل. أعد السحب، وإن "
     "تكرر ذلك فافحص الشبكة إلى الجهاز أو شغّل الأمر zelvor-settings check.");
@@ -110,6 +118,9 @@ inline const QString kTestConnectionFailed = QStringLiteral(
 inline const QString kSaveUnifies = QStringLiteral(
     "يكتب الحفظ القيم المعروضة في كل الأجهزة، والأجهزة المحفوظة تختلف الآن فيها:\n%1\nهل تريد "
     "الحفظ وتوحيد هذه القيم؟");
+// The last line of that list when it names only the first devices. %1: how
+// many more Save would change.
+inline const QString kSaveUnifiesMore = QStringLiteral("… و%1 من الأجهزة الأخرى");
 inline const QString kFieldServer = QStringLiteral("الخادم");
 inline const QString kFieldUser = QStringLiteral("المستخدم");
 inline const QString kFieldPassword = QStringLiteral("كلمة السر");

@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScreen>
 
 #include <cmath>
 
@@ -77,6 +78,24 @@ const QWidget* FieldBeside(const QWidget* label, const QList<QWidget*>& controls
     return nullptr;
 }
 
+// A form laid out with layouts: its template size, or its layout's wish,
+// within the screen (SetUpDialog).
+void FitDialogToScreen(QWidget& dialog)
+{
+    const QSize wanted = Scaled(QRect(QPoint(), dialog.size()), BaseUnitsOf(dialog.font()))
+                             .size()
+                             .expandedTo(dialog.sizeHint());
+    // The screen of the window it opens over, which it is centred on; the
+    // frame the window system adds as that window has it, else 10 pixels
+    // across and 40 down, as Qt's own placing of a dialog assumes.
+    const QWidget* over = dialog.parentWidget() ? dialog.parentWidget()->window() : nullptr;
+    const QScreen* screen = over ? over->screen() : dialog.screen();
+    const QSize frame =
+        over && over->isVisible() ? over->frameGeometry().size() - over->size() : QSize(10, 40);
+    const QSize room = screen->availableGeometry().size() - frame;
+    dialog.resize(wanted.boundedTo(room).expandedTo(dialog.minimumSizeHint()));
+}
+
 } // namespace
 
 QRect DialogUnitsToPixels(const QWidget& dialog, const QRect& units)
@@ -124,7 +143,10 @@ void SetUpDialog(QWidget& dialog)
     dialog.setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint);
     dialog.setWindowIcon(AppIcon());
-    MapDialogUnits(dialog);
+    if (dialog.layout())
+        FitDialogToScreen(dialog);
+    else
+        MapDialogUnits(dialog);
 }
 
 QWidget* ControlById(const QWidget& dialog, int id)

@@ -14,7 +14,12 @@ void MapDialogUnits(QWidget& dialog);
 
 // Finishes a dialog made by setupUi: a title bar with a close box and no
 // minimise or maximise box, the program's icon, and the controls mapped from
-// dialog units to pixels.
+// dialog units to pixels. A form laid out with layouts instead places its
+// controls itself and can be resized: its geometry in dialog units is the
+// size it starts at (or what its layout asks for, where that is more), never
+// more than the screen it opens on leaves for it and its window frame; such
+// a form scrolls what does not fit above its buttons, so that on a small
+// screen every control stays reachable.
 void SetUpDialog(QWidget& dialog);
 
 // The pixel size of a rectangle given in dialog units, for the dialog's font.

@@ -1,11 +1,29 @@
 #include "platform/gui/MessageBoxSink.h"
 
 #include "platform/WorkThread.h"
+#include "resources/Isolated.h"
 
 #include <QApplication>
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QThread>
+
+namespace {
+
+// A fault's Arabic text leads with what happened and what to do, and keeps
+// its technical lines (English, or with a reason in Qt's Arabic words) after
+// a blank line; in a right-to-left box, each such line reads in its own
+// direction, its addresses and parentheses in place. Lines written for a log
+// go through another sink and keep their text as it is.
+QString BoxText(const QString& text)
+{
+    const qsizetype blank = text.indexOf(QStringLiteral("\n\n"));
+    if (blank < 0 || !text.isRightToLeft())
+        return text;
+    return text.left(blank + 2) + Isolated(text.mid(blank + 2));
+}
+
+} // namespace
 
 void MessageBoxSink::Show(const QString& text, const QString& caption)
 {
@@ -29,7 +47,7 @@ int MessageBoxSink::Run(const QString& text, const QString& caption, bool questi
     // A hidden parent would hide the box's position too; such a box centres
     // on the screen instead.
     QWidget* parent = parent_ && parent_->isVisible() ? parent_.data() : nullptr;
-    QMessageBox box(QMessageBox::NoIcon, caption.isEmpty() ? kTitle : caption, text,
+    QMessageBox box(QMessageBox::NoIcon, caption.isEmpty() ? kTitle : caption, BoxText(text),
                     question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok, parent);
     if (question)
         box.setDefaultButton(QMessageBox::No);

@@ -6,8 +6,10 @@
 #include <QWidget>
 
 // Messages as modal boxes with an OK button only, for an operator at the
-// screen, laid out in the direction of their text. The box's title is the
-// caption, or "Zelvor" when none is given. Any thread may show one: the box
+// screen, laid out in the direction of their text. An Arabic text that ends,
+// after a blank line, with the technical lines of a fault shows each of them
+// in its own direction (Isolated). The box's title is the caption, or
+// "Zelvor" when none is given. Any thread may show one: the box
 // opens on the window's thread, and the caller waits until it is closed.
 class MessageBoxSink : public MessageSink {
 public:

@@ -16,6 +16,19 @@ namespace {
 const QString kOn = QStringLiteral("1");
 const QString kOff = QStringLiteral("0");
 
+// The devices Save would change, a line each, as Save's question lists them:
+// the first eight, then how many more, so that the box and its buttons stay
+// on the screen however many devices there are.
+QString ChangedDevicesText(const QStringList& lines)
+{
+    constexpr qsizetype kListed = 8;
+    // One line more than that takes no more room than saying so.
+    if (lines.size() <= kListed + 1)
+        return lines.join(QLatin1Char('\n'));
+    const QString more = optext::kSaveUnifiesMore.arg(QLocale().toString(lines.size() - kListed));
+    return (lines.first(kListed) + QStringList{more}).join(QLatin1Char('\n'));
+}
+
 } // namespace
 
 CConfigDlg::CConfigDlg(CConnServerList& devices, MessageSink& messages, QWidget* parent)
@@ -23,9 +36,12 @@ CConfigDlg::CConfigDlg(CConnServerList& devices, MessageSink& messages, QWidget*
       messages_(messages)
 {
     ui_->setupUi(this);
+    QTreeWidget* list = ui_->deviceList_1067;
+    // About four rows at the least: where the screen is too small for the
+    // whole form, the form scrolls rather than squeezing the list away.
+    list->setMinimumHeight(4 * (list->fontMetrics().height() + 4) + 2 * list->frameWidth());
     SetUpDialog(*this);
 
-    QTreeWidget* list = ui_->deviceList_1067;
     list->setLayoutDirection(Qt::RightToLeft);
     list->setSelectionBehavior(QAbstractItemView::SelectRows);
     list->headerItem()->setTextAlignment(0, Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
@@ -150,8 +166,7 @@ void CConfigDlg::accept()
     scratch_.ConnStr = BuildConnStr(scratch_);
     // Values set per device are replaced only when the operator says so.
     const QStringList unified = FieldsSaveUnifies(devices_, scratch_);
-    if (!unified.isEmpty() &&
-        !messages_.Ask(optext::kSaveUnifies.arg(unified.join(QLatin1Char('\n')))))
+    if (!unified.isEmpty() && !messages_.Ask(optext::kSaveUnifies.arg(ChangedDevicesText(unified))))
         return;
     devices_.clear();
     QTreeWidget* list = ui_->deviceList_1067;

@@ -18,7 +18,9 @@ class MessageSink;
 // Test connection brings in line with the suite's device table (ticks and
 // order of the terminals listed again are kept). It edits the main
 // window's device list in place on Save and leaves it alone otherwise; it
-// writes no file. It has a database connection of its own.
+// writes no file. It has a database connection of its own. It can be
+// resized and starts no larger than the screen; on a small one the form
+// above Save and Cancel scrolls.
 class CConfigDlg : public QDialog {
     Q_OBJECT
 public:

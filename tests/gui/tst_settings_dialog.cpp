@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -37,6 +38,7 @@ private slots:
     void initTestCase();
     void init();
     void showsTheListInStoredOrder();
+    void fitsTheScreenWithItsButtons();
     void saveKeepsTicksAndTheOrder();
     void testConnectionKeepsTicksAndOrder();
     void testConnectionNeedsServerUserAndPassword_data();
@@ -44,7 +46,8 @@ private slots:
     void refusedLoginShowsTheDriverText();
     void cancelAfterTestLeavesTheListAlone();
     void saveWithoutRowsEmptiesTheList();
-    void saveAsksBeforeReplacingValuesOfOneDevice();
+    void saveAsksBeforeReplacingValuesSetPerDevice_data();
+    void saveAsksBeforeReplacingValuesSetPerDevice();
 
 private:
     CConnServer Device(const QString& id, const QString& name, const char* isCheck) const;
@@ -126,6 +129,29 @@ void TestSettingsDialog::showsTheListInStoredOrder()
     QVERIFY(FindControl<QCheckBox>(dialog, resid::config::kDeleteFileCheck)->isChecked());
     QVERIFY(FindControl<QWidget>(dialog, resid::config::kDbCombo)->isHidden());
     QVERIFY(FindControl<QWidget>(dialog, resid::config::kBrowseLabel)->isHidden());
+}
+
+void TestSettingsDialog::fitsTheScreenWithItsButtons()
+{
+    // Also registered with every pixel doubled (test_settings_dialog_scaled):
+    // a screen of 400 by 400 pixels of the dialog.
+    CConnServerList devices = {Device(Guid(1), QStringLiteral("A"), "1")};
+    CConfigDlg dialog(devices, messages_);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    const QRect screen = dialog.screen()->availableGeometry();
+    const auto where = [](const QRect& r) {
+        return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
+    };
+    QVERIFY2(screen.contains(dialog.frameGeometry()),
+             qPrintable(where(dialog.frameGeometry()) + QStringLiteral(" on ") + where(screen)));
+    for (const int id : {resid::kOk, resid::kCancel}) {
+        const QWidget* button = FindControl<QWidget>(dialog, id);
+        const QRect shown(button->mapToGlobal(QPoint(0, 0)), button->size());
+        QVERIFY2(button->isVisible() && screen.contains(shown),
+                 qPrintable(where(shown) + QStringLiteral(" on ") + where(screen)));
+    }
+    QVERIFY(dialog.minimumSize() != dialog.maximumSize());
 }
 
 void TestSettingsDialog::saveKeepsTicksAndTheOrder()
@@ -272,21 +298,40 @@ void TestSettingsDialog::saveWithoutRowsEmptiesTheList()
     QVERIFY(devices.isEmpty());
 }
 
-void TestSettingsDialog::saveAsksBeforeReplacingValuesOfOneDevice()
+void TestSettingsDialog::saveAsksBeforeReplacingValuesSetPerDevice_data()
 {
-    // A has an export folder of its own (set with zelvor-settings); the
-    // dialog shows the last device's, and Save would write it into A.
-    CConnServerList devices = {Device(Guid(1), QStringLiteral("A"), "1"),
-                               Device(Guid(2), QStringLiteral("B"), "1")};
-    devices[0].FilePath = QStringLiteral("/srv/gate-a");
+    QTest::addColumn<int>("own");    // devices with an export folder of their own
+    QTest::addColumn<int>("listed"); // of those, the ones the question names
+    QTest::newRow("one") << 1 << 1;
+    QTest::newRow("nine, all named") << 9 << 9;
+    QTest::newRow("twenty, eight named and a count") << 20 << 8;
+}
+
+void TestSettingsDialog::saveAsksBeforeReplacingValuesSetPerDevice()
+{
+    QFETCH(int, own);
+    QFETCH(int, listed);
+    // These have export folders of their own (set with zelvor-settings); the
+    // dialog shows the last device's, and Save would write it into them.
+    CConnServerList devices;
+    QStringList lines;
+    for (int n = 1; n <= own; ++n) {
+        devices.append(Device(Guid(n), QStringLiteral("Gate %1").arg(n), "1"));
+        devices.last().FilePath = QStringLiteral("/srv/gate-%1").arg(n);
+        if (n <= listed)
+            lines.append(QStringLiteral("Gate %1: ").arg(n) + optext::kFieldExportFolder);
+    }
+    if (listed < own)
+        lines.append(optext::kSaveUnifiesMore.arg(QLocale().toString(own - listed)));
+    devices.append(Device(Guid(99), QStringLiteral("Last"), "1"));
     const CConnServerList before = devices;
     CConfigDlg dialog(devices, messages_);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     messages_.answer = false;
     Click(FindControl<QPushButton>(dialog, resid::kOk));
-    QCOMPARE(messages_.messages, QStringList{optext::kSaveUnifies.arg(QStringLiteral("A: ") +
-                                                                      optext::kFieldExportFolder)});
+    QCOMPARE(messages_.messages,
+             QStringList{optext::kSaveUnifies.arg(lines.join(QLatin1Char('\n')))});
     QVERIFY(dialog.isVisible());
     QCOMPARE(devices, before);
 

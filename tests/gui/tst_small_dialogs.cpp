@@ -1,5 +1,4 @@
 #include "GuiTestKit.h"
-#include "access/CommandText.h"
 #include "access/gui/CCommandDlg.h"
 #include "access/gui/CPasswordDlg.h"
 #include "app/gui/CZelvorDlg.h"
@@ -19,6 +18,7 @@
 #include <QDateTimeEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QtTest>
@@ -26,6 +26,20 @@
 using guitest::Click;
 using guitest::TypeInto;
 using guitest::WhenModalOpens;
+
+namespace {
+
+// A program path with a blank, and the command the dialog must show for it:
+// the path quoted as the system's scheduler and shell read it, then " 1".
+#ifdef Q_OS_WIN
+const QString kProgram = QStringLiteral("C:/Attendance Tools/zelvor.exe");
+const QString kCommand = QStringLiteral("\"C:\\Attendance Tools\\zelvor.exe\" 1");
+#else
+const QString kProgram = QStringLiteral("/opt/Attendance Tools/zelvor");
+const QString kCommand = QStringLiteral("'/opt/Attendance Tools/zelvor' 1");
+#endif
+
+} // namespace
 
 // The password and command dialogs driven by keyboard and mouse, and the
 // forms of the three secondary dialogs: every control id findable, every text
@@ -45,6 +59,8 @@ private slots:
     void pickersShowMonthNames();
     void pullProgressCancels();
     void noticesShowInTheWindowWithoutATray();
+    void boxShowsTechnicalLinesInTheirDirection_data();
+    void boxShowsTechnicalLinesInTheirDirection();
     // Last: Qt's Arabic translations stay loaded.
     void arabicStandardButtonsAndBoxDirection();
 };
@@ -104,10 +120,9 @@ void TestSmallDialogs::passwordPrompt()
 
 void TestSmallDialogs::commandShowsQuotedPathAndOne()
 {
-    CCommandDlg dialog(QStringLiteral("/opt/Attendance Tools/zelvor"));
+    CCommandDlg dialog(kProgram);
     auto* edit = FindControl<QLineEdit>(dialog, resid::command::kEdit);
-    // The generator's text (quoted for the system: tst_command_text).
-    QCOMPARE(edit->text(), AllDevicesCommand(QStringLiteral("/opt/Attendance Tools/zelvor")));
+    QCOMPARE(edit->text(), kCommand);
     QVERIFY(!edit->isReadOnly());
 
     CCommandDlg unknown{QString()};
@@ -116,23 +131,22 @@ void TestSmallDialogs::commandShowsQuotedPathAndOne()
 
 void TestSmallDialogs::commandEditsAreNotKept()
 {
-    const QString path = QStringLiteral("/usr/local/bin/zelvor");
     bool done = false;
     WhenModalOpens(
         [&](QDialog& dialog) {
             auto* edit = FindControl<QLineEdit>(dialog, resid::command::kEdit);
-            QCOMPARE(edit->text(), AllDevicesCommand(path));
+            QCOMPARE(edit->text(), kCommand);
             TypeInto(edit, QStringLiteral("rm -rf /"));
             Click(FindControl<QPushButton>(dialog, resid::kOk));
         },
         &done);
     {
-        CCommandDlg first(path);
+        CCommandDlg first(kProgram);
         QCOMPARE(first.exec(), int(QDialog::Accepted));
     }
     QVERIFY(done);
-    CCommandDlg second(path);
-    QCOMPARE(second.CommandText(), AllDevicesCommand(path));
+    CCommandDlg second(kProgram);
+    QCOMPARE(second.CommandText(), kCommand);
 }
 
 void TestSmallDialogs::formsHaveEveryControl_data()
@@ -315,6 +329,41 @@ void TestSmallDialogs::noticesShowInTheWindowWithoutATray()
     // A link that ended replaces "connected".
     dialog.SetConnectCaption(optext::kConnectCaption);
     QVERIFY(dialog.StatusLine()->text().endsWith(optext::kLinkClosedText));
+}
+
+void TestSmallDialogs::boxShowsTechnicalLinesInTheirDirection_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+
+    // Each technical line after the blank line between first strong isolate
+    // and pop directional isolate.
+    const QString arabic = optext::kTerminalBrokeOff + QStringLiteral("\n\n");
+    QTest::newRow("arabic, then technical lines")
+        << arabic + QStringLiteral("could not connect to [::1]:4370 (رُفض الاتصال)\nretry: no")
+        << arabic + QStringLiteral("\u2068could not connect to [::1]:4370 (رُفض الاتصال)\u2069\n"
+                                   "\u2068retry: no\u2069");
+    QTest::newRow("english") << faulttext::kNoData + QStringLiteral("\n\n(x)")
+                             << faulttext::kNoData + QStringLiteral("\n\n(x)");
+    const QString question =
+        optext::kSaveUnifies.arg(QStringLiteral("Gate 1: ") + optext::kFieldExportFolder);
+    QTest::newRow("arabic without a blank line") << question << question;
+}
+
+void TestSmallDialogs::boxShowsTechnicalLinesInTheirDirection()
+{
+    QFETCH(QString, text);
+    QString shown;
+    bool done = false;
+    WhenModalOpens(
+        [&](QDialog& box) {
+            shown = qobject_cast<QMessageBox*>(&box)->text();
+            box.accept();
+        },
+        &done);
+    MessageBoxSink().Show(text);
+    QVERIFY(done);
+    QTEST(shown, "shown");
 }
 
 void TestSmallDialogs::arabicStandardButtonsAndBoxDirection()

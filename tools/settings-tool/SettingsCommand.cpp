@@ -7,7 +7,6 @@
 #include "app/ProgramOptions.h"
 #include "app/RunOptions.h"
 #include "platform/InstallLayout.h"
-#include "platform/IntText.h"
 #include "platform/RegistryStore.h"
 #include "settings/CCrypt.h"
 #include "settings/SettingsFile.h"
@@ -16,6 +15,7 @@
 #include <QHash>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -34,7 +34,8 @@ const char* const kUsage =
     "  add --id ID --name NAME --server HOST --user LOGIN --db NAME\n"
     "      [--password TEXT | --password-stdin] [--export PATH]\n"
     "      [--offer 1|0] [--delete-file 0|1] [--driver-options \"KEY=VALUE;...\"]\n"
-    "                            adds a device, or replaces the one of that name\n"
+    "                            adds a device at the end, or replaces the one of\n"
+    "                            that name where it stands\n"
     "  remove NAME               removes the devices of that name\n"
     "  check [--device-timeout SECONDS] [NAME]\n"
     "                            checks every device (or the one named) the way a run\n"
@@ -42,10 +43,11 @@ const char* const kUsage =
     "                            ODBC driver, database login, device row, movement\n"
     "                            table, terminal, link key, punch log; one line per\n"
     "                            step (ok, FAILED with a hint, skipped); at most\n"
-    "                            SECONDS per device (default 600, 0: only the\n"
-    "                            time-outs); a terminal clock more than 120 s off this\n"
-    "                            host's, and a movement table of over a million rows\n"
-    "                            without an index for the duplicate check, are WARNINGs\n"
+    "                            SECONDS per device (default 600, at most 604800, a\n"
+    "                            week; 0: only the time-outs); a terminal clock more\n"
+    "                            than 120 s off this host's, and a movement table of\n"
+    "                            over a million rows without an index for the\n"
+    "                            duplicate check, are WARNINGs\n"
     "  set-clock [--device-timeout SECONDS] NAME\n"
     "                            sets the clock of the device's terminal to this host's\n"
     "                            time and reads it back (punches already taken keep\n"
@@ -177,12 +179,17 @@ int Add(Session& session, const QStringList& args)
     }
     if (!session.Load(true))
         return 1;
-    CConnServerList kept;
-    for (const CConnServer& d : session.devices)
-        if (d.Name != device.Name)
-            kept.append(d);
-    kept.append(device);
-    session.devices = kept;
+    // A device of that name is replaced where it stands, as the all-devices
+    // run follows the file's order; a new one comes last.
+    CConnServerList& devices = session.devices;
+    const auto named = [&](const CConnServer& d) { return d.Name == device.Name; };
+    const auto found = std::find_if(devices.begin(), devices.end(), named);
+    if (found == devices.end()) {
+        devices.append(device);
+    } else {
+        *found = device;
+        devices.erase(std::remove_if(found + 1, devices.end(), named), devices.end());
+    }
     return session.Save() ? 0 : 1;
 }
 
@@ -203,33 +210,26 @@ int Remove(Session& session, const QStringList& args)
     return session.Save() ? 0 : 1;
 }
 
-// The options of check and set-clock: --device-timeout and device names.
-// Returns 0, or the exit status of a usage error (said on standard error).
+// The options of check and set-clock: --device-timeout, as the program
+// parses and limits it, and device names. Returns 0, or the exit status of a
+// usage error (said on standard error).
 int DeviceArguments(const QStringList& args, int& timeout, QStringList& names)
 {
-    timeout = RunOptions::kDefaultDeviceTimeoutSeconds;
-    for (qsizetype i = 0; i < args.size(); ++i) {
-        const QString& arg = args[i];
-        QString value;
-        if (arg.startsWith(QLatin1String("--device-timeout="))) {
-            value = arg.section(QLatin1Char('='), 1);
-        } else if (arg == QLatin1String("--device-timeout") && i + 1 < args.size()) {
-            value = args[++i];
-        } else if (!arg.startsWith(QLatin1String("--"))) {
-            names.append(arg);
-            continue;
-        } else {
-            Print(stderr, QStringLiteral("zelvor-settings: unknown or incomplete option %1\n%2")
-                              .arg(arg, Usage()));
-            return 2;
-        }
-        if (!ParseWholeInt(value, timeout) || timeout < 0) {
-            Print(stderr, QStringLiteral("zelvor-settings: --device-timeout takes a number of "
-                                         "seconds (0 or more), not %1\n")
-                              .arg(value));
-            return 2;
-        }
+    static const QList<LongOption> known{{QStringLiteral("device-timeout"), true}};
+    const ProgramOptions options =
+        ParseProgramOptions(args, known, QStringLiteral("zelvor-settings"));
+    if (!options.error.isEmpty()) {
+        Print(stderr, QStringLiteral("zelvor-settings: unknown or incomplete option %1\n%2")
+                          .arg(options.errorArgument, Usage()));
+        return 2;
     }
+    timeout = RunOptions::kDefaultDeviceTimeoutSeconds;
+    QString error;
+    if (!DeviceTimeoutFrom(options, timeout, error)) {
+        Print(stderr, error + QLatin1Char('\n'));
+        return 2;
+    }
+    names = options.arguments;
     return 0;
 }
 
