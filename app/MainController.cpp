@@ -1,33 +1,16 @@
 #include "app/MainController.h"
 
-#include "app/DeviceRun.h"
-#include "app/LastSuccess.h"
 #include "app/MainView.h"
 #include "app/PullOutcome.h"
 #include "app/StartRun.h"
+#include "app/WindowSteps.h"
 #include "platform/Clock.h"
 #include "platform/MessageSink.h"
 #include "platform/Progress.h"
-#include "platform/RunLock.h"
 #include "resources/FaultTexts.h"
 #include "resources/OperatorTexts.h"
 #include "settings/SettingsFile.h"
 #include "terminal/CTerminalLink.h"
-#include "terminal/DateRange.h"
-
-#include <QLocale>
-
-namespace {
-
-// The same device of the suite: a list read again may have renamed it, but
-// not moved it to another terminal row or database.
-bool SameDevice(const CConnServer& a, const CConnServer& b)
-{
-    return a.DeviceId.compare(b.DeviceId, Qt::CaseInsensitive) == 0 && a.Server == b.Server &&
-           a.DbName == b.DbName;
-}
-
-} // namespace
 
 MainController::MainController(MainView& view, MainServices services)
     : view_(view), services_(std::move(services)), caption_(optext::kFirstConnectCaption)
@@ -37,17 +20,6 @@ MainController::MainController(MainView& view, MainServices services)
 DownloadRange MainController::Range() const
 {
     return DownloadRange{run_.ArgFromDate, run_.ArgToDate, view_.FromDate(), view_.ToDate()};
-}
-
-bool MainController::RangeRefused()
-{
-    const RangeDays days = DaysOf(Range());
-    if (!days.Reversed())
-        return false;
-    const QLocale locale;
-    services_.messages.Show(
-        optext::kReversedRange.arg(locale.toString(days.first), locale.toString(days.last)));
-    return true;
 }
 
 void MainController::ReadComboSelection()
@@ -124,19 +96,11 @@ void MainController::OnConnect()
         return;
     }
     ReadComboSelection();
-    if (RangeRefused())
+    if (RangeRefused(Range(), services_.messages))
         return;
     current_ = FindConnServer(devices_, run_.SelectedName);
     SessionResult result;
-    view_.RunAside([&] {
-        MovementList none;
-        DeviceSession session(current_, SessionToolsOf(services_));
-        SessionPlan plan;
-        plan.download = false;
-        result = session.Walk(plan, {}, none);
-        if (result.Ok())
-            session.KeepLink();
-    });
+    view_.RunAside([&] { result = OpenLinkTo(current_, SessionToolsOf(services_)); });
     if (services_.link.IsOpen())
         linked_ = LinkedDevice{current_, result.address};
     FollowLink(false);
@@ -149,7 +113,7 @@ void MainController::OnConnect()
 void MainController::OnPullData()
 {
     ReadComboSelection();
-    if (RangeRefused())
+    if (RangeRefused(Range(), services_.messages))
         return;
     // The device whose terminal the link is open to: the selection shows it
     // while the link lasts, but a pull never takes another device's name,
@@ -169,19 +133,7 @@ void MainController::OnPullData()
     const bool wasOpen = services_.link.IsOpen();
     const DownloadRange range = Range();
     std::optional<DeviceOutcome> outcome;
-    view_.RunAside([&] {
-        // A scheduled run posting at the same moment waits, or this pull
-        // does; the device's last success is read and moved under the same lock.
-        RunLock lock(RunLockPath(services_.exeFolder));
-        if (!lock.Acquire(services_.options.runLockWaitMs)) {
-            services_.messages.Show(lock.Problem());
-            return;
-        }
-        outcome = RunOneDevice(current_, range, plan, tools);
-        if (outcome->postingDone && outcome->Ok())
-            RecordPullSuccess(services_.registry, outcome->deviceId, range, outcome->startedAt,
-                              FirstOfMonth(services_.clock));
-    });
+    view_.RunAside([&] { outcome = PullDevice(current_, range, plan, tools, services_); });
     if (!outcome)
         return;
     Log(outcome->Line());
@@ -230,18 +182,12 @@ bool MainController::ShowDeviceList()
         view_.InsertString(position, names.at(position));
     if (!linked_)
         return false;
-    // The linked device's entry among the devices offered (ticked ones).
-    int entry = 0;
-    for (const CConnServer& device : devices_) {
-        if (device.IsCheck != QLatin1String("1"))
-            continue;
-        if (SameDevice(device, linked_->device)) {
-            view_.SelectDevice(entry);
-            ReadComboSelection();
-            current_ = linked_->device = device;
-            return true;
-        }
-        ++entry;
+    const int entry = OfferedEntryOf(devices_, linked_->device);
+    if (entry >= 0) {
+        view_.SelectDevice(entry);
+        ReadComboSelection();
+        current_ = linked_->device = FindConnServer(devices_, run_.SelectedName);
+        return true;
     }
     EndLink();
     view_.SelectDevice(0);

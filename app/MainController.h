@@ -14,20 +14,14 @@
 #include <optional>
 
 class MainView;
-struct SessionTools;
 
 // The main window's state and behaviour without its widgets: the run
-// parameters, the device list, the device the buttons act on and the
-// terminal link, with the button handlers. The dialog forwards its events
-// here. Whatever waits on the terminal or the database runs through
-// MainView::RunAside, so the window never waits on it; the connect button's
-// caption follows the link whatever ended it.
-//
-// The link belongs to the device it was opened to: a pull downloads, exports,
-// posts and records under that device, whatever the combo shows meanwhile.
-// Choosing another device ends the link; a device list read again (Settings,
-// or config.ini changed meanwhile) keeps the linked device selected while it
-// is still there, and ends the link when it is not.
+// parameters, the device list, the device the buttons act on and the link,
+// with the handlers the dialog forwards its events to. What waits on the
+// terminal or the database runs through MainView::RunAside. The link belongs
+// to the device it was opened to: a pull downloads, exports, posts and
+// records under that device, whatever the combo shows meanwhile; choosing
+// another device ends it, and so does a device list read again without it.
 class MainController {
 public:
     MainController(MainView& view, MainServices services);
@@ -45,14 +39,11 @@ public:
     // Before the settings dialog opens: config.ini is read afresh (what
     // zelvor-settings changed meanwhile), so that Save does not undo it.
     void OnSettingsOpening();
-    // After the settings dialog ended with OK: write config.ini, read it back,
-    // select the linked device, or else the first combo entry. When
-    // config.ini cannot be written the edited list stays as it is and fills
-    // the combo.
+    // After the settings dialog ended with OK: write config.ini and read it
+    // back (a file that cannot be written leaves the edited list in the combo).
     void OnSettingsAccepted();
-    // The terminal closed the link while it was idle (noticed by the window's
-    // look at the link, with why): the caption follows, the status line says
-    // so, and the next pull connects again by itself.
+    // The terminal closed the link while it was idle (seen by the window's
+    // look at the link): the caption and the status line follow.
     void OnLinkEnded(const QString& why);
 
     const RunReport& Report() const { return report_; }
@@ -73,18 +64,14 @@ private:
     };
 
     DownloadRange Range() const;
-    // True (and says so) when the range's first day lies after its last.
-    bool RangeRefused();
     void ReadComboSelection();
     void SetCaption(const QString& caption);
-    // Sets the connect button's caption when the link is no longer as it was;
-    // a link that has ended is no device's any more.
+    // The caption follows a link no longer as it was; an ended link is no device's.
     void FollowLink(bool wasOpen);
     void EndLink();
-    // Fills the combo from the device list, with the linked device selected
-    // while it is still there (its settings as the list has them now); a link
-    // to a device that is gone ends, and the first entry is selected. False
-    // when there was no link: nothing is selected then.
+    // Fills the combo, the linked device selected while it is still there (with
+    // its settings as read now); a link to a device that is gone ends, and the
+    // first entry is selected. False, with nothing selected, without a link.
     bool ShowDeviceList();
     void Log(const QString& line) const;
 

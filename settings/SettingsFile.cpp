@@ -267,3 +267,17 @@ QStringList OfferedNames(const CConnServerList& devices)
             names.append(device.Name);
     return names;
 }
+
+int OfferedEntryOf(const CConnServerList& devices, const CConnServer& device)
+{
+    int entry = 0;
+    for (const CConnServer& offered : devices) {
+        if (offered.IsCheck != QLatin1String("1"))
+            continue;
+        if (offered.DeviceId.compare(device.DeviceId, Qt::CaseInsensitive) == 0 &&
+            offered.Server == device.Server && offered.DbName == device.DbName)
+            return entry;
+        ++entry;
+    }
+    return -1;
+}

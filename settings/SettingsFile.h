@@ -60,6 +60,10 @@ SettingsLoad ReloadSettings(const QString& path, CConnServerList& devices, CCryp
 
 // The names of the devices to offer for selection (IsCheck "1"), in list order.
 QStringList OfferedNames(const CConnServerList& devices);
+// The entry of OfferedNames that is the same device of the suite as device
+// (a list read again may have renamed it, but not moved it to another
+// terminal row or database); -1 when none is.
+int OfferedEntryOf(const CConnServerList& devices, const CConnServer& device);
 
 // Parses the text of a settings file (after its byte-order mark) into devices.
 void ParseSettingsText(const QString& text, CConnServerList& devices, CCrypt& crypt);
