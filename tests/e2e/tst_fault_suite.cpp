@@ -141,7 +141,10 @@ void TestFaultSuite::faultyTerminal_data()
     const int cut = 1 + int(QRandomGenerator::global()->bounded(39));
     QTest::addRow("stream cut after %d", cut)
         << QStringLiteral("--close-after %1").arg(cut) << false << "download failed";
-    QTest::newRow("stall past the deadline") << "--stall-after 5" << false << "ran out";
+    // A terminal gone silent is ended by the link's read time-out; one that
+    // keeps talking slowly, by the device's deadline.
+    QTest::newRow("stall: the read time-out ends it")
+        << "--stall-after 5" << false << "timed out waiting for the terminal";
     QTest::newRow("trickle within the read time-out, past the deadline")
         << "--trickle 1000" << false << "ran out";
     QTest::newRow("wrong key") << "--key 4711" << false << "could not connect";
@@ -163,9 +166,9 @@ void TestFaultSuite::faultyTerminal()
                   : rig.AddDevice(2, QStringLiteral("Middle"), middle_, Args(options));
     SetUpSite(middle);
 
-    const bool stalls = QByteArray(QTest::currentDataTag()).contains("deadline");
+    const bool trickles = QByteArray(QTest::currentDataTag()).startsWith("trickle");
     const ProgramInstall::Result run =
-        RunAll(stalls ? kStallDeadlineSeconds : kGenerousDeadlineSeconds);
+        RunAll(trickles ? kStallDeadlineSeconds : kGenerousDeadlineSeconds);
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.contains(QStringLiteral("First: 20 punches in range, 20 posted")),
              qPrintable(run.err));
@@ -229,10 +232,11 @@ void TestFaultSuite::tableLockedElsewhere()
 {
     SetUpSite(rig_->AddDevice(2, QStringLiteral("Middle"), middle_));
     {
-        // Another writer holds the table for longer than the run's bound.
+        // Another writer holds the table for longer than the run's bound
+        // (each device's lock wait ends by its deadline).
         QVERIFY2(rig_->db.LockMovements(QStringLiteral("EXCLUSIVE")),
                  qPrintable(rig_->db.LastError()));
-        const ProgramInstall::Result run = RunAll();
+        const ProgramInstall::Result run = RunAll(kStallDeadlineSeconds);
         QCOMPARE(run.exitCode, 1);
         QCOMPARE(run.err.count(QStringLiteral("punches downloaded but not posted")), 3);
         for (int number = 1; number <= 3; ++number)
