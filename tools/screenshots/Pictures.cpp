@@ -20,15 +20,12 @@ bool Report(const QPixmap& picture, const QString& path)
     return saved;
 }
 
-bool Save(QWidget& dialog, const QString& path)
+bool Picture(QWidget& window, const QString& path)
 {
-    dialog.show();
-    if (!QTest::qWaitForWindowExposed(&dialog))
-        return false;
+    if (!QTest::qWaitForWindowExposed(&window))
+        return Report({}, path);
     QTest::qWait(300);
-    const bool saved = Report(dialog.screen()->grabWindow(dialog.winId()), path);
-    dialog.hide();
-    return saved;
+    return Report(window.screen()->grabWindow(window.winId()), path);
 }
 
 QRect FramedRect(QWidget& window, QWidget& like)
@@ -42,6 +39,12 @@ QRect FramedRect(QWidget& window, QWidget& like)
     return window.geometry().adjusted(frame.left() - inner.left(), frame.top() - inner.top(),
                                       frame.right() - inner.right(),
                                       frame.bottom() - inner.bottom());
+}
+
+bool SavePullWindow(CZelvorDlg& main, const QString& path)
+{
+    QDialog* pull = main.ProgressWindow();
+    return pull ? Picture(*pull, path) : Report({}, path);
 }
 
 bool SaveWithPullWindow(CZelvorDlg& main, const QString& path)
@@ -82,19 +85,4 @@ void CatchNextBox(const QString& path, bool* saved)
             box->accept();
     });
     poll->start();
-}
-
-CConnServer Device(const QString& id, const QString& name, const char* isCheck)
-{
-    CConnServer record;
-    record.DeviceId = id;
-    record.Name = name;
-    record.IsCheck = QString::fromLatin1(isCheck);
-    record.IsDeleteFile = QStringLiteral("1");
-    record.Server = QStringLiteral("hr-db.example.lan");
-    record.User = QStringLiteral("attendance");
-    record.Pass = QStringLiteral("secret");
-    record.DbName = QStringLiteral("HR");
-    record.FilePath = QStringLiteral("/srv/attendance/export");
-    return record;
 }
