@@ -53,9 +53,18 @@ bool SaveWithPullWindow(CZelvorDlg& main, const QString& path)
     if (!pull || !QTest::qWaitForWindowExposed(pull))
         return Report({}, path);
     const QRect below = FramedRect(main, main);
-    pull->move(below.left() + (below.width() - pull->frameGeometry().width()) / 2,
-               below.bottom() + 12);
-    QTest::qWait(300);
+    const QPoint place(below.left() + (below.width() - pull->frameGeometry().width()) / 2,
+                       below.bottom() + 12);
+    // Qt places a window by its frame once it knows the frame, which the
+    // window manager tells it late at times: placed before, the window's
+    // inner part stands there and its title bar over the main window. It is
+    // moved again then.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        pull->move(place);
+        QTest::qWait(300);
+        if (FramedRect(*pull, main).top() > below.bottom())
+            break;
+    }
     // The window manager draws a border under the frame that Qt knows of.
     const QRect area = (below | FramedRect(*pull, main)).adjusted(0, 0, 0, 4);
     return Report(main.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()),
