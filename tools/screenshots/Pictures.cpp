@@ -53,16 +53,17 @@ bool SaveWithPullWindow(CZelvorDlg& main, const QString& path)
     if (!pull || !QTest::qWaitForWindowExposed(pull))
         return Report({}, path);
     const QRect below = FramedRect(main, main);
-    const QPoint place(below.left() + (below.width() - pull->frameGeometry().width()) / 2,
-                       below.bottom() + 12);
     // Qt places a window by its frame once it knows the frame, which the
-    // window manager tells it late at times: placed before, the window's
-    // inner part stands there and its title bar over the main window. It is
-    // moved again then.
+    // window manager tells it late at times, and the manager may still be
+    // placing the window after its last resize: the window is moved again
+    // until its frame stands where it was asked to.
     for (int attempt = 0; attempt < 5; ++attempt) {
+        const QPoint place(below.left() + (below.width() - pull->frameGeometry().width()) / 2,
+                           below.bottom() + 12);
         pull->move(place);
         QTest::qWait(300);
-        if (FramedRect(*pull, main).top() > below.bottom())
+        const QRect at = FramedRect(*pull, main);
+        if (at.top() > below.bottom() && qAbs(at.left() - place.x()) <= 2)
             break;
     }
     // The window manager draws a border under the frame that Qt knows of.
