@@ -20,15 +20,12 @@ bool Report(const QPixmap& picture, const QString& path)
     return saved;
 }
 
-bool Save(QWidget& dialog, const QString& path)
+bool Picture(QWidget& window, const QString& path)
 {
-    dialog.show();
-    if (!QTest::qWaitForWindowExposed(&dialog))
-        return false;
+    if (!QTest::qWaitForWindowExposed(&window))
+        return Report({}, path);
     QTest::qWait(300);
-    const bool saved = Report(dialog.screen()->grabWindow(dialog.winId()), path);
-    dialog.hide();
-    return saved;
+    return Report(window.screen()->grabWindow(window.winId()), path);
 }
 
 QRect FramedRect(QWidget& window, QWidget& like)
@@ -44,15 +41,31 @@ QRect FramedRect(QWidget& window, QWidget& like)
                                       frame.bottom() - inner.bottom());
 }
 
+bool SavePullWindow(CZelvorDlg& main, const QString& path)
+{
+    QDialog* pull = main.ProgressWindow();
+    return pull ? Picture(*pull, path) : Report({}, path);
+}
+
 bool SaveWithPullWindow(CZelvorDlg& main, const QString& path)
 {
     QDialog* pull = main.ProgressWindow();
     if (!pull || !QTest::qWaitForWindowExposed(pull))
         return Report({}, path);
     const QRect below = FramedRect(main, main);
-    pull->move(below.left() + (below.width() - pull->frameGeometry().width()) / 2,
-               below.bottom() + 12);
-    QTest::qWait(300);
+    // Qt places a window by its frame once it knows the frame, which the
+    // window manager tells it late at times, and the manager may still be
+    // placing the window after its last resize: the window is moved again
+    // until its frame stands where it was asked to.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        const QPoint place(below.left() + (below.width() - pull->frameGeometry().width()) / 2,
+                           below.bottom() + 12);
+        pull->move(place);
+        QTest::qWait(300);
+        const QRect at = FramedRect(*pull, main);
+        if (at.top() > below.bottom() && qAbs(at.left() - place.x()) <= 2)
+            break;
+    }
     // The window manager draws a border under the frame that Qt knows of.
     const QRect area = (below | FramedRect(*pull, main)).adjusted(0, 0, 0, 4);
     return Report(main.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()),
@@ -82,19 +95,4 @@ void CatchNextBox(const QString& path, bool* saved)
             box->accept();
     });
     poll->start();
-}
-
-CConnServer Device(const QString& id, const QString& name, const char* isCheck)
-{
-    CConnServer record;
-    record.DeviceId = id;
-    record.Name = name;
-    record.IsCheck = QString::fromLatin1(isCheck);
-    record.IsDeleteFile = QStringLiteral("1");
-    record.Server = QStringLiteral("hr-db.example.lan");
-    record.User = QStringLiteral("attendance");
-    record.Pass = QStringLiteral("secret");
-    record.DbName = QStringLiteral("HR");
-    record.FilePath = QStringLiteral("/srv/attendance/export");
-    return record;
 }
