@@ -43,7 +43,8 @@ TestSettingsTool::Result TestSettingsTool::Run(const QStringList& args) const
     tool.closeWriteChannel();
     if (!tool.waitForFinished(60000) || tool.exitStatus() != QProcess::NormalExit)
         return {};
-    return {tool.exitCode(), QString::fromUtf8(tool.readAllStandardError())};
+    // Lines as this system ends them: CR LF on Windows.
+    return {tool.exitCode(), QString::fromUtf8(tool.readAllStandardError()).remove(u'\r')};
 }
 
 CConnServerList TestSettingsTool::Stored() const
