@@ -1,5 +1,6 @@
 #include "TempDir.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/FileRegistryStore.h"
@@ -7,6 +8,7 @@
 #include "platform/SystemdTimer.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUuid>
@@ -47,6 +49,7 @@ private slots:
     void messageLinesAreSingleLines();
     void timerShow_data();
     void timerShow();
+    void replacingAFileHeldElsewhere();
 };
 
 void TestPlatform::registryStores_data()
@@ -185,6 +188,40 @@ void TestPlatform::timerShow()
     QTEST(int(state.kind), "kind");
     QCOMPARE(state.next.isValid() ? state.next.toSecsSinceEpoch() : 0, next);
     QCOMPARE(state.problem.isEmpty(), state.kind != TimerState::Kind::Unknown);
+}
+
+void TestPlatform::replacingAFileHeldElsewhere()
+{
+#ifndef Q_OS_WIN
+    QSKIP("a rename replaces a file whoever holds it open on POSIX");
+#else
+    // Another program holds the file without sharing it (a spreadsheet, a
+    // scanner): the replacement waits a while, then gives up with the reason
+    // and leaves the file as it was, with nothing beside it. A read-only
+    // file replaced stays read-only.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("config.ini"));
+    QVERIFY(testsupport::WriteBytes(path, "old"));
+    const HANDLE held = CreateFileW(reinterpret_cast<const wchar_t*>(path.utf16()), GENERIC_READ, 0,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    QVERIFY(held != INVALID_HANDLE_VALUE);
+    QElapsedTimer timer;
+    timer.start();
+    const QString problem = ReplaceFileKeepingOwner(path, "new");
+    CloseHandle(held);
+    QVERIFY2(problem.contains(QStringLiteral("left as it was")), qPrintable(problem));
+    QVERIFY2(timer.elapsed() < 30000, qPrintable(QString::number(timer.elapsed())));
+    QCOMPARE(testsupport::ReadBytes(path), QByteArray("old"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("config.ini")});
+
+    const auto name = reinterpret_cast<const wchar_t*>(path.utf16());
+    QVERIFY(SetFileAttributesW(name, FILE_ATTRIBUTE_READONLY));
+    QCOMPARE(ReplaceFileKeepingOwner(path, "new"), QString());
+    QCOMPARE(testsupport::ReadBytes(path), QByteArray("new"));
+    QVERIFY(GetFileAttributesW(name) & FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesW(name, FILE_ATTRIBUTE_NORMAL);
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestPlatform)
