@@ -7,11 +7,12 @@ namespace lockfile {
 qintptr Open(const QString& path, QString& problem)
 {
     // Shared for reading and writing: the lock, not the sharing mode, keeps
-    // runs apart, so that a look at the file never stops a run.
-    const HANDLE file =
-        CreateFileW(reinterpret_cast<const wchar_t*>(path.utf16()), GENERIC_READ | GENERIC_WRITE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    // runs apart, so that a look at the file never stops a run. Not for
+    // deleting: a lock file removed while held would let the next run make a
+    // new one and lock that.
+    const HANDLE file = CreateFileW(
+        reinterpret_cast<const wchar_t*>(path.utf16()), GENERIC_READ | GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         problem = qt_error_string(int(GetLastError()));
         return kNone;

@@ -3,6 +3,7 @@
 #include "platform/RunLock.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -47,6 +48,7 @@ private slots:
     void secondRunGoesOnWhenTheFirstEnds();
     void releasedOnDestruction();
     void fileThatCannotBeMade();
+    void aHeldLockCannotBeRemoved();
 };
 
 void TestRunLock::secondRunGivesUpAfterTheWait()
@@ -112,6 +114,22 @@ void TestRunLock::fileThatCannotBeMade()
     QVERIFY(!lock.Acquire(0));
     QVERIFY2(lock.Problem().startsWith(QStringLiteral("Cannot open the run lock file ") + path),
              qPrintable(lock.Problem()));
+}
+
+void TestRunLock::aHeldLockCannotBeRemoved()
+{
+#ifndef Q_OS_WIN
+    QSKIP("on POSIX the lock lies in a folder only the run's account may change");
+#else
+    // Removed while held, it would let the next run make a new file and lock that.
+    QTemporaryDir dir;
+    const QString path = RunLockPath(dir.path());
+    RunLock lock(path);
+    QVERIFY(lock.Acquire(0));
+    QVERIFY(!QFile::remove(path));
+    lock.Release();
+    QVERIFY(QFile::remove(path));
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestRunLock)
