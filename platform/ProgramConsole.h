@@ -11,7 +11,8 @@ QStringList ProgramArguments(int argc, char* argv[]);
 
 // On Windows a program with windows (not a console program) has no console of
 // its own: when it is started from a console, standard output and error that
-// go nowhere are tied to that console, and the console shows UTF-8 text.
-// Output already redirected (to a file, as a scheduled task's command gives,
-// or a pipe) stays where it goes. Does nothing on POSIX.
+// go nowhere are tied to that console. A program with a console (its own or
+// the starter's) has it show UTF-8 text, and gives the console its code page
+// back at exit. Output already redirected (to a file, as a scheduled task's
+// command gives, or a pipe) stays where it goes. Does nothing on POSIX.
 void UseStarterConsole();

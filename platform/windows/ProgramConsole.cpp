@@ -1,12 +1,23 @@
 #include "platform/ProgramConsole.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 #include <windows.h>
 
 #include <shellapi.h>
 
 namespace {
+
+// The console's code page before the program changed it, given back at exit:
+// the console outlives the program, and the commands typed after it expect
+// their own code page.
+UINT codePageBefore = 0;
+
+void GiveBackCodePage()
+{
+    SetConsoleOutputCP(codePageBefore);
+}
 
 bool GoesSomewhere(DWORD which)
 {
@@ -40,6 +51,9 @@ void UseStarterConsole()
             std::freopen("CONOUT$", "w", stderr);
     }
     // The program's lines are UTF-8; a console shows them so once told.
-    if (GetConsoleWindow())
-        SetConsoleOutputCP(CP_UTF8);
+    if (GetConsoleWindow() && codePageBefore == 0) {
+        codePageBefore = GetConsoleOutputCP();
+        if (codePageBefore != CP_UTF8 && SetConsoleOutputCP(CP_UTF8))
+            std::atexit(GiveBackCodePage);
+    }
 }

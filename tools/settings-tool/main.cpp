@@ -4,12 +4,15 @@
 
 #include "app/ExitGuard.h"
 #include "platform/ProcessDefaults.h"
+#include "platform/ProgramConsole.h"
 
 #include <QCoreApplication>
 
 int main(int argc, char* argv[])
 {
     SetProcessDefaults();
+    // Its lines are UTF-8 (Arabic device names among them).
+    UseStarterConsole();
     int status = 0;
     {
         QCoreApplication app(argc, argv);
