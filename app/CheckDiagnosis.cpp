@@ -25,13 +25,14 @@ QString OdbcinstPlace()
 
 } // namespace
 
-DatabaseFault ClassifyDatabaseFailure(const QString& text)
+DatabaseFault ClassifyDatabaseFailure(const QString& text, const QString& driver)
 {
     if (text == faulttext::kNoOdbcDriver)
         return DatabaseFault::QtDriverMissing;
     // unixODBC's own texts. A name that is not mapped is tried as a library
     // path, so "Can't open lib 'SQL Server'" means the name was not found.
-    if (ContainsAny(text, {"Data source name not found", "IM002", "Can't open lib 'SQL Server'"}))
+    if (ContainsAny(text, {"Data source name not found", "IM002"}) ||
+        text.contains(QStringLiteral("Can't open lib '%1'").arg(driver)))
         return DatabaseFault::DriverNotMapped;
     if (ContainsAny(text, {"Can't open lib", "IM003"}))
         return DatabaseFault::DriverNotLoadable;
@@ -90,19 +91,19 @@ QString DatabaseFaultText(DatabaseFault fault)
     return QStringLiteral("the database refused");
 }
 
-QString DatabaseFaultHint(DatabaseFault fault)
+QString DatabaseFaultHint(DatabaseFault fault, const QString& driver)
 {
     switch (fault) {
     case DatabaseFault::QtDriverMissing:
         return QStringLiteral("install Qt's ODBC driver (Debian package libqt6sql6-odbc)");
     case DatabaseFault::DriverNotMapped:
-        return QStringLiteral("add a [SQL Server] section naming the driver library to %1; "
-                              "odbcinst -q -d lists the names; see %2/odbc.md")
-            .arg(OdbcinstPlace(), DocFolder());
+        return QStringLiteral("add a [%1] section naming the driver library to %2; "
+                              "odbcinst -q -d lists the names; see %3/odbc.md")
+            .arg(driver, OdbcinstPlace(), DocFolder());
     case DatabaseFault::DriverNotLoadable:
-        return QStringLiteral("the Driver line of [SQL Server] in %1 names a library that is "
-                              "not installed or not readable (tdsodbc); see %2/odbc.md")
-            .arg(OdbcinstPlace(), DocFolder());
+        return QStringLiteral("the Driver line of [%1] in %2 names a library that is "
+                              "not installed or not readable (tdsodbc); see %3/odbc.md")
+            .arg(driver, OdbcinstPlace(), DocFolder());
     case DatabaseFault::DriverManager:
         return QStringLiteral("try the connection with isql -v -k; see %1/odbc.md")
             .arg(DocFolder());

@@ -15,7 +15,7 @@
 // ODBC driver manager, whose texts carry its SQLSTATE's meaning: IM002, IM003).
 enum class DatabaseFault {
     QtDriverMissing,   // Qt's ODBC driver (QODBC) is not installed
-    DriverNotMapped,   // the name "SQL Server" is in no odbcinst.ini that unixODBC reads
+    DriverNotMapped,   // the driver's name is in no odbcinst.ini that unixODBC reads
     DriverNotLoadable, // it is, but the library it names cannot be loaded
     DriverManager,     // another complaint of the driver manager
     ServerNotFound,    // the server's name does not resolve
@@ -25,12 +25,14 @@ enum class DatabaseFault {
     Other,
 };
 
-DatabaseFault ClassifyDatabaseFailure(const QString& driverText);
+// driver: the name the connection asked the driver manager for.
+DatabaseFault ClassifyDatabaseFailure(const QString& driverText,
+                                      const QString& driver = QStringLiteral("SQL Server"));
 // True for the faults found before any server is asked: the driver set-up.
 bool IsDriverFault(DatabaseFault fault);
 // "login refused", "server unreachable", ...
 QString DatabaseFaultText(DatabaseFault fault);
-QString DatabaseFaultHint(DatabaseFault fault);
+QString DatabaseFaultHint(DatabaseFault fault, const QString& driver);
 
 // Where a login to the record's server goes, as the driver reads the
 // settings: "host hr-db, port 14330 (driver option Port)". The port comes

@@ -26,5 +26,6 @@ struct StepResult {
     QString hint;   // for a failure: where to look
 };
 
-// The step's name in the report: "ODBC driver \"SQL Server\"", "database login", ...
-QString StepName(CheckStep step);
+// The step's name in the report: "ODBC driver \"SQL Server\"" (the device's
+// driver), "database login", ...
+QString StepName(CheckStep step, const QString& driver = QStringLiteral("SQL Server"));

@@ -105,19 +105,19 @@ bool Diagnosis::Database()
         return Failed(CheckStep::Login, QStringLiteral("config.ini names no database for it"),
                       QStringLiteral("set Server, User and DbName with zelvor-settings add"));
     if (walked_.failedAt == SessionStep::Database) {
-        const DatabaseFault fault = ClassifyDatabaseFailure(walked_.databaseText);
+        const DatabaseFault fault = ClassifyDatabaseFailure(walked_.databaseText, result_.driver);
         const QString detail =
             DatabaseFaultText(fault) + QStringLiteral(": ") + walked_.databaseText;
         if (IsDriverFault(fault))
-            return Failed(CheckStep::Driver, detail, DatabaseFaultHint(fault));
+            return Failed(CheckStep::Driver, detail, DatabaseFaultHint(fault, result_.driver));
         Ok(CheckStep::Driver, QStringLiteral("the ODBC driver manager loaded it"));
-        const OdbcDriverInfo driver = FindOdbcDriver().value_or(OdbcDriverInfo());
+        const OdbcDriverInfo driver = FindOdbcDriver(result_.driver).value_or(OdbcDriverInfo());
         const QString passwordHint =
             fault == DatabaseFault::LoginRefused ? PasswordDriverHint(record_, driver) : QString();
-        return Failed(CheckStep::Login,
-                      detail +
-                          QStringLiteral(" (tried %1)").arg(DatabaseEndpointText(record_, driver)),
-                      passwordHint.isEmpty() ? DatabaseFaultHint(fault) : passwordHint);
+        return Failed(
+            CheckStep::Login,
+            detail + QStringLiteral(" (tried %1)").arg(DatabaseEndpointText(record_, driver)),
+            passwordHint.isEmpty() ? DatabaseFaultHint(fault, result_.driver) : passwordHint);
     }
     Ok(CheckStep::Driver, QStringLiteral("the ODBC driver manager loaded it"));
     return Ok(
@@ -310,6 +310,7 @@ DeviceCheckResult CheckDevice(const CConnServer& record, DeviceCheckTools& tools
     DeviceCheckResult result;
     result.name = DeviceLabel(record);
     result.deviceId = record.DeviceId;
+    result.driver = DriverName(record);
     for (int step = 0; step < kCheckStepCount; ++step)
         result.steps.append(StepResult{CheckStep(step), Verdict::Skipped, {}, {}});
     result.rangeFrom = FirstOfMonth(tools.clock);
@@ -331,11 +332,11 @@ DeviceCheckResult CheckDevice(const CConnServer& record, DeviceCheckTools& tools
     return result;
 }
 
-QString StepName(CheckStep step)
+QString StepName(CheckStep step, const QString& driver)
 {
     switch (step) {
     case CheckStep::Driver:
-        return QStringLiteral("ODBC driver \"SQL Server\"");
+        return QStringLiteral("ODBC driver \"%1\"").arg(driver);
     case CheckStep::Login:
         return QStringLiteral("database login");
     case CheckStep::DeviceRow:

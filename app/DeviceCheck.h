@@ -26,6 +26,7 @@ class CTerminalLink;
 struct DeviceCheckResult {
     QString name; // DeviceLabel
     QString deviceId;
+    QString driver;          // the ODBC driver's name its connection asks for
     QList<StepResult> steps; // one per CheckStep, in order
     qint64 punches = -1;     // punches in the terminal's log; -1 when not read
     qint64 inRange = -1;     // of which the run's date filter keeps

@@ -128,6 +128,7 @@ inline const QString kFieldDatabase = QStringLiteral("قاعدة البيانا�
 inline const QString kFieldExportFolder = QStringLiteral("مجلد التصدير");
 inline const QString kFieldDeleteFile = QStringLiteral("حذف ملف التصدير");
 inline const QString kFieldDriverOptions = QStringLiteral("خيارات المشغّل");
+inline const QString kFieldDriver = QStringLiteral("مشغّل قاعدة البيانات");
 inline const QString kIncompleteConnection = QStringLiteral("يرجى إدخال اعدادات الاتصال بشكل كامل");
 inline const QString kWrongPassword = QStringLiteral("يرجى ادخال كلمة السر الصحيحة");
 inline const QString kEnterPassword = QStringLiteral("ادخل كلمة السر");

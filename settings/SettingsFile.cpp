@@ -19,10 +19,16 @@ const QString kBom = QString(QChar(0xFEFF));
 
 // Every text goes into a line of its own: one with a line break in it would
 // add a key or a section of its choosing, so its breaks become "_" as in names.
-// withOptions: the DriverOptions line too. A section without a key takes the
-// value of the section before, so once one device has options every section
-// says its own; a file where none has any stays as it always was.
-QString sectionText(const CConnServer& device, CCrypt& crypt, bool withOptions,
+// The keys that later versions added (DriverOptions, Driver) are written
+// when any device has a value for them: a section without a key takes the
+// value of the section before, so once one device has one every section says
+// its own; a file where none has any stays as it always was.
+struct LaterKeys {
+    bool options = false;
+    bool driver = false;
+};
+
+QString sectionText(const CConnServer& device, CCrypt& crypt, LaterKeys later,
                     const QString& lineEnd)
 {
     const QString pass = QString::fromLatin1(crypt.Encrypt(ToAnsi(device.Pass)));
@@ -34,11 +40,12 @@ QString sectionText(const CConnServer& device, CCrypt& crypt, bool withOptions,
            line("IsCheck", device.IsCheck) + line("IsDeleteFile", device.IsDeleteFile) +
            line("Server", device.Server) + line("User", device.User) + line("Pass", pass) +
            line("DbName", device.DbName) +
-           (withOptions ? line("DriverOptions", device.DriverOptions) : QString());
+           (later.options ? line("DriverOptions", device.DriverOptions) : QString()) +
+           (later.driver ? line("Driver", device.Driver) : QString());
 }
 
 // Stores value into the field named by key (compared ignoring case); false
-// when the key is not one of the nine.
+// when the key is not one of the ten.
 bool storeKey(CConnServer& record, const QString& key, const QString& value, CCrypt& crypt)
 {
     struct Field {
@@ -55,6 +62,7 @@ bool storeKey(CConnServer& record, const QString& key, const QString& value, CCr
         {"Pass", &CConnServer::Pass},
         {"DbName", &CConnServer::DbName},
         {"DriverOptions", &CConnServer::DriverOptions},
+        {"Driver", &CConnServer::Driver},
     };
     for (const Field& field : fields) {
         if (key.compare(QLatin1String(field.name), Qt::CaseInsensitive) != 0)
@@ -179,12 +187,14 @@ QByteArray SettingsBytes(const CConnServerList& devices, CCrypt& crypt, LineEnd 
 {
     const QString end = lineEnd == LineEnd::CrLf ? QStringLiteral("\r\n") : QStringLiteral("\n");
     QString text = kBom;
-    const bool withOptions =
-        std::any_of(devices.cbegin(), devices.cend(),
-                    [](const CConnServer& d) { return !d.DriverOptions.isEmpty(); });
+    const auto any = [&devices](QString CConnServer::*field) {
+        return std::any_of(devices.cbegin(), devices.cend(),
+                           [field](const CConnServer& d) { return !(d.*field).isEmpty(); });
+    };
+    const LaterKeys later{any(&CConnServer::DriverOptions), any(&CConnServer::Driver)};
     for (const CConnServer& device : devices)
         if (!device.DeviceId.isEmpty())
-            text += sectionText(device, crypt, withOptions, end);
+            text += sectionText(device, crypt, later, end);
     return ToUtf16Le(text);
 }
 

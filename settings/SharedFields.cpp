@@ -17,6 +17,7 @@ const SharedField kSharedFields[] = {
     {&CConnServer::Pass, &optext::kFieldPassword},
     {&CConnServer::DbName, &optext::kFieldDatabase},
     {&CConnServer::DriverOptions, &optext::kFieldDriverOptions},
+    {&CConnServer::Driver, &optext::kFieldDriver},
     {&CConnServer::FilePath, &optext::kFieldExportFolder},
     {&CConnServer::IsDeleteFile, &optext::kFieldDeleteFile},
 };

@@ -23,11 +23,11 @@ QString OdbcAttributeValue(const QString& value, bool alwaysBraced)
 
 QString BuildConnStr(const CConnServer& record)
 {
-    QString text = QStringLiteral("DRIVER={SQL Server};SERVER=") +
-                   OdbcAttributeValue(record.Server) + QStringLiteral(";UID=") +
-                   OdbcAttributeValue(record.User) + QStringLiteral(";PWD=") +
-                   OdbcAttributeValue(record.Pass, true) + QStringLiteral(";DATABASE=") +
-                   OdbcAttributeValue(record.DbName);
+    QString text = QStringLiteral("DRIVER=") + OdbcAttributeValue(DriverName(record), true) +
+                   QStringLiteral(";SERVER=") + OdbcAttributeValue(record.Server) +
+                   QStringLiteral(";UID=") + OdbcAttributeValue(record.User) +
+                   QStringLiteral(";PWD=") + OdbcAttributeValue(record.Pass, true) +
+                   QStringLiteral(";DATABASE=") + OdbcAttributeValue(record.DbName);
     const QString options = record.DriverOptions.trimmed();
     if (!options.isEmpty())
         text += QLatin1Char(';') + options;

@@ -5,7 +5,8 @@
 #include <QString>
 
 // The ODBC connection string of a device record:
-// DRIVER={SQL Server};SERVER=...;UID=...;PWD=...;DATABASE=...
+// DRIVER={SQL Server};SERVER=...;UID=...;PWD=...;DATABASE=... (the record's
+// driver name, DriverName, in the braces)
 // Values that the driver would otherwise split or trim (";", "{", "}", a
 // leading or trailing blank) are enclosed in braces with "}" doubled; the
 // password always is, because some drivers decode "%" and "+" in a bare one.

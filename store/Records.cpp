@@ -29,6 +29,12 @@ MoveRec MovementOf(const CAttLogRec& punch)
     return MoveRec{punch.CardNb, QString::fromLatin1(buffer, n), CodeText(punch.Code2)};
 }
 
+QString DriverName(const CConnServer& record)
+{
+    const QString name = record.Driver.trimmed();
+    return name.isEmpty() ? QStringLiteral("SQL Server") : name;
+}
+
 QString DeviceLabel(const CConnServer& record)
 {
     return record.Name.isEmpty() ? record.DeviceId : record.Name;

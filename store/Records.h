@@ -23,7 +23,10 @@ struct CConnServer {
     // to the connection string (for example "Encrypt=yes" for a driver that
     // encrypts and checks the server's certificate by default).
     QString DriverOptions;
-    QString ConnStr; // rebuilt from Server, User, Pass and DbName
+    // The name the ODBC driver is registered under; empty: "SQL Server", the
+    // driver every Windows has (a site may name a newer one it installed).
+    QString Driver;
+    QString ConnStr; // rebuilt from the fields above
 
     bool operator==(const CConnServer&) const = default;
 };
@@ -71,6 +74,9 @@ using CAttLogRecList = QList<CAttLogRec>;
 // The movement that posts a punch: its card number as read, its Date
 // "2024-03-05 08:07:09 " (trailing blank included) and Code2 as decimal text.
 MoveRec MovementOf(const CAttLogRec& punch);
+
+// The ODBC driver a record's connection asks for: its Driver, or "SQL Server".
+QString DriverName(const CConnServer& record);
 
 // How lines and reports name a device: its Name, or its DeviceId when it has none.
 QString DeviceLabel(const CConnServer& record);

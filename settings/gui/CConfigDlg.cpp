@@ -79,8 +79,9 @@ void CConfigDlg::FillFromDevices()
             ui_->userEdit_1050->setText(record.User);
             ui_->passEdit_1051->setText(record.Pass);
             ui_->dbEdit_1052->setText(record.DbName);
-            // Not shown; kept so that saving the dialog does not drop it.
+            // Not shown; kept so that saving the dialog does not drop them.
             scratch_.DriverOptions = record.DriverOptions;
+            scratch_.Driver = record.Driver;
         }
         ui_->pathEdit_1008->setText(record.FilePath);
         if (record.IsDeleteFile == kOn)

@@ -58,6 +58,7 @@ class TestDeviceCheck : public QObject {
 private slots:
     void databaseTexts_data();
     void databaseTexts();
+    void aDriverOfAnotherNameNotMapped();
     void databaseEndpoint_data();
     void databaseEndpoint();
     void movementTable_data();
@@ -128,6 +129,18 @@ void TestDeviceCheck::databaseTexts()
 {
     QFETCH(QString, text);
     QTEST(int(ClassifyDatabaseFailure(text)), "fault");
+}
+
+void TestDeviceCheck::aDriverOfAnotherNameNotMapped()
+{
+    // The name tried as a library is the name that is not mapped.
+    const QString text = QStringLiteral("[unixODBC][Driver Manager]Can't open lib 'ODBC Driver 18 "
+                                        "for SQL Server' : file not found");
+    QCOMPARE(int(ClassifyDatabaseFailure(text, QStringLiteral("ODBC Driver 18 for SQL Server"))),
+             int(DatabaseFault::DriverNotMapped));
+    QCOMPARE(int(ClassifyDatabaseFailure(text)), int(DatabaseFault::DriverNotLoadable));
+    QVERIFY(DatabaseFaultHint(DatabaseFault::DriverNotMapped, QStringLiteral("Site Driver"))
+                .startsWith(QStringLiteral("add a [Site Driver] section")));
 }
 
 void TestDeviceCheck::databaseEndpoint_data()

@@ -138,6 +138,7 @@ void TestSettingsFile::reloadGivesBackTheSavedList()
     a.IPKey = QStringLiteral("12");
     a.Pass = QStringLiteral("كلمة;{x}%");
     a.DriverOptions = QStringLiteral("Encrypt=yes;TrustServerCertificate=yes");
+    a.Driver = QStringLiteral("ODBC Driver 18 for SQL Server");
     CConnServer b = device(QStringLiteral("1"), QStringLiteral("البوابة"), QStringLiteral("0"));
     CConnServer c = device(QStringLiteral("2"), QStringLiteral("Back"));
     QVERIFY(SaveSettings({a, b, c}, path(), crypt_));

@@ -71,6 +71,10 @@ void TestConnectionString::build()
     record.DriverOptions = QStringLiteral(" Encrypt=yes;TrustServerCertificate=yes ");
     QCOMPARE(BuildConnStr(record),
              expected + QStringLiteral(";Encrypt=yes;TrustServerCertificate=yes"));
+    // A driver of the site's own name, in braces with its '}' doubled.
+    record.Driver = QStringLiteral("ODBC Driver 18 for SQL Server}");
+    QCOMPARE(BuildConnStr(record).section(u';', 0, 0),
+             QStringLiteral("DRIVER={ODBC Driver 18 for SQL Server}}}"));
 }
 
 QTEST_GUILESS_MAIN(TestConnectionString)

@@ -22,6 +22,7 @@ private slots:
     void opensWithAwkwardPassword_data();
     void opensWithAwkwardPassword();
     void wrongPasswordThrowsDriverText();
+    void opensThroughADriverOfAnotherName();
     void keepsConnectionForSameString();
     void reopensForDifferentString();
     void silentServerTimesOut();
@@ -92,6 +93,19 @@ void TestStoreDatabase::opensWithAwkwardPassword()
     QVERIFY(query && NextRow(*query));
     QCOMPARE(query->value(0).toString(), role);
     QCOMPARE(query->value(1).toString(), testDb.Name());
+}
+
+void TestStoreDatabase::opensThroughADriverOfAnotherName()
+{
+    // The test driver is registered under a second name too (scripts/testdb,
+    // scripts/tsqldb), as a site may register its driver.
+    TestDatabase testDb;
+    CConnServer record = testDb.Record();
+    record.Driver = QStringLiteral("Zelvor Test Driver");
+    Database db;
+    QVERIFY(EnsureOpen(db, BuildConnStr(record)));
+    record.Driver = QStringLiteral("No Such Driver");
+    QVERIFY_THROWS_EXCEPTION(DatabaseError, EnsureOpen(db, BuildConnStr(record)));
 }
 
 void TestStoreDatabase::wrongPasswordThrowsDriverText()

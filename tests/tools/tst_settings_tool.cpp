@@ -79,7 +79,10 @@ void TestSettingsTool::addReplacesWhereTheDeviceStands()
     for (const QString& stored : {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")})
         QCOMPARE(add(QStringLiteral("id-") + stored, stored, QStringLiteral("old-db")).status, 0);
 
-    const Result run = add(QStringLiteral("id-new"), name, QStringLiteral("new-db"));
+    const Result run =
+        Run({QStringLiteral("add"), QStringLiteral("--id"), QStringLiteral("id-new"),
+             QStringLiteral("--name"), name, QStringLiteral("--server"), QStringLiteral("new-db"),
+             QStringLiteral("--driver"), QStringLiteral("Site Driver")});
     QVERIFY2(run.status == 0, qPrintable(run.err));
     const CConnServerList devices = Stored();
     QStringList names;
@@ -89,6 +92,7 @@ void TestSettingsTool::addReplacesWhereTheDeviceStands()
         QCOMPARE(device.DeviceId,
                  added ? QStringLiteral("id-new") : QStringLiteral("id-") + device.Name);
         QCOMPARE(device.Server, added ? QStringLiteral("new-db") : QStringLiteral("old-db"));
+        QCOMPARE(device.Driver, added ? QStringLiteral("Site Driver") : QString());
     }
     QCOMPARE(names, order);
 }

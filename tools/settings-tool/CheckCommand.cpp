@@ -21,7 +21,8 @@ QStringList CheckReportLines(const DeviceCheckResult& result)
     QStringList lines;
     const StepResult* failure = result.FirstFailure();
     for (const StepResult& step : result.steps) {
-        QString line = QStringLiteral("%1: %2: ").arg(result.name, StepName(step.step));
+        QString line =
+            QStringLiteral("%1: %2: ").arg(result.name, StepName(step.step, result.driver));
         switch (step.verdict) {
         case Verdict::Ok:
             line += QStringLiteral("ok, ") + step.detail;
@@ -35,14 +36,14 @@ QStringList CheckReportLines(const DeviceCheckResult& result)
         case Verdict::Skipped:
             line += QStringLiteral("skipped");
             if (failure && step.step > failure->step)
-                line += QStringLiteral(" (%1 failed)").arg(StepName(failure->step));
+                line += QStringLiteral(" (%1 failed)").arg(StepName(failure->step, result.driver));
             break;
         }
         lines.append(line);
     }
-    lines.append(failure
-                     ? QStringLiteral("%1: FAILED at %2").arg(result.name, StepName(failure->step))
-                     : QStringLiteral("%1: passed").arg(result.name));
+    lines.append(failure ? QStringLiteral("%1: FAILED at %2")
+                               .arg(result.name, StepName(failure->step, result.driver))
+                         : QStringLiteral("%1: passed").arg(result.name));
     return lines;
 }
 

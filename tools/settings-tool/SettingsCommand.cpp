@@ -34,6 +34,7 @@ const char* const kUsage =
     "  add --id ID --name NAME --server HOST --user LOGIN --db NAME\n"
     "      [--password TEXT | --password-stdin] [--export PATH]\n"
     "      [--offer 1|0] [--delete-file 0|1] [--driver-options \"KEY=VALUE;...\"]\n"
+    "      [--driver NAME]       the ODBC driver's registered name (default SQL Server)\n"
     "                            adds a device at the end, or replaces the one of\n"
     "                            that name where it stands\n"
     "  remove NAME               removes the devices of that name\n"
@@ -128,7 +129,8 @@ int List(Session& session)
                            d.DbName) +
                   (d.DriverOptions.isEmpty()
                        ? QString()
-                       : QStringLiteral("  DriverOptions=%1\n").arg(d.DriverOptions)));
+                       : QStringLiteral("  DriverOptions=%1\n").arg(d.DriverOptions)) +
+                  (d.Driver.isEmpty() ? QString() : QStringLiteral("  Driver=%1\n").arg(d.Driver)));
     return 0;
 }
 
@@ -151,6 +153,7 @@ int Add(Session& session, const QStringList& args)
         {QStringLiteral("--offer"), &CConnServer::IsCheck},
         {QStringLiteral("--delete-file"), &CConnServer::IsDeleteFile},
         {QStringLiteral("--driver-options"), &CConnServer::DriverOptions},
+        {QStringLiteral("--driver"), &CConnServer::Driver},
     };
     CConnServer device;
     device.IsCheck = QStringLiteral("1");
