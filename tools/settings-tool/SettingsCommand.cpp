@@ -11,6 +11,7 @@
 #include "settings/CCrypt.h"
 #include "settings/SettingsFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QTextStream>
@@ -26,7 +27,7 @@ const char* const kUsage =
     "       zelvor-settings --help | --version\n"
     "\n"
     "Reads and edits config.ini (by default %1/config.ini), and checks its\n"
-    "devices. Saving keeps the file's owner, group and mode.\n"
+    "devices. %2\n"
     "\n"
     "commands:\n"
     "  list                      the devices, one block each (passwords are not shown);\n"
@@ -63,9 +64,17 @@ const char* const kUsage =
     "the time; status: every device's last run succeeded), 1 failed, 2 wrong usage\n"
     "Manual pages: zelvor-settings(1), zelvor(1) (man zelvor-settings).\n";
 
+// What saving keeps of config.ini, in the system's terms.
+#ifdef Q_OS_WIN
+const char* const kSavingKeeps = "Saving keeps the file's permissions and attributes.";
+#else
+const char* const kSavingKeeps = "Saving keeps the file's owner, group and mode.";
+#endif
+
 QString Usage()
 {
-    return QString::fromLatin1(kUsage).arg(ConfigFolder());
+    return QString::fromLatin1(kUsage).arg(QDir::toNativeSeparators(ConfigFolder()),
+                                           QLatin1String(kSavingKeeps));
 }
 
 void Print(FILE* stream, const QString& text)

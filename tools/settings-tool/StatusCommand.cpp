@@ -123,6 +123,14 @@ QString DeviceText(const DeviceStatus& device, const QDateTime& now)
     return text;
 }
 
+// How to ask as the account of the scheduled run.
+#ifdef Q_OS_WIN
+const QString kRunAsHint = QStringLiteral(" (the account the scheduled task runs as)");
+#else
+const QString kRunAsHint =
+    QStringLiteral(" (with the package: runuser -u zelvor -- zelvor-settings status)");
+#endif
+
 QString TimerText(const TimerState& timer, const QDateTime& now)
 {
     switch (timer.kind) {
@@ -141,7 +149,11 @@ QString TimerText(const TimerState& timer, const QDateTime& now)
     case TimerState::Kind::Unknown:
         break;
     }
+#ifdef Q_OS_WIN
+    return QStringLiteral("unknown (%1)").arg(timer.problem);
+#else
     return QStringLiteral("unknown, systemd cannot be asked here (%1)").arg(timer.problem);
+#endif
 }
 
 QString Text(const QList<DeviceStatus>& devices, const TimerState& timer, const QDateTime& now)
@@ -258,9 +270,8 @@ int PrintStatus(const CConnServerList& devices, bool json, const RegistryStore& 
         std::none_of(statuses.cbegin(), statuses.cend(),
                      [](const DeviceStatus& device) { return device.lastSuccess.has_value(); }))
         Write(stderr, QStringLiteral("zelvor-settings: no device has a record in %1: is this the "
-                                     "account that runs zelvor 1? (with the package: runuser -u "
-                                     "zelvor -- zelvor-settings status)\n")
-                          .arg(registry.KeyPlace(lastrun::kKey))
+                                     "account that runs zelvor 1?%2\n")
+                          .arg(registry.KeyPlace(lastrun::kKey), kRunAsHint)
                           .toUtf8());
     Write(out, json ? Json(statuses, timer, now, exitStatus) : Text(statuses, timer, now).toUtf8());
     return exitStatus;
