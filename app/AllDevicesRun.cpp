@@ -55,7 +55,7 @@ void Record(const DeviceOutcome& outcome, const QDateTime& firstOfMonth, MainSer
                           .arg(clockLimit)
                           .arg(SetClockHint(outcome.name)));
     for (const QString& warning :
-         RecordDeviceRun(services.registry, outcome, firstOfMonth, services.options.since))
+         RecordDeviceRun(RecordsOf(services), outcome, firstOfMonth, services.options.since))
         Log(services, warning);
 }
 
@@ -97,7 +97,7 @@ void RunAllDevices(CConnServerList& devices, const QString& configPath, const QD
         const DownloadRange range{{},
                                   {},
                                   RunRangeStart(firstOfMonth,
-                                                ReadLastSuccess(services.registry, record.DeviceId),
+                                                ReadLastSuccess(RecordsOf(services), record.DeviceId),
                                                 services.options.since),
                                   to};
         if (jobs > 1) {

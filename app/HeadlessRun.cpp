@@ -5,6 +5,7 @@
 #include "app/DriverWarnings.h"
 #include "app/LastSuccess.h"
 #include "app/RunMetrics.h"
+#include "app/RunRecordStore.h"
 #include "app/StartRun.h"
 #include "platform/Clock.h"
 #include "platform/InstallLayout.h"
@@ -49,11 +50,14 @@ int RunHeadless(const QStringList& arguments, const RunOptions& options)
     StreamMessageSink messages(stderr);
     ConsolePasswordPrompt prompt(stdin, stderr);
     NetTerminalLink link;
+    RunRecordStore records(registry, RunRecordsFolder());
+    for (const QString& warning : records.Warnings())
+        WriteRunLine(warning);
     MainServices services{
-        link,          progress,      messages,
-        clock,         registry,      prompt,
-        StateFolder(), WriteRunLine,  [] { return std::make_unique<NetTerminalLink>(); },
-        options,       ConfigFolder()};
+        link,          progress,       messages,
+        clock,         registry,       prompt,
+        StateFolder(), WriteRunLine,   [] { return std::make_unique<NetTerminalLink>(); },
+        options,       ConfigFolder(), &records.Store()};
     QElapsedTimer elapsed;
     elapsed.start();
     const StartOutcome started =
@@ -61,7 +65,7 @@ int RunHeadless(const QStringList& arguments, const RunOptions& options)
 
     const RunReport& report = started.report;
     if (report.mode == RunReport::Mode::AllDevices && !options.metricsPath.isEmpty())
-        WriteMetrics(options.metricsPath, report, registry, clock.now(),
+        WriteMetrics(options.metricsPath, report, records.Store(), clock.now(),
                      double(elapsed.elapsed()) / 1000);
     // An accepted password would open the main window; without a display there
     // is nothing to wait for.

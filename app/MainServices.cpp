@@ -13,6 +13,11 @@ SessionTools SessionToolsOf(const MainServices& services, CTerminalLink& link,
                         .deviceTimeoutSeconds = services.options.deviceTimeoutSeconds};
 }
 
+RegistryStore& RecordsOf(const MainServices& services)
+{
+    return services.records ? *services.records : services.registry;
+}
+
 SessionTools SessionToolsOf(const MainServices& services)
 {
     return SessionToolsOf(services, services.link, services.progress, services.messages);

@@ -34,7 +34,12 @@ struct MainServices {
     RunOptions options = {};
     // The folder of config.ini; empty: exeFolder.
     QString configFolder = {};
+    // The store of the last successes and run records (app/RunRecordStore.h);
+    // null: registry.
+    RegistryStore* records = nullptr;
 };
+
+RegistryStore& RecordsOf(const MainServices& services);
 
 // The tools of a device session from the services, on the given link and
 // sinks (a thread of a parallel run has its own), or on the services' own.

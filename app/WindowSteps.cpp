@@ -43,7 +43,7 @@ std::optional<DeviceOutcome> PullDevice(CConnServer& device, const DownloadRange
     }
     DeviceOutcome outcome = RunOneDevice(device, range, plan, tools);
     if (outcome.postingDone && outcome.Ok())
-        RecordPullSuccess(services.registry, outcome.deviceId, range, outcome.startedAt,
+        RecordPullSuccess(RecordsOf(services), outcome.deviceId, range, outcome.startedAt,
                           FirstOfMonth(services.clock));
     return outcome;
 }

@@ -82,3 +82,22 @@ bool FileRegistryStore::ValueExists(const QString& key, const QString& name) con
 {
     return !name.isEmpty() && QFileInfo::exists(KeyFolder(key) + QLatin1Char('/') + name);
 }
+
+QStringList FileRegistryStore::ValueNames(const QString& key) const
+{
+    // Names starting with a dot are the temporary files of a replacement.
+    QStringList names;
+    const QStringList files = QDir(KeyFolder(key)).entryList(QDir::Files | QDir::Hidden);
+    for (const QString& file : files)
+        if (!file.startsWith(QLatin1Char('.')))
+            names.append(file);
+    return names;
+}
+
+bool FileRegistryStore::DeleteValue(const QString& key, const QString& name)
+{
+    if (name.isEmpty() || name.contains(QLatin1Char('/')))
+        return false;
+    const QString path = KeyFolder(key) + QLatin1Char('/') + name;
+    return QFile::remove(path) || !QFileInfo::exists(path);
+}

@@ -24,6 +24,8 @@ public:
     bool SetValue(const QString& key, const QString& name, const QString& text) override;
     std::optional<QString> QueryValue(const QString& key, const QString& name) const override;
     bool ValueExists(const QString& key, const QString& name) const override;
+    QStringList ValueNames(const QString& key) const override;
+    bool DeleteValue(const QString& key, const QString& name) override;
     QString KeyPlace(const QString& key) const override { return KeyFolder(key); }
 
 private:

@@ -19,6 +19,14 @@ QString ConfigFolder();
 // The folder of the default export folder log/ and of the run lock.
 QString StateFolder();
 
+// The folder of the run records (each device's last success and last run)
+// where the installation keeps them for every account alike: on Windows the
+// state folder's run-state, since the scheduled run and the window may be
+// started by any clerk and each must go on where the last one stopped. Empty
+// elsewhere: the account's own store keeps them (the package's runs are all
+// its one service account).
+QString RunRecordsFolder();
+
 // Where hints send the reader for the documentation: the installed folder
 // (/usr/share/doc/zelvor; docs beside the programs on Windows), or docs/ of
 // the source tree for a build as it comes.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -22,6 +23,10 @@ public:
     virtual std::optional<QString> QueryValue(const QString& key, const QString& name) const = 0;
     // Whether the value is there, readable or not.
     virtual bool ValueExists(const QString& key, const QString& name) const = 0;
+    // The names of the key's values; none when the key is missing.
+    virtual QStringList ValueNames(const QString& key) const = 0;
+    // Removes the value; true when it is gone afterwards (also when it was never there).
+    virtual bool DeleteValue(const QString& key, const QString& name) = 0;
     // Where the key is, for messages: its folder, or its path in the registry.
     virtual QString KeyPlace(const QString& key) const = 0;
 };

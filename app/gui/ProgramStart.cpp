@@ -6,6 +6,7 @@
 #include "app/HeadlessRun.h"
 #include "app/MainController.h"
 #include "app/ProgramOptions.h"
+#include "app/RunRecordStore.h"
 #include "app/StartChoice.h"
 #include "app/gui/CZelvorDlg.h"
 #include "platform/Clock.h"
@@ -45,6 +46,9 @@ int RunWithWindow(const QStringList& arguments, const RunOptions& options)
         messages.SetTarget(lines);
 
     DialogPasswordPrompt prompt;
+    RunRecordStore records(registry, RunRecordsFolder());
+    for (const QString& warning : records.Warnings())
+        WriteRunLine(warning);
     // A window's start runs a single terminal at most (the all-devices run never
     // opens one), so it needs no links for other threads: the window's own
     // link, which lives on its link thread.
@@ -58,7 +62,8 @@ int RunWithWindow(const QStringList& arguments, const RunOptions& options)
                                                    WriteRunLine,
                                                    {},
                                                    options,
-                                                   ConfigFolder()});
+                                                   ConfigFolder(),
+                                                   &records.Store()});
     dialog.Attach(controller, messages, ExePath());
 
     controller.InitDialog(params);

@@ -32,6 +32,11 @@ QString StateFolder()
     return FixedOrExeFolder(ZELVOR_STATE_DIR);
 }
 
+QString RunRecordsFolder()
+{
+    return {};
+}
+
 QString DocFolder()
 {
     return QString::fromUtf8(ZELVOR_DOC_DIR);

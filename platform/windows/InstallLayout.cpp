@@ -52,6 +52,11 @@ QString StateFolder()
     return data.isEmpty() ? ExeFolder() : data;
 }
 
+QString RunRecordsFolder()
+{
+    return StateFolder() + QStringLiteral("/run-state");
+}
+
 QString DocFolder()
 {
     return ExeFolder() + QStringLiteral("/docs");

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <vector>
+
 #include <windows.h>
 
 namespace {
@@ -107,6 +109,36 @@ bool WindowsRegistryStore::ValueExists(const QString& key, const QString& name) 
     const OpenKey opened(FullKey(key), KEY_QUERY_VALUE);
     return opened.get() && RegQueryValueExW(opened.get(), Wide(name), nullptr, nullptr, nullptr,
                                             nullptr) == ERROR_SUCCESS;
+}
+
+QStringList WindowsRegistryStore::ValueNames(const QString& key) const
+{
+    QStringList names;
+    const OpenKey opened(FullKey(key), KEY_QUERY_VALUE);
+    if (!opened.get())
+        return names;
+    // Value names are at most 16383 characters.
+    std::vector<wchar_t> name(16384);
+    for (DWORD index = 0;; ++index) {
+        auto length = DWORD(name.size());
+        const LSTATUS status = RegEnumValueW(opened.get(), index, name.data(), &length, nullptr,
+                                             nullptr, nullptr, nullptr);
+        if (status != ERROR_SUCCESS)
+            break;
+        names.append(QString::fromWCharArray(name.data(), int(length)));
+    }
+    return names;
+}
+
+bool WindowsRegistryStore::DeleteValue(const QString& key, const QString& name)
+{
+    if (name.isEmpty())
+        return false;
+    const OpenKey opened(FullKey(key), KEY_SET_VALUE);
+    if (!opened.get())
+        return !KeyExists(key);
+    const LSTATUS status = RegDeleteValueW(opened.get(), Wide(name));
+    return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
 
 QString WindowsRegistryStore::KeyPlace(const QString& key) const

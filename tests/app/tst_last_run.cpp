@@ -3,6 +3,7 @@
 #include "app/DeviceRun.h"
 #include "app/LastRun.h"
 #include "app/LastSuccess.h"
+#include "app/RunRecordStore.h"
 #include "platform/FileRegistryStore.h"
 
 #include <QFile>
@@ -16,6 +17,7 @@ private slots:
     void aBadRecordIsNoRecordAndWrittenAnew();
     void lastSuccessMovesOnlyForward_data();
     void lastSuccessMovesOnlyForward();
+    void everyAccountsRecordsAreTakenOverOnce();
 };
 
 void TestLastRun::aBadRecordIsNoRecordAndWrittenAnew_data()
@@ -105,6 +107,54 @@ void TestLastRun::lastSuccessMovesOnlyForward()
                            lastSuccess.isValid() ? std::optional(lastSuccess) : std::nullopt, since,
                            startedAt),
           "moves");
+}
+
+// Two clerks' registries from an earlier version, one installation: each
+// account's records move into the installation's store at its first opening,
+// a last success only forward, and leave the account's store.
+void TestLastRun::everyAccountsRecordsAreTakenOverOnce()
+{
+    QTemporaryDir dir;
+    FileRegistryStore clerkA(dir.filePath(QStringLiteral("a")));
+    FileRegistryStore clerkB(dir.filePath(QStringLiteral("b")));
+    const QString folder = dir.filePath(QStringLiteral("run-state"));
+    const auto at = [](int month, int day) { return QDateTime(QDate(2026, month, day), {22, 0}); };
+    const QString one = QStringLiteral("1"), two = QStringLiteral("2");
+    const QString runRecord = QStringLiteral("{\"version\":1}");
+    QVERIFY(StoreLastSuccess(clerkA, one, at(10, 31)));
+    QVERIFY(clerkA.CreateKey(lastrun::kKey));
+    QVERIFY(clerkA.SetValue(lastrun::kKey, DeviceValueName(one), runRecord));
+    QVERIFY(StoreLastSuccess(clerkB, one, at(10, 15)));
+    QVERIFY(StoreLastSuccess(clerkB, two, at(10, 20)));
+    QVERIFY(clerkB.CreateKey(lastrun::kKey));
+    QVERIFY(clerkB.SetValue(lastrun::kKey, DeviceValueName(one), QStringLiteral("older")));
+    {
+        FileRegistryStore installation(folder);
+        QVERIFY(StoreLastSuccess(installation, two, at(11, 1)));
+    }
+
+    for (FileRegistryStore* clerk : {&clerkA, &clerkB, &clerkA}) {
+        RunRecordStore records(*clerk, folder);
+        QCOMPARE(records.Warnings(), QStringList());
+        QCOMPARE(ReadLastSuccess(records.Store(), one), at(10, 31));
+        QCOMPARE(ReadLastSuccess(records.Store(), two), at(11, 1));
+        QCOMPARE(records.Store().QueryValue(lastrun::kKey, DeviceValueName(one)), runRecord);
+        QCOMPARE(clerk->ValueNames(lastsuccess::kKey), QStringList());
+        QCOMPARE(clerk->ValueNames(lastrun::kKey), QStringList());
+    }
+
+    // A store that cannot be written keeps the account's record where it was.
+    QVERIFY(StoreLastSuccess(clerkA, one, at(12, 1)));
+    QFile blocker(dir.filePath(QStringLiteral("file")));
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    RunRecordStore refused(clerkA, blocker.fileName());
+    QCOMPARE(refused.Warnings().size(), 1);
+    QVERIFY(refused.Warnings().first().contains(DeviceValueName(one)));
+    QCOMPARE(ReadLastSuccess(clerkA, one), at(12, 1));
+    // Without an installation's folder the account's store is the store.
+    RunRecordStore own(clerkA, {});
+    QCOMPARE(&own.Store(), static_cast<RegistryStore*>(&clerkA));
 }
 
 QTEST_GUILESS_MAIN(TestLastRun)

@@ -97,6 +97,15 @@ void TestPlatform::registryStores()
     QCOMPARE(registry->QueryValue(key, QStringLiteral("Empty")), QString());
     QVERIFY(!registry->QueryValue(key, QStringLiteral("Missing")).has_value());
     QVERIFY(!registry->QueryValue(QStringLiteral("Software\\Nope"), QStringLiteral("DevStatus")));
+    QStringList names = registry->ValueNames(key);
+    names.sort();
+    QCOMPARE(names, QStringList({QStringLiteral("DevStatus"), QStringLiteral("Empty"),
+                                 QStringLiteral("V")}));
+    QVERIFY(registry->DeleteValue(key, QStringLiteral("V")));
+    QVERIFY(registry->DeleteValue(key, QStringLiteral("V")));
+    QVERIFY(!registry->ValueExists(key, QStringLiteral("V")));
+    QCOMPARE(registry->ValueNames(key).size(), 2);
+    QVERIFY(registry->ValueNames(QStringLiteral("Software\\Nope")).isEmpty());
     store.cleanUp(root);
 }
 

@@ -6,6 +6,7 @@
 
 #include "app/ProgramOptions.h"
 #include "app/RunOptions.h"
+#include "app/RunRecordStore.h"
 #include "platform/InstallLayout.h"
 #include "platform/RegistryStore.h"
 #include "settings/CCrypt.h"
@@ -300,9 +301,13 @@ int Status(Session& session, const QStringList& args)
     if (format.isEmpty())
         return 2;
     const CConnServerList devices = ChosenDevices(session, {}, "show");
-    return devices.isEmpty()
-               ? 1
-               : PrintStatus(devices, format == QLatin1String("json"), *UserRegistry(), stdout);
+    if (devices.isEmpty())
+        return 1;
+    const std::unique_ptr<RegistryStore> user = UserRegistry();
+    RunRecordStore records(*user, RunRecordsFolder());
+    for (const QString& warning : records.Warnings())
+        Print(stderr, QStringLiteral("zelvor-settings: %1\n").arg(warning));
+    return PrintStatus(devices, format == QLatin1String("json"), records.Store(), stdout);
 }
 
 } // namespace

@@ -123,12 +123,14 @@ QString DeviceText(const DeviceStatus& device, const QDateTime& now)
     return text;
 }
 
-// How to ask as the account of the scheduled run.
+// What to ask when no device has a record.
 #ifdef Q_OS_WIN
-const QString kRunAsHint = QStringLiteral(" (the account the scheduled task runs as)");
+// The records are the installation's, the same for every account.
+const QString kNoRecordQuestion = QStringLiteral("has this installation's zelvor 1 run yet?");
 #else
-const QString kRunAsHint =
-    QStringLiteral(" (with the package: runuser -u zelvor -- zelvor-settings status)");
+const QString kNoRecordQuestion =
+    QStringLiteral("is this the account that runs zelvor 1? (with the package: runuser -u zelvor "
+                   "-- zelvor-settings status)");
 #endif
 
 QString TimerText(const TimerState& timer, const QDateTime& now)
@@ -264,14 +266,13 @@ int PrintStatus(const CConnServerList& devices, bool json, const RegistryStore& 
         std::all_of(statuses.cbegin(), statuses.cend(),
                     [](const DeviceStatus& device) { return device.Succeeded(); });
     const int exitStatus = allSucceeded ? 0 : 1;
-    // The records belong to the account that runs the all-devices run: read
-    // by another, every device seems never to have run.
+    // Where the records belong to the account that runs the all-devices run,
+    // another account's reading finds none.
     if (Count(statuses).withoutRecord == statuses.size() &&
         std::none_of(statuses.cbegin(), statuses.cend(),
                      [](const DeviceStatus& device) { return device.lastSuccess.has_value(); }))
-        Write(stderr, QStringLiteral("zelvor-settings: no device has a record in %1: is this the "
-                                     "account that runs zelvor 1?%2\n")
-                          .arg(registry.KeyPlace(lastrun::kKey), kRunAsHint)
+        Write(stderr, QStringLiteral("zelvor-settings: no device has a record in %1: %2\n")
+                          .arg(registry.KeyPlace(lastrun::kKey), kNoRecordQuestion)
                           .toUtf8());
     Write(out, json ? Json(statuses, timer, now, exitStatus) : Text(statuses, timer, now).toUtf8());
     return exitStatus;
