@@ -16,16 +16,19 @@ QString DeviceValueName(const QString& deviceId)
     return QStringLiteral("Device-") + QString::fromLatin1(QUrl::toPercentEncoding(deviceId));
 }
 
-std::optional<QDateTime> ReadLastSuccess(const RegistryStore& registry, const QString& deviceId)
+std::optional<QDateTime> LastSuccessOf(const std::optional<QString>& text)
 {
-    const std::optional<QString> text =
-        registry.QueryValue(lastsuccess::kKey, DeviceValueName(deviceId));
     if (!text)
         return std::nullopt;
     QDateTime at = QDateTime::fromString(text->trimmed(), kFormat);
     if (!at.isValid())
         return std::nullopt;
     return at;
+}
+
+std::optional<QDateTime> ReadLastSuccess(const RegistryStore& registry, const QString& deviceId)
+{
+    return LastSuccessOf(registry.QueryValue(lastsuccess::kKey, DeviceValueName(deviceId)));
 }
 
 bool StoreLastSuccess(RegistryStore& registry, const QString& deviceId, const QDateTime& at)

@@ -20,6 +20,8 @@ inline const QString kKey = QStringLiteral("Software\\Zelvor\\LastSuccess");
 // own: the ID percent-encoded, so that "/" or ".." cannot reach outside the key.
 QString DeviceValueName(const QString& deviceId);
 
+// A stored last success's time; nothing when there is none or it is not a time.
+std::optional<QDateTime> LastSuccessOf(const std::optional<QString>& text);
 std::optional<QDateTime> ReadLastSuccess(const RegistryStore& registry, const QString& deviceId);
 // False when the store cannot be written: the next run then starts at the
 // first of the month, and the caller says so.

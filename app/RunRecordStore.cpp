@@ -4,17 +4,7 @@
 #include "app/LastSuccess.h"
 #include "platform/FileRegistryStore.h"
 
-#include <QDateTime>
-
 namespace {
-
-std::optional<QDateTime> WhenOf(const std::optional<QString>& text)
-{
-    if (!text)
-        return std::nullopt;
-    const QDateTime at = QDateTime::fromString(text->trimmed(), Qt::ISODate);
-    return at.isValid() ? std::optional(at) : std::nullopt;
-}
 
 // Whether from's value should replace to's: a run record only where to has
 // none, a last success only when it is later than to's (or to's is unreadable).
@@ -23,8 +13,8 @@ bool Replaces(const QString& key, const std::optional<QString>& theirs,
 {
     if (key == lastrun::kKey)
         return !ours;
-    const std::optional<QDateTime> theirsAt = WhenOf(theirs);
-    const std::optional<QDateTime> oursAt = WhenOf(ours);
+    const std::optional<QDateTime> theirsAt = LastSuccessOf(theirs);
+    const std::optional<QDateTime> oursAt = LastSuccessOf(ours);
     return theirsAt && (!oursAt || *theirsAt > *oursAt);
 }
 
