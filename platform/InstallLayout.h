@@ -27,6 +27,12 @@ QString StateFolder();
 // its one service account).
 QString RunRecordsFolder();
 
+// The log of the runs started without a console (the scheduled task's), kept
+// in the state folder on Windows, where nothing else keeps a run's lines (one
+// earlier log beside it, RunLogPath() + ".1"). Empty elsewhere: the journal
+// keeps the service's lines.
+QString RunLogPath();
+
 // Where hints send the reader for the documentation: the installed folder
 // (/usr/share/doc/zelvor; docs beside the programs on Windows), or docs/ of
 // the source tree for a build as it comes.

@@ -10,9 +10,12 @@
 QStringList ProgramArguments(int argc, char* argv[]);
 
 // On Windows a program with windows (not a console program) has no console of
-// its own: when it is started from a console, standard output and error that
-// go nowhere are tied to that console. A program with a console (its own or
-// the starter's) has it show UTF-8 text, and gives the console its code page
-// back at exit. Output already redirected (to a file, as a scheduled task's
-// command gives, or a pipe) stays where it goes. Does nothing on POSIX.
+// its own: when it is started from a console (typed, or through the console
+// companion zelvor.com), it joins that console, and standard output and error
+// that go nowhere are tied to it. Started without one (the scheduled task, the
+// desktop), standard output and error that go nowhere are appended to the run
+// log (InstallLayout.h's RunLogPath, rotated at 1 MiB). A program with a
+// console (its own or the starter's) has it show UTF-8 text, and gives the
+// console its code page back at exit. Output already redirected (to a file or
+// a pipe) stays where it goes. Does nothing on POSIX.
 void UseStarterConsole();

@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QThread>
 
 #include <algorithm>
 
@@ -23,10 +24,19 @@ bool SimProcess::Start(const QStringList& options, int timeoutMs)
     if (!arguments.contains(QStringLiteral("--port")))
         arguments << QStringLiteral("--port") << QStringLiteral("0");
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_.start(Program(), arguments);
-    if (!process_.waitForStarted(timeoutMs)) {
-        error_ = QStringLiteral("cannot start %1: %2").arg(Program(), process_.errorString());
-        return false;
+    // A loaded machine (Wine above all) now and then fails to create the
+    // process at all; that is retried until the deadline, not reported.
+    const QDeadlineTimer until(std::max(timeoutMs, 1));
+    for (;;) {
+        process_.start(Program(), arguments);
+        if (process_.waitForStarted(int(std::max<qint64>(1, until.remainingTime()))))
+            break;
+        if (process_.error() != QProcess::FailedToStart || until.hasExpired() ||
+            !QFile::exists(Program())) {
+            error_ = QStringLiteral("cannot start %1: %2").arg(Program(), process_.errorString());
+            return false;
+        }
+        QThread::msleep(200);
     }
     while (!process_.canReadLine()) {
         if (!process_.waitForReadyRead(timeoutMs)) {

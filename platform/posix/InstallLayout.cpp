@@ -37,6 +37,11 @@ QString RunRecordsFolder()
     return {};
 }
 
+QString RunLogPath()
+{
+    return {};
+}
+
 QString DocFolder()
 {
     return QString::fromUtf8(ZELVOR_DOC_DIR);

@@ -57,6 +57,11 @@ QString RunRecordsFolder()
     return StateFolder() + QStringLiteral("/run-state");
 }
 
+QString RunLogPath()
+{
+    return StateFolder() + QStringLiteral("/zelvor-run.log");
+}
+
 QString DocFolder()
 {
     return ExeFolder() + QStringLiteral("/docs");

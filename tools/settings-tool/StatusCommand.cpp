@@ -4,6 +4,7 @@
 #include "app/LastSuccess.h"
 #include "platform/Clock.h"
 #include "platform/DateTexts.h"
+#include "platform/InstallLayout.h"
 #include "platform/RegistryStore.h"
 #include "platform/SystemdTimer.h"
 #include "terminal/TerminalClock.h"
@@ -15,7 +16,21 @@
 
 namespace {
 
+#ifdef Q_OS_WIN
+// What starts the all-devices run: the installer's scheduled task, or the
+// package's systemd timer.
+const QString kTimerUnit = QStringLiteral("Zelvor scheduled run");
+const QString kNotStarted =
+    QStringLiteral("none, the task %1 is registered but %2: schtasks /Change /TN \"%1\" /ENABLE");
+const QString kNotInstalled = QStringLiteral("none, the task %1 is not registered");
+const QString kUnknown = QStringLiteral("unknown (%1)");
+#else
 const QString kTimerUnit = QStringLiteral("zelvor-run.timer");
+const QString kNotStarted =
+    QStringLiteral("none, %1 is installed (%2) but not started: systemctl enable --now %1");
+const QString kNotInstalled = QStringLiteral("none, %1 is not installed");
+const QString kUnknown = QStringLiteral("unknown, systemd cannot be asked here (%1)");
+#endif
 
 // One device as status shows it.
 struct DeviceStatus {
@@ -143,19 +158,21 @@ QString TimerText(const TimerState& timer, const QDateTime& now)
         return QStringLiteral("%1, in %2 (%3)")
             .arg(When(timer.next), SpanText(AgeSeconds(now, timer.next)), kTimerUnit);
     case TimerState::Kind::Inactive:
-        return QStringLiteral("none, %1 is installed (%2) but not started: systemctl enable "
-                              "--now %1")
-            .arg(kTimerUnit, timer.enabled);
+        return kNotStarted.arg(kTimerUnit, timer.enabled);
     case TimerState::Kind::NotInstalled:
-        return QStringLiteral("none, %1 is not installed").arg(kTimerUnit);
+        return kNotInstalled.arg(kTimerUnit);
     case TimerState::Kind::Unknown:
         break;
     }
-#ifdef Q_OS_WIN
-    return QStringLiteral("unknown (%1)").arg(timer.problem);
-#else
-    return QStringLiteral("unknown, systemd cannot be asked here (%1)").arg(timer.problem);
-#endif
+    return kUnknown.arg(timer.problem);
+}
+
+// Where the lines of the runs without a console are kept, where nothing else
+// keeps them.
+QString RunLogText()
+{
+    const QString log = RunLogPath();
+    return log.isEmpty() ? QString() : QStringLiteral("run log: %1\n").arg(log);
 }
 
 QString Text(const QList<DeviceStatus>& devices, const TimerState& timer, const QDateTime& now)
@@ -169,7 +186,7 @@ QString Text(const QList<DeviceStatus>& devices, const TimerState& timer, const 
                 .arg(totals.succeeded)
                 .arg(totals.failed)
                 .arg(totals.withoutRecord);
-    return text + QStringLiteral("next run: %1\n").arg(TimerText(timer, now));
+    return text + QStringLiteral("next run: %1\n").arg(TimerText(timer, now)) + RunLogText();
 }
 
 QJsonValue TimeJson(const QDateTime& at)
@@ -224,6 +241,7 @@ QByteArray Json(const QList<DeviceStatus>& devices, const TimerState& timer, con
         {QStringLiteral("without_record"), totals.withoutRecord},
         {QStringLiteral("next_run"), next},
         {QStringLiteral("exit_status"), exitStatus},
+        {QStringLiteral("run_log"), RunLogPath().isEmpty() ? QJsonValue() : RunLogPath()},
     };
     return QJsonDocument(document).toJson();
 }
