@@ -13,12 +13,20 @@ RequestExecutionLevel admin
 
 !include FileFunc.nsh
 !include LogicLib.nsh
+!include WordFunc.nsh
 !include x64.nsh
 
 !define TASK "Zelvor scheduled run"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Zelvor"
 ; BUILTIN\Users, by its well-known identifier (the name is translated)
 !define USERS_SID "*S-1-5-32-545"
+
+; Signed (scripts/windows package --sign): the installer once written, and the
+; uninstaller before it is packed into the installer.
+!ifdef SIGN
+!finalize '"${SIGN}" "%1"'
+!uninstfinalize '"${SIGN}" "%1"'
+!endif
 
 Name "Zelvor ${VERSION}"
 OutFile "${OUTFILE}"
@@ -57,7 +65,21 @@ FunctionEnd
 !macro Line text
     FileWriteUTF16LE $0 `${text}$\r$\n`
 !macroend
+; $R0: the text given in $R0 with XML's special characters escaped (a folder
+; may be named "R&D").
+Function XmlEscape
+    ${WordReplace} $R0 "&" "&amp;" "+" $R0
+    ${WordReplace} $R0 "<" "&lt;" "+" $R0
+    ${WordReplace} $R0 ">" "&gt;" "+" $R0
+FunctionEnd
+
 Function RegisterTask
+    StrCpy $R0 "$INSTDIR"
+    Call XmlEscape
+    StrCpy $R1 $R0
+    StrCpy $R0 "$DataDir"
+    Call XmlEscape
+    StrCpy $R2 $R0
     FileOpen $0 "$INSTDIR\zelvor-task.xml" w
     FileWriteWord $0 0xFEFF
     !insertmacro Line '<?xml version="1.0" encoding="UTF-16"?>'
@@ -76,7 +98,7 @@ Function RegisterTask
     !insertmacro Line '    <StartWhenAvailable>true</StartWhenAvailable>'
     !insertmacro Line '    <ExecutionTimeLimit>PT2H</ExecutionTimeLimit>'
     !insertmacro Line '  </Settings>'
-    !insertmacro Line '  <Actions Context="Users"><Exec><Command>"$INSTDIR\zelvor.exe"</Command><Arguments>1</Arguments><WorkingDirectory>$DataDir</WorkingDirectory></Exec></Actions>'
+    !insertmacro Line '  <Actions Context="Users"><Exec><Command>"$R1\zelvor.exe"</Command><Arguments>1</Arguments><WorkingDirectory>$R2</WorkingDirectory></Exec></Actions>'
     !insertmacro Line '</Task>'
     FileClose $0
     nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /Create /F /TN "${TASK}" /XML "$INSTDIR\zelvor-task.xml"'
@@ -88,9 +110,41 @@ Function RegisterTask
     ${EndIf}
 FunctionEnd
 
+; Before files are replaced or removed: the scheduled task's running instance is ended
+; (the run it started stops where a stopped run stops: nothing posted twice,
+; the next run goes on from the last success), and a run still holding the run
+; lock (one typed in a console) is waited for, up to 10 minutes.
+!macro EndRunningRun un
+Function ${un}EndRunningRun
+    nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /End /TN "${TASK}"'
+    Pop $0
+    StrCpy $1 0
+    ${DoWhile} ${FileExists} "$DataDir\.zelvor-run.lock"
+        ClearErrors
+        Delete "$DataDir\.zelvor-run.lock"
+        ${IfNot} ${Errors}
+            ${ExitDo}
+        ${EndIf}
+        ${If} $1 == 0
+            DetailPrint "Waiting for the running zelvor to end (it holds $DataDir\.zelvor-run.lock)."
+        ${EndIf}
+        IntOp $1 $1 + 1
+        ${If} $1 > 600
+            DetailPrint "A zelvor run still holds $DataDir\.zelvor-run.lock after 10 minutes."
+            SetErrorLevel 4
+            Abort "A zelvor run is still running; end it and try again."
+        ${EndIf}
+        Sleep 1000
+    ${Loop}
+FunctionEnd
+!macroend
+!insertmacro EndRunningRun ""
+!insertmacro EndRunningRun "un."
+
 Section "Zelvor"
     !insertmacro SetDataDir
     InitPluginsDir
+    Call EndRunningRun
     SetOutPath "$INSTDIR"
     File /r "${DIST}\*.*"
     ; config.ini and the state live in the data folder, which users may
@@ -143,10 +197,12 @@ FunctionEnd
 
 Section "Uninstall"
     !insertmacro SetDataDir
+    Call un.EndRunningRun
     nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /Delete /F /TN "${TASK}"'
     Pop $0
     ; The files the installer put here, and nothing else.
     Delete "$INSTDIR\zelvor.exe"
+    Delete "$INSTDIR\zelvor.com"
     Delete "$INSTDIR\zelvor-settings.exe"
     Delete "$INSTDIR\*.dll"
     Delete "$INSTDIR\qt.conf"
@@ -164,6 +220,9 @@ Section "Uninstall"
     ${If} $Purge == 1
         Delete "$DataDir\config.ini"
         RMDir /r "$DataDir\log"
+        RMDir /r "$DataDir\run-state"
+        Delete "$DataDir\zelvor-run.log"
+        Delete "$DataDir\zelvor-run.log.1"
     ${EndIf}
     ; Empty folders go; a kept config.ini or export keeps its folder.
     RMDir "$DataDir\log"

@@ -9,6 +9,7 @@
 #include "platform/SystemdTimer.h"
 #include "terminal/TerminalClock.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -171,7 +172,7 @@ QString TimerText(const TimerState& timer, const QDateTime& now)
 // keeps them.
 QString RunLogText()
 {
-    const QString log = RunLogPath();
+    const QString log = QDir::toNativeSeparators(RunLogPath());
     return log.isEmpty() ? QString() : QStringLiteral("run log: %1\n").arg(log);
 }
 
@@ -241,7 +242,9 @@ QByteArray Json(const QList<DeviceStatus>& devices, const TimerState& timer, con
         {QStringLiteral("without_record"), totals.withoutRecord},
         {QStringLiteral("next_run"), next},
         {QStringLiteral("exit_status"), exitStatus},
-        {QStringLiteral("run_log"), RunLogPath().isEmpty() ? QJsonValue() : RunLogPath()},
+        {QStringLiteral("run_log"), RunLogPath().isEmpty()
+                                        ? QJsonValue()
+                                        : QJsonValue(QDir::toNativeSeparators(RunLogPath()))},
     };
     return QJsonDocument(document).toJson();
 }
