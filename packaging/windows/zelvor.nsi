@@ -3,9 +3,13 @@
 ;            -DOUTFILE=<installer> zelvor.nsi
 ;
 ; Installs the programs into Program Files, keeps config.ini and the state
-; (exports in log\, the run lock) in %ProgramData%\Zelvor, which every user
-; may change, and registers the scheduled run. Silent: /S; the uninstaller
-; keeps config.ini and the exports unless asked with /PURGE (or Yes when it asks).
+; (exports in log\, the run records, the run lock, the run log) in
+; %ProgramData%\Zelvor, which only administrators and the local group "Zelvor
+; Operators" may change, and registers the scheduled run. Silent: /S;
+; /OPERATOR=NAME[,NAME...] adds accounts to the group (the installing one is
+; always added) and runs the task as the first. The uninstaller keeps
+; config.ini, the exports and the run records unless asked with /PURGE (or Yes
+; when it asks); the group stays, with its members.
 Unicode true
 Target amd64-unicode
 SetCompressor /SOLID lzma
@@ -18,8 +22,8 @@ RequestExecutionLevel admin
 
 !define TASK "Zelvor scheduled run"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Zelvor"
-; BUILTIN\Users, by its well-known identifier (the name is translated)
-!define USERS_SID "*S-1-5-32-545"
+; The local group of the accounts that run the program and change its settings.
+!define OPERATORS "Zelvor Operators"
 
 ; Signed (scripts/windows package --sign): the installer once written, and the
 ; uninstaller before it is packed into the installer.
@@ -40,6 +44,11 @@ UninstPage uninstConfirm
 UninstPage instfiles
 
 Var DataDir
+Var Helper
+; /OPERATOR=NAME[,NAME...]: accounts that run the program besides the one
+; installing; the first is the scheduled task's account.
+Var Operators
+Var TaskAccount
 
 Function .onInit
     ${IfNot} ${RunningX64}
@@ -47,7 +56,46 @@ Function .onInit
         Abort
     ${EndIf}
     SetRegView 64
+    ${GetParameters} $0
+    ClearErrors
+    ${GetOptions} $0 "/OPERATOR=" $Operators
+    ${If} ${Errors}
+        StrCpy $Operators ""
+    ${EndIf}
 FunctionEnd
+
+; Runs a step of zelvor-install-helper ($Helper); its lines go to the details.
+; A refusal stops the installer (or uninstaller) with the helper's status (3
+; refused, 4 not done) and its message; the step's output is left in $1.
+!macro Helper un
+Function ${un}Helper
+    Exch $R9
+    nsExec::ExecToStack '"$Helper" $R9'
+    Pop $0
+    Pop $1
+    Pop $R9
+    DetailPrint $1
+    ${If} $0 == "error"
+        StrCpy $0 4
+        StrCpy $1 "$Helper could not be started."
+    ${EndIf}
+    ${If} $0 != 0
+        SetErrorLevel $0
+        ${IfNot} ${Silent}
+            MessageBox MB_OK|MB_ICONSTOP $1
+        ${EndIf}
+        Abort $1
+    ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro Helper ""
+!insertmacro Helper "un."
+!define Helper `!insertmacro CallHelper ""`
+!define un.Helper `!insertmacro CallHelper "un."`
+!macro CallHelper un arguments
+    Push `${arguments}`
+    Call ${un}Helper
+!macroend
 
 !macro SetDataDir
     SetShellVarContext all
@@ -59,9 +107,12 @@ FunctionEnd
 ; administrator who registers it again by hand, and registers it. The task runs zelvor.exe 1
 ; every 30 minutes from 06:00 to 22:00, every day, and once when a
 ; run was missed (the machine was off), as the systemd timer does. It runs as
-; whichever member of Users is logged on, without elevation: DevStatus goes to
-; the HKEY_CURRENT_USER of the clerk whose suite reads it, and no password is
-; stored with the task.
+; one named account ($TaskAccount: the first /OPERATOR=, else the installing
+; one), whether or not anyone is logged on, without elevation and without a
+; stored password (S4U): DevStatus goes to the HKEY_CURRENT_USER of the clerk
+; whose suite reads it; such a logon has no network credentials, so the
+; database is reached with its own login, not Windows authentication. At most
+; one runs at a time; its working folder is the data folder.
 !macro Line text
     FileWriteUTF16LE $0 `${text}$\r$\n`
 !macroend
@@ -80,6 +131,9 @@ Function RegisterTask
     StrCpy $R0 "$DataDir"
     Call XmlEscape
     StrCpy $R2 $R0
+    StrCpy $R0 "$TaskAccount"
+    Call XmlEscape
+    StrCpy $R3 $R0
     FileOpen $0 "$INSTDIR\zelvor-task.xml" w
     FileWriteWord $0 0xFEFF
     !insertmacro Line '<?xml version="1.0" encoding="UTF-16"?>'
@@ -91,14 +145,14 @@ Function RegisterTask
     !insertmacro Line '    <RandomDelay>PT1M</RandomDelay>'
     !insertmacro Line '    <ScheduleByDay><DaysInterval>1</DaysInterval></ScheduleByDay>'
     !insertmacro Line '  </CalendarTrigger></Triggers>'
-    !insertmacro Line '  <Principals><Principal id="Users"><GroupId>S-1-5-32-545</GroupId><RunLevel>LeastPrivilege</RunLevel></Principal></Principals>'
+    !insertmacro Line '  <Principals><Principal id="Clerk"><UserId>$R3</UserId><LogonType>S4U</LogonType><RunLevel>LeastPrivilege</RunLevel></Principal></Principals>'
     !insertmacro Line '  <Settings>'
     !insertmacro Line '    <MultipleInstancesPolicy>IgnoreNew</MultipleInstancesPolicy>'
     !insertmacro Line '    <DisallowStartIfOnBatteries>false</DisallowStartIfOnBatteries><StopIfGoingOnBatteries>false</StopIfGoingOnBatteries>'
     !insertmacro Line '    <StartWhenAvailable>true</StartWhenAvailable>'
     !insertmacro Line '    <ExecutionTimeLimit>PT2H</ExecutionTimeLimit>'
     !insertmacro Line '  </Settings>'
-    !insertmacro Line '  <Actions Context="Users"><Exec><Command>"$R1\zelvor.exe"</Command><Arguments>1</Arguments><WorkingDirectory>$R2</WorkingDirectory></Exec></Actions>'
+    !insertmacro Line '  <Actions Context="Clerk"><Exec><Command>"$R1\zelvor.exe"</Command><Arguments>1</Arguments><WorkingDirectory>$R2</WorkingDirectory></Exec></Actions>'
     !insertmacro Line '</Task>'
     FileClose $0
     nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /Create /F /TN "${TASK}" /XML "$INSTDIR\zelvor-task.xml"'
@@ -144,11 +198,37 @@ FunctionEnd
 Section "Zelvor"
     !insertmacro SetDataDir
     InitPluginsDir
+    ; Checked before anything changes: the accounts named exist, no junction
+    ; or symbolic link could send the steps below elsewhere, and nobody but
+    ; administrators owns an existing data folder.
+    StrCpy $Helper "$PLUGINSDIR\zelvor-install-helper.exe"
+    File "/oname=$Helper" "${DIST}\zelvor-install-helper.exe"
+    ${Helper} `accounts "$Operators"`
+    ; The account's name, without the line's end.
+    StrCpy $TaskAccount $1
+    ${Do}
+        StrCpy $0 $TaskAccount 1 -1
+        ${If} $0 != "$\r"
+        ${AndIf} $0 != "$\n"
+            ${ExitDo}
+        ${EndIf}
+        StrCpy $TaskAccount $TaskAccount -1
+    ${Loop}
+    ${Helper} `check-paths "$DataDir" "$INSTDIR"`
     Call EndRunningRun
+    ; A program folder outside Program Files gets Program Files' rights before
+    ; anything is put in it: users read and run, only administrators change.
+    CreateDirectory "$INSTDIR"
+    StrLen $0 "$PROGRAMFILES64\"
+    StrCpy $1 "$INSTDIR\" $0
+    ${If} $1 != "$PROGRAMFILES64\"
+        ${Helper} `secure-programs "$INSTDIR"`
+    ${EndIf}
     SetOutPath "$INSTDIR"
     File /r "${DIST}\*.*"
-    ; config.ini and the state live in the data folder, which users may
-    ; change; the programs' folder stays for administrators only.
+    ; config.ini and the state live in the data folder, which only
+    ; administrators and the operators' group may change; the programs' folder
+    ; stays for administrators only.
     FileOpen $0 "$INSTDIR\zelvor-data-folder" w
     FileClose $0
     CreateDirectory "$DataDir\log"
@@ -165,8 +245,11 @@ Section "Zelvor"
         FileWriteWord $0 0xFEFF
         FileClose $0
     ${EndIf}
-    nsExec::ExecToLog '"$SYSDIR\icacls.exe" "$DataDir" /grant ${USERS_SID}:(OI)(CI)M'
-    Pop $0
+    ${If} ${FileExists} "$INSTDIR\config.ini"
+        DetailPrint "config.ini is both in $INSTDIR and in $DataDir: the one in $INSTDIR is used, and only administrators may change it there. Move it into $DataDir (replacing the one there) so operators can save."
+    ${EndIf}
+    ${Helper} `operators "${OPERATORS}" "$Operators"`
+    ${Helper} `secure-data "$DataDir" "${OPERATORS}"`
     Call RegisterTask
 
     WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -197,6 +280,9 @@ FunctionEnd
 
 Section "Uninstall"
     !insertmacro SetDataDir
+    ; Nothing is removed through a junction or symbolic link.
+    StrCpy $Helper "$INSTDIR\zelvor-install-helper.exe"
+    ${un.Helper} `check-links "$DataDir" "$INSTDIR"`
     Call un.EndRunningRun
     nsExec::ExecToLog '"$SYSDIR\schtasks.exe" /Delete /F /TN "${TASK}"'
     Pop $0
@@ -204,6 +290,7 @@ Section "Uninstall"
     Delete "$INSTDIR\zelvor.exe"
     Delete "$INSTDIR\zelvor.com"
     Delete "$INSTDIR\zelvor-settings.exe"
+    Delete "$INSTDIR\zelvor-install-helper.exe"
     Delete "$INSTDIR\*.dll"
     Delete "$INSTDIR\qt.conf"
     Delete "$INSTDIR\zelvor-data-folder"
