@@ -16,6 +16,10 @@
 // The folder of config.ini.
 QString ConfigFolder();
 
+// When an installation has config.ini both beside its programs and in its
+// data folder (Windows): which one is read and how to move it; else empty.
+QString ConfigCopiesNote();
+
 // The folder of the default export folder log/ and of the run lock.
 QString StateFolder();
 

@@ -37,6 +37,11 @@ QString RunRecordsFolder()
     return {};
 }
 
+QString ConfigCopiesNote()
+{
+    return {};
+}
+
 QString RunLogPath()
 {
     return {};

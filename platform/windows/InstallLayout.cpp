@@ -46,6 +46,19 @@ QString ConfigFolder()
     return data;
 }
 
+QString ConfigCopiesNote()
+{
+    const QString data = DataFolder();
+    const QString beside = ExeFolder() + QStringLiteral("/config.ini");
+    const QString shared = data + QStringLiteral("/config.ini");
+    if (data.isEmpty() || !QFileInfo::exists(beside) || !QFileInfo::exists(shared))
+        return {};
+    return QStringLiteral("config.ini is both at %1 and at %2: the first is read, and only "
+                          "administrators may change it there; an administrator moves it over "
+                          "the second so operators can save")
+        .arg(QDir::toNativeSeparators(beside), QDir::toNativeSeparators(shared));
+}
+
 QString StateFolder()
 {
     const QString data = DataFolder();

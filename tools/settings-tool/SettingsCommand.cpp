@@ -330,6 +330,11 @@ int RunSettingsCommand(const QStringList& arguments)
         return args.isEmpty() ? 2 : 0;
     }
     const QString command = args.takeFirst();
+    // Which of two copies of config.ini is read, where a reader would not guess.
+    const QString copies = ConfigCopiesNote();
+    if (!copies.isEmpty() &&
+        (command == QLatin1String("check") || command == QLatin1String("status")))
+        Print(stderr, QStringLiteral("zelvor-settings: warning: %1\n").arg(copies));
     if (command == QLatin1String("list") && args.isEmpty())
         return List(session);
     if (command == QLatin1String("add"))
