@@ -169,10 +169,15 @@ QString TimerText(const TimerState& timer, const QDateTime& now)
 }
 
 // Where the lines of the runs without a console are kept, where nothing else
-// keeps them.
+// keeps them (Windows); empty elsewhere.
+QString RunLog()
+{
+    return QDir::toNativeSeparators(RunLogPath());
+}
+
 QString RunLogText()
 {
-    const QString log = QDir::toNativeSeparators(RunLogPath());
+    const QString log = RunLog();
     return log.isEmpty() ? QString() : QStringLiteral("run log: %1\n").arg(log);
 }
 
@@ -242,9 +247,7 @@ QByteArray Json(const QList<DeviceStatus>& devices, const TimerState& timer, con
         {QStringLiteral("without_record"), totals.withoutRecord},
         {QStringLiteral("next_run"), next},
         {QStringLiteral("exit_status"), exitStatus},
-        {QStringLiteral("run_log"), RunLogPath().isEmpty()
-                                        ? QJsonValue()
-                                        : QJsonValue(QDir::toNativeSeparators(RunLogPath()))},
+        {QStringLiteral("run_log"), RunLog().isEmpty() ? QJsonValue() : QJsonValue(RunLog())},
     };
     return QJsonDocument(document).toJson();
 }
